@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs every test suite (the fuzz targets for a few seconds each).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fuzz=OFF
+command -v clang++ >/dev/null && fuzz=ON
+cmake -S . -B build-test -G Ninja -DZTL_SANITIZE=ON -DZTL_BUILD_FUZZ=$fuzz -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build-test
+ctest --test-dir build-test --output-on-failure -j2

@@ -1,0 +1,7 @@
+// The core engine's public header: messages and errors, the session, and the
+// cursor with its field definitions, host variables and blobs.
+#pragma once
+
+#include "core/ZtlConsts.h"
+#include "core/ZtlErrors.h"
+#include "core/ZtlSession.h"

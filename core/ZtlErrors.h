@@ -1,0 +1,56 @@
+// The two exception classes of the package and the placeholder entry points
+// that a driver installs for client-library functions its library lacks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/DBErrors.h"
+#include "framework/SysUtils.h"
+
+namespace ztl {
+
+// Error of the core engine and of drivers. ErrorCode is kept exactly as given:
+// the engine itself always uses 0, drivers pass their client library's codes
+// (negative for failures).
+class EZantrelException : public Exception {
+public:
+  EZantrelException(std::string Msg, std::int32_t ErrorCode)
+      : Exception(std::move(Msg)), ErrorCode(ErrorCode) {}
+
+  std::int32_t GetErrorCode() const { return ErrorCode; }
+
+protected:
+  std::int32_t ErrorCode; // the code the raiser gave, unchanged
+};
+
+// Error of the dataset layer. It is an EDatabaseError so that every handler
+// for database errors catches it too; it carries the same ErrorCode.
+class EZantrelDatasetError : public EDatabaseError {
+public:
+  EZantrelDatasetError(std::string Msg, std::int32_t ErrorCode)
+      : EDatabaseError(std::move(Msg)), ErrorCode(ErrorCode) {}
+
+  std::int32_t GetErrorCode() const { return ErrorCode; }
+
+protected:
+  std::int32_t ErrorCode; // the code the raiser gave, unchanged
+};
+
+// Placeholder for a client-library entry point that the loaded library does
+// not export. It takes no arguments and, when reached, raises
+// EZantrelException with the "function not supported" text and code 0, without
+// recording it in any session.
+//
+// The original is declared with a callee-cleans calling convention so that a
+// call with any number of stack arguments returns cleanly. Linux x86-64 has
+// one calling convention, in which the caller always cleans up and surplus
+// register arguments are ignored, so no convention keyword exists or is needed:
+// calling it through a pointer typed for the missing function is safe here.
+[[noreturn]] void ZtlDummyProc();
+
+// A second placeholder of the same shape that does nothing and returns 0, for
+// entry points whose absence is harmless.
+int ZtlDummyProcNoExcept();
+
+} // namespace ztl

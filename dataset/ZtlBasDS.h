@@ -1,0 +1,5 @@
+// The dataset layer's public header.
+#pragma once
+
+#include "core/ZtlBase.h"
+#include "dataset/ZtlCheckError.h"

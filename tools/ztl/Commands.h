@@ -1,0 +1,28 @@
+// The commands of the ztl program: each one is a function over its own arguments that writes
+// to the given streams and returns the process exit code.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace ztl::cli {
+
+// Exit codes shared by every command.
+inline constexpr int ExitSuccess = 0; // the command did its job
+inline constexpr int ExitFailure = 1; // the command ran but failed (for example a database error)
+inline constexpr int ExitUsage = 2;   // the command line itself was wrong
+
+// One command of the program.
+struct TCommand {
+  const char* Name;      // the word that selects it: "ztl <Name> ..."
+  const char* Arguments; // its arguments as shown in the usage text
+  const char* Summary;   // one line for the usage text
+  int (*Run)(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+};
+
+// ztl analyse "<SQL>": prints the first table, the ORDER BY items with their directions and
+// the parameter names of one statement. Args are the words after the command name.
+int RunAnalyseCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
+} // namespace ztl::cli

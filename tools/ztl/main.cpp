@@ -1,0 +1,73 @@
+// Entry point of ztl, the command-line program: options of its own, then a dispatch to the
+// command named by the first argument.
+#include <array>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "core/ZtlConsts.h"
+#include "tools/ztl/Commands.h"
+
+namespace {
+
+using ztl::cli::TCommand;
+
+// Every command of the program; a new command is one line here and one file beside this one.
+constexpr std::array<TCommand, 1> Commands{{
+    {"analyse", "\"<SQL>\"",
+     "print the first table, ORDER BY items and parameter names of a statement",
+     ztl::cli::RunAnalyseCommand},
+}};
+
+void PrintUsage(std::ostream& Out) {
+  Out << "Usage: ztl <command> [arguments]\n"
+         "       ztl --help | --version\n"
+         "\n"
+         "Commands:\n";
+  for (const TCommand& Command : Commands)
+    Out << "  " << Command.Name << ' ' << Command.Arguments << "\n      " << Command.Summary
+        << '\n';
+  Out << "\n"
+         "Options:\n"
+         "  -h, --help     print this text\n"
+         "  --version      print the package version\n";
+}
+
+const TCommand* FindCommand(const char* Name) {
+  for (const TCommand& Command : Commands)
+    if (std::strcmp(Command.Name, Name) == 0)
+      return &Command;
+  return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(std::cerr);
+    return ztl::cli::ExitUsage;
+  }
+  const char* First = argv[1];
+  if (std::strcmp(First, "--help") == 0 || std::strcmp(First, "-h") == 0) {
+    PrintUsage(std::cout);
+    return ztl::cli::ExitSuccess;
+  }
+  if (std::strcmp(First, "--version") == 0) {
+    std::cout << ztl::szZantrelixVersion << '\n';
+    return ztl::cli::ExitSuccess;
+  }
+  const TCommand* Command = FindCommand(First);
+  if (Command == nullptr) {
+    std::cerr << "ztl: unknown command '" << First << "' (try 'ztl --help')\n";
+    return ztl::cli::ExitUsage;
+  }
+  try {
+    const std::vector<std::string> Args(argv + 2, argv + argc);
+    return Command->Run(Args, std::cout, std::cerr);
+  } catch (const std::exception& E) {
+    std::cerr << "ztl " << Command->Name << ": " << E.what() << '\n';
+    return ztl::cli::ExitFailure;
+  }
+}

@@ -95,7 +95,7 @@ public:
   // dimension empties the bitmap; a negative one, or an image larger than a
   // stream can hold, raises EInvalidGraphic "Invalid image size".
   void SetSize(int AWidth, int AHeight);
-  int GetBitCount() const { return BitCount; } // bits per pixel; 0 when empty
+  int GetBitCount() const { return GetEmpty() ? 0 : BitCount; } // bits per pixel
 
 protected:
   void AssignExtras(const TGraphic& Source) override;

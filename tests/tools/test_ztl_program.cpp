@@ -1,0 +1,72 @@
+// The ztl program as a user runs it: its output and exit code for the analyse command, the
+// version and help options, and a wrong command line.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct TRun {
+  std::string Output; // standard output and standard error together
+  int ExitCode;       // the program's exit status, -1 when it did not exit normally
+};
+
+// Runs the built program with a shell-quoted argument string.
+TRun RunZtl(const std::string& Arguments) {
+  const std::string Command = std::string("'") + ZTL_PROGRAM + "' " + Arguments + " 2>&1";
+  TRun Run{"", -1};
+  FILE* Pipe = popen(Command.c_str(), "r");
+  if (Pipe == nullptr)
+    return Run;
+  std::array<char, 512> Chunk;
+  std::size_t Got;
+  while ((Got = fread(Chunk.data(), 1, Chunk.size(), Pipe)) > 0)
+    Run.Output.append(Chunk.data(), Got);
+  const int Status = pclose(Pipe);
+  if (Status != -1 && WIFEXITED(Status))
+    Run.ExitCode = WEXITSTATUS(Status);
+  return Run;
+}
+
+} // namespace
+
+TEST(ZtlProgram, AnalysePrintsTableOrderByAndParameters) {
+  const TRun Run = RunZtl("analyse \"SELECT c.name, o.total FROM customers c, orders o "
+                          "WHERE c.id = :cust ORDER BY o.total DESC, c.name\"");
+  EXPECT_EQ(Run.ExitCode, 0);
+  EXPECT_EQ(Run.Output, "table:    customers\n"
+                        "order by: total DESC, name ASC\n"
+                        "params:   cust\n");
+}
+
+TEST(ZtlProgram, AnalysePrintsNoneForEmptyPartsAndUnpairedDirections) {
+  TRun Run = RunZtl("analyse 'x := :y'");
+  EXPECT_EQ(Run.ExitCode, 0);
+  EXPECT_EQ(Run.Output, "table:    (none)\norder by: (none)\nparams:   y\n");
+  Run = RunZtl("analyse 'SELECT a FROM t ORDER BY t.a DESC DESC'");
+  EXPECT_EQ(Run.Output, "table:    t\norder by: a DESC, DESC\nparams:   (none)\n");
+}
+
+TEST(ZtlProgram, OptionsAndWrongCommandLines) {
+  struct Case {
+    std::string Arguments;
+    int ExitCode;
+    std::string OutputStart;
+  };
+  const Case Cases[] = {
+      {"--version", 0, "1.91\n"},
+      {"--help", 0, "Usage: ztl <command>"},
+      {"", 2, "Usage: ztl <command>"},
+      {"frobnicate", 2, "ztl: unknown command 'frobnicate'"},
+      {"analyse", 2, "ztl analyse: expected exactly one SQL statement"},
+      {"analyse a b", 2, "ztl analyse: expected exactly one SQL statement"},
+  };
+  for (const Case& C : Cases) {
+    const TRun Run = RunZtl(C.Arguments);
+    EXPECT_EQ(Run.ExitCode, C.ExitCode) << C.Arguments;
+    EXPECT_EQ(Run.Output.substr(0, C.OutputStart.size()), C.OutputStart) << C.Arguments;
+  }
+}

@@ -1,0 +1,1 @@
+SELECT * FROM customer c WHERE c.id = :id AND name LIKE :pat ORDER BY name DESC, 2

@@ -1,0 +1,1 @@
+UPDATE t SET a=:a, b=:b WHERE id IN (:x,:y) AND s = 'it''s :no' AND z := 1.5e5

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,9 @@ using TComponentState = Set<TComponentStateFlag>;
 enum TOperation : std::uint8_t { opInsert, opRemove };
 
 class TComponent;
+// Called once for every component that a form file holds inside another.
+using TGetChildProc = std::function<void(TComponent* Child)>;
+
 class EComponentError : public Exception {
 public:
   using Exception::Exception;
@@ -147,8 +151,26 @@ public:
 
   std::string GetNamePath() const override { return Name; }
 
+  // Form-file nesting. GetChildren calls Proc for each component that is
+  // written inside this one's object (none by default; a container lists
+  // what it owns). Components read inside this object are owned by
+  // GetChildOwner (null: the form's root) and get GetChildParent as their
+  // parent component when HasParent says they take one.
+  virtual void GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+    (void)Proc;
+    (void)Root;
+  }
+  virtual TComponent* GetChildOwner() { return nullptr; }
+  virtual TComponent* GetChildParent() { return this; }
+  virtual bool HasParent() const { return false; }
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent* Value) { (void)Value; }
+
   // The number stored with the component (the framework's Tag).
   std::int64_t Tag = 0;
+  // Where the designer shows a non-visual component: Left in the low 16
+  // bits, Top in the high 16 bits (stored as Left and Top in form files).
+  std::int32_t DesignInfo = 0;
 
 protected:
   virtual void Notification(TComponent* AComponent, TOperation Operation);

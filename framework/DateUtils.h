@@ -35,7 +35,8 @@ inline constexpr const char* STimeEncodeError = "Invalid argument to time encode
 inline constexpr const char* SInvalidDate = "'%s' is not a valid date";
 inline constexpr const char* SInvalidTime = "'%s' is not a valid time";
 inline constexpr const char* SInvalidDateTime = "'%s' is not a valid date and time";
-inline constexpr const char* SInvalidTimeStamp = "'%d.%d' is not a valid timestamp";
+// Formatted with the milliseconds as text.
+inline constexpr const char* SInvalidTimeStamp = "'%s' is not a valid timestamp";
 
 bool IsLeapYear(int Year);
 // Days of Month in Year; 0 for a month outside 1..12.

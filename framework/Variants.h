@@ -190,13 +190,14 @@ public:
   // elements are Empty (Variants) or 0.
   void Redim(int HighBound);
   // The bytes of a byte array: writable (detached from other copies first)
-  // and read-only. Other values raise EVariantError with SVarNotArray.
+  // and read-only. A scalar raises EVariantError with SVarNotArray, an array
+  // of another element kind with SInvalidVarOp.
   std::span<std::uint8_t> LockBytes();
   std::span<const std::uint8_t> Bytes() const;
 
   // Equal when VarCompareValue says vrEqual.
   bool operator==(const Variant& Other) const;
-  // A total order for sorting and searching: Null < Empty < everything else;
+  // The order for sorting and searching: Null < Empty < everything else;
   // numbers (integers, reals, Currency, dates, Boolean as -1/0) by value
   // across kinds, NaN below every other number; texts by their bytes; a text
   // against a number as numbers when the text holds one, otherwise the
@@ -206,6 +207,7 @@ public:
 
 private:
   friend Variant VarArrayCreate(int Low, int High, TVarType ElemType);
+  friend Variant VarArrayOf(std::span<const Variant> Values);
   friend struct TVarArrayData;
   TVarArrayData& MutableArray();
   const TVarArrayData& ConstArray() const;

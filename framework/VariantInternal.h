@@ -1,0 +1,31 @@
+// Helpers shared by the Variant's translation units; not part of the public
+// interface.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "framework/Variants.h"
+
+namespace ztl::detail {
+
+// Raises EVariantError with SVarTypeCouldNotConvert for the two kinds.
+[[noreturn]] void VarCastError(TVarType From, TVarType To);
+
+// A number read from a text: an integer when the text is a plain integer that
+// fits 64 bits, otherwise a real.
+struct TTextNumber {
+  bool IsInteger = false; // Integer holds the value, else Real does
+  std::int64_t Integer = 0;
+  double Real = 0.0;
+};
+
+// True when S (blanks around it allowed) holds one number as TryStrToFloat
+// reads it.
+bool ParseTextNumber(std::string_view S, TTextNumber& Result);
+
+// Round to the nearest whole number, ties to the even neighbour. NaN and
+// infinities come back unchanged.
+double RoundHalfEven(double Value);
+
+} // namespace ztl::detail

@@ -40,11 +40,12 @@ private:
 };
 
 // A comma-text item needs quotes when reading it back unquoted would split
-// or trim it.
+// or trim it, or drop it altogether (an empty item before a comma or at the
+// end reads back as nothing).
 bool NeedsQuotes(std::string_view S) {
-  return std::any_of(S.begin(), S.end(), [](char C) {
-    return static_cast<unsigned char>(C) <= ' ' || C == '"' || C == ',';
-  });
+  return S.empty() || std::any_of(S.begin(), S.end(), [](char C) {
+           return static_cast<unsigned char>(C) <= ' ' || C == '"' || C == ',';
+         });
 }
 
 bool IsBlank(char C) {
@@ -206,9 +207,6 @@ void TStrings::SetText(std::string_view Text) {
 
 std::string TStrings::GetCommaText() const {
   const int N = GetCount();
-  // A single empty line must still read back as one line.
-  if (N == 1 && Get(0).empty())
-    return "\"\"";
   std::string Result;
   for (int I = 0; I < N; ++I) {
     if (I > 0)
@@ -409,6 +407,10 @@ int TStringList::AddObject(const std::string& S, TObject* AObject) {
     case dupError:
       throw EListError(SDuplicateString);
     case dupAccept:
+      // After the equal lines already held, so equals keep their order.
+      while (Index < GetCount() &&
+             AnsiCompareText(Items[static_cast<std::size_t>(Index)].String, S) == 0)
+        ++Index;
       break;
     }
   }

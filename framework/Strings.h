@@ -86,9 +86,9 @@ public:
 
   virtual std::string GetText() const;
   virtual void SetText(std::string_view Text);
-  // Lines separated by commas; a line holding a space, a control character,
-  // a comma or a double quote is quoted with '"' (inner quotes doubled).
-  // SetCommaText also separates at unquoted spaces.
+  // Lines separated by commas; an empty line, or one holding a space, a
+  // control character, a comma or a double quote, is quoted with '"' (inner
+  // quotes doubled). SetCommaText also separates at unquoted spaces.
   std::string GetCommaText() const;
   void SetCommaText(std::string_view Text);
 
@@ -132,7 +132,8 @@ private:
 // "Operation not allowed on sorted string list" because they would break the
 // order that Find and IndexOf rely on. With the default Duplicates
 // (dupIgnore), adding a line that a sorted list already holds
-// (case-insensitively) adds nothing and returns the index of the line held.
+// (case-insensitively) adds nothing and returns the index of the line held;
+// dupAccept adds it after the equal lines already there.
 //
 // OnChanging is fired before and OnChange after every change; inside
 // BeginUpdate/EndUpdate they are fired once each: OnChanging before the first

@@ -102,7 +102,10 @@ void ZtlAssignProcAddress(void*& Target, void* Proc, void* Fallback);
 template <typename Fn, typename FallbackFn>
 requires std::is_function_v<Fn> && std::is_function_v<FallbackFn>
 void ZtlAssignProcAddress(Fn*& Target, void* Proc, FallbackFn* Fallback) {
-  Target = Proc != nullptr ? reinterpret_cast<Fn*>(Proc) : reinterpret_cast<Fn*>(Fallback);
+  // Through void*, like the entry point itself: a direct cast between unrelated function types
+  // draws a cast-function-type warning.
+  void* const Address = Proc != nullptr ? Proc : reinterpret_cast<void*>(Fallback);
+  Target = reinterpret_cast<Fn*>(Address);
 }
 
 // The address of the exported symbol Name of a library opened with dlopen, or null when the

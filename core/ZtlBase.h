@@ -5,3 +5,6 @@
 #include "core/ZtlConsts.h"
 #include "core/ZtlErrors.h"
 #include "core/ZtlSession.h"
+#include "core/ZtlFieldDefs.h"
+#include "core/ZtlBlob.h"
+#include "core/ZtlSQL.h"

@@ -193,6 +193,14 @@ std::int64_t TCustomMemoryStream::Seek(std::int64_t Offset, int Origin) {
 }
 
 void TCustomMemoryStream::SaveToStream(TStream& Stream) const {
+  // Saving into itself may grow, and so move, the very block being read:
+  // write from a copy then.
+  if (&Stream == this) {
+    const std::vector<std::uint8_t> Copy(static_cast<const std::uint8_t*>(Data),
+                                         static_cast<const std::uint8_t*>(Data) + Size);
+    Stream.WriteString(std::string_view(reinterpret_cast<const char*>(Copy.data()), Copy.size()));
+    return;
+  }
   const auto* P = static_cast<const std::uint8_t*>(Data);
   std::int64_t Done = 0;
   while (Done < Size) {

@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/Events.h"
 #include "framework/SysUtils.h"
 #include "framework/System.h"
 
 namespace ztl {
 
 class TStream;
-
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // The line break that GetText writes after every line.
 inline constexpr const char* sLineBreak = "\r\n";

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/SysUtils.h"
+
 namespace ztl {
 
 // Days since 1899-12-30 with the time of day as the fraction. A negative value
@@ -53,7 +55,7 @@ TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec);
 bool TryEncodeTime(int Hour, int Min, int Sec, int MSec, TDateTime& Result);
 
 // The calendar day and the time of day of a date-time, after rounding to the
-// nearest millisecond (so 0.99999999 decodes as the next day at 00:00:00.000).
+// nearest millisecond (so 0.9999999999 decodes as the next day at 00:00:00.000).
 // A day before 0001-01-01 decodes as 0/0/0. A value outside the int32 day range
 // or NaN raises EConvertError with SInvalidDateTime.
 void DecodeDate(TDateTime DateTime, int& Year, int& Month, int& Day);

@@ -181,6 +181,13 @@ std::span<const std::uint8_t> Variant::Bytes() const {
   return {Data.Bytes.data(), Data.Bytes.size()};
 }
 
+std::span<const Variant> Variant::Elements() const {
+  const TVarArrayData& Data = ConstArray();
+  if (Data.ElemType == varByte)
+    throw EVariantError(SInvalidVarOp);
+  return {Data.Items.data(), Data.Items.size()};
+}
+
 int VarArrayDimCount(const Variant& V) noexcept {
   return V.IsArray() ? 1 : 0;
 }

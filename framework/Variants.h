@@ -194,6 +194,10 @@ public:
   // of another element kind with SInvalidVarOp.
   std::span<std::uint8_t> LockBytes();
   std::span<const std::uint8_t> Bytes() const;
+  // The elements of any other array, read in place without copying them (the
+  // way to walk a parameter array without allocating). A scalar raises
+  // SVarNotArray, a byte array SInvalidVarOp. Valid until the array changes.
+  std::span<const Variant> Elements() const;
 
   // Equal when VarCompareValue says vrEqual.
   bool operator==(const Variant& Other) const;

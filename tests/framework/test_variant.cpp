@@ -322,6 +322,7 @@ TEST(VariantArray, BoundsElementsAndFailures) {
   EXPECT_EQ(VariantErrorOf([] { (void)VarArrayCreate(0, 1, varNull); }),
             "Error creating variant or safe array");
   EXPECT_EQ(VariantErrorOf([] { (void)VarArrayOf({1}).Bytes(); }), "Invalid variant operation");
+  EXPECT_EQ(VariantErrorOf([&] { (void)A.Elements(); }), "Invalid variant operation");
 
   // A value that does not fit the element leaves the array as it was.
   EXPECT_NE(VariantErrorOf([&] { VarArrayPut(A, 300, 2); }), "<none>");
@@ -341,6 +342,8 @@ TEST(VariantArray, CopiesAreIndependentValues) {
   Variant A = VarArrayOf({1, "two", 3.0});
   EXPECT_EQ(A.LowBound(), 0);
   EXPECT_EQ(A.HighBound(), 2);
+  ASSERT_EQ(A.Elements().size(), 3u);
+  EXPECT_EQ(A.Elements()[1].AsString(), "two");
   Variant B = A;
   B.PutElement(1, "changed");
   EXPECT_EQ(A.GetElement(1).AsString(), "two");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "framework/Variants.h"
@@ -27,5 +28,13 @@ bool ParseTextNumber(std::string_view S, TTextNumber& Result);
 // Round to the nearest whole number, ties to the even neighbour. NaN and
 // infinities come back unchanged.
 double RoundHalfEven(double Value);
+
+// Exact decimal text to Currency: plain notation is read digit by digit,
+// rounding beyond the fourth decimal half to even; exponent notation goes
+// through a double. False when S is no number or the amount is out of range.
+bool TextToCurrency(std::string_view S, Currency& Result);
+
+// The framework's general float format with Precision significant digits.
+std::string FormatGeneral(double Value, int Precision);
 
 } // namespace ztl::detail

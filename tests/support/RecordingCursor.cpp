@@ -308,26 +308,29 @@ bool TRecordingSQL::FetchPrior() {
 }
 
 bool TRecordingSQL::InternalMoveToFirst() {
+  // The base has cleared the fetch buffer: it holds nothing any more,
+  // whether or not the move succeeds.
+  BufferRows = 0;
   if (!Enter("InternalMoveToFirst"))
     return false;
-  // The base has cleared the fetch buffer: it holds nothing any more.
-  BufferRows = 0;
   Position = 0;
   return true;
 }
 
 bool TRecordingSQL::InternalMoveToLast() {
+  // The base has cleared the fetch buffer: it holds nothing any more,
+  // whether or not the move succeeds.
+  BufferRows = 0;
   if (!Enter("InternalMoveToLast"))
     return false;
-  BufferRows = 0;
   Position = static_cast<std::int32_t>(Rows.size()) + 1;
   return true;
 }
 
 bool TRecordingSQL::InternalMoveTo(std::int32_t Row) {
+  BufferRows = 0;
   if (!Enter("InternalMoveTo(" + IntToStr(Row) + ")"))
     return false;
-  BufferRows = 0;
   Position = std::clamp(Row, 0, static_cast<std::int32_t>(Rows.size()) + 1);
   return true;
 }

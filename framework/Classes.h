@@ -136,6 +136,12 @@ public:
   void SetLoadingState(bool Loading);
   void SetReadingState(bool Reading);
   void SetAncestorState(bool Ancestor);
+  void SetWritingState(bool Writing) {
+    if (Writing)
+      ComponentState.Include(csWriting);
+    else
+      ComponentState.Exclude(csWriting);
+  }
 
   void InsertComponent(TComponent* AComponent);
   void RemoveComponent(TComponent* AComponent);

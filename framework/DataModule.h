@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "framework/Classes.h"
-#include "framework/Events.h"
 #include "framework/Streams.h"
 
 namespace ztl {
@@ -16,21 +15,15 @@ namespace ztl {
 // that owns everything read from its form file. Its children in the form
 // file are the components it owns that have no parent component.
 //
-// Left, Top, Width and Height are the designer's window for the module;
-// OldCreateOrder is kept for form files that carry it. None of them has any
-// effect at run time.
+// Width and Height (with the Left and Top every component stores) are the
+// designer's window for the module; OldCreateOrder is kept for form files
+// that carry it. None of them has any effect at run time.
 class TDataModule : public TComponent {
 public:
   explicit TDataModule(TComponent* AOwner);
-  ~TDataModule() override;
 
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
-  TComponent* GetChildOwner() override { return this; }
 
-  int GetLeft() const { return Left; }
-  void SetLeft(int Value) { Left = Value; }
-  int GetTop() const { return Top; }
-  void SetTop(int Value) { Top = Value; }
   int GetWidth() const { return Width; }
   void SetWidth(int Value) { Width = Value; }
   int GetHeight() const { return Height; }
@@ -38,15 +31,8 @@ public:
   bool GetOldCreateOrder() const { return OldCreateOrder; }
   void SetOldCreateOrder(bool Value) { OldCreateOrder = Value; }
 
-  // Run after a form file was read into the module (by the load helpers
-  // below) and when it is destroyed. Not stored in form files.
-  TNotifyEvent OnCreate;
-  TNotifyEvent OnDestroy;
-
 private:
-  int Left = 0; // designer window position and size
-  int Top = 0;
-  int Width = 0;
+  int Width = 0; // designer window size
   int Height = 0;
   bool OldCreateOrder = false; // accepted from form files, no effect
 };

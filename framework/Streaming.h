@@ -43,7 +43,6 @@ inline constexpr const char* SIdentifierExpected = "Identifier expected";
 inline constexpr const char* SStringExpected = "String expected";
 inline constexpr const char* SNumberExpected = "Number expected";
 inline constexpr const char* SCharExpected = "'%s' expected";
-inline constexpr const char* SValueExpected = "Value expected";
 inline constexpr const char* SInvalidBinary = "Invalid binary value";
 inline constexpr const char* SInvalidString = "Invalid string constant";
 inline constexpr const char* SInvalidCharCode = "Character code %s cannot be stored";
@@ -53,6 +52,7 @@ inline constexpr const char* SAncestorNotFound = "Ancestor for '%s' not found";
 inline constexpr const char* SUnresolvedReference = "Unresolved reference to %s";
 inline constexpr const char* SCollectionNotSupported = "Collection values are not supported";
 inline constexpr const char* SPropertyException = "Error reading %s%s%s: %s";
+inline constexpr const char* SWritePropertyError = "Error writing %s.%s: %s";
 inline constexpr const char* SNoReferenceName = "Cannot store a reference to an unnamed component";
 inline constexpr const char* SInvalidFloatValue = "Floating point value cannot be stored";
 
@@ -178,6 +178,9 @@ protected:
   static void CallDefineProperties(TPersistent& Instance, TFiler& Filer) {
     Instance.DefineProperties(&Filer);
   }
+  // Every component stores its design position (DesignInfo) as the defined
+  // properties Left and Top, before its own defined properties.
+  static void DefineDesignInfo(TComponent& Component, TFiler& Filer);
 
   TComponent* Root = nullptr;       // the form's top object
   TComponent* LookupRoot = nullptr; // where component references are looked up
@@ -248,15 +251,14 @@ private:
   class TTracker;
 
   void ReadLayer(const TFormObject& Form);
-  void ReadObject(const TFormObject& Node, TComponent* Container, TComponent* Existing);
+  void ReadObject(const TFormObject& Node, TComponent* Container);
   void ReadProperty(TPersistent& Instance, const TFormProperty& Prop, TComponent* Component);
   void ReadPropValue(TPersistent& Instance, const TPropInfo& Info, const TFormValue& Value,
                      TComponent* Component, const std::string& PathName);
   bool ReadDefinedProperty(TPersistent& Instance, const std::string& Name, const TFormValue& Value,
-                           TComponent* Component);
+                           TComponent* Component, const std::string& PathName);
   void ResolveFixups();
   void CallLoaded();
-  void AddLoaded(TComponent* Component);
   const TFormValue& TakeValue();
   [[noreturn]] void ValueError() const;
 
@@ -311,7 +313,8 @@ private:
                        const std::string& Prefix);
   void WriteDefinedProperties(TFormObject& Node, TPersistent& Instance,
                               TPersistent* AncestorInstance, const std::string& Prefix);
-  std::string ReferenceName(const TComponent* Component) const;
+  // The name a reference to Component is written as, relative to ARoot.
+  static std::string ReferenceName(const TComponent* Component, const TComponent* ARoot);
   bool SameValue(const TPropInfo& Info, const TPropValue& A, const TPropValue& B) const;
   TFormValue& PutValue(TValueType Type);
 

@@ -6,6 +6,7 @@
 #include <exception>
 #include <limits>
 
+#include "framework/Streaming.h"
 #include "framework/Streams.h"
 
 namespace ztl {
@@ -329,6 +330,36 @@ void TStrings::LoadFromFile(const std::string& FileName) {
 void TStrings::SaveToFile(const std::string& FileName) const {
   TFileStream Stream(FileName, fmCreate);
   SaveToStream(Stream);
+}
+
+void TStrings::DefineProperties(TFiler* Filer) {
+  TPersistent::DefineProperties(Filer);
+  bool HasData = Count() > 0;
+  if (const auto* Ancestor = dynamic_cast<const TStrings*>(Filer->GetAncestor()))
+    HasData = !Equals(*Ancestor);
+  Filer->DefineProperty(
+      "Strings",
+      [this](TReader& Reader) {
+        Reader.ReadListBegin();
+        BeginUpdate();
+        try {
+          Clear();
+          while (!Reader.EndOfList())
+            Add(Reader.ReadString());
+        } catch (...) {
+          EndUpdate();
+          throw;
+        }
+        EndUpdate();
+        Reader.ReadListEnd();
+      },
+      [this](TWriter& Writer) {
+        Writer.WriteListBegin();
+        for (int I = 0; I < Count(); ++I)
+          Writer.WriteString(Get(I));
+        Writer.WriteListEnd();
+      },
+      HasData);
 }
 
 // ------------------------------------------------------------ TStringList

@@ -119,6 +119,9 @@ protected:
   // outermost EndUpdate.
   virtual void SetUpdateState(bool Updating);
   [[noreturn]] static void Error(const char* Msg, int Data);
+  // Form files hold the lines as the list property "Strings", written when
+  // they differ from the ancestor's lines (or, without one, when there are any).
+  void DefineProperties(TFiler* Filer) override;
 
 private:
   int UpdateCount = 0; // depth of BeginUpdate calls not yet ended

@@ -1,0 +1,82 @@
+// TDataModule and the helpers that load and save whole form files.
+#include "framework/DataModule.h"
+
+#include <memory>
+
+#include "framework/Streaming.h"
+#include "framework/TypInfo.h"
+
+namespace ztl {
+
+TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
+
+void TDataModule::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+  (void)Root;
+  // Components with a parent (a dataset's fields, say) are written inside
+  // that parent instead.
+  for (int I = 0; I < GetComponentCount(); ++I) {
+    TComponent* C = GetComponent(I);
+    if (!C->HasParent())
+      Proc(C);
+  }
+}
+
+void RegisterDataModuleClass() {
+  if (FindClassInfo(typeid(TDataModule)))
+    return;
+  RegisterClass<TDataModule, TComponent>();
+  RegisterProperty<TDataModule>("OldCreateOrder", &TDataModule::GetOldCreateOrder,
+                                &TDataModule::SetOldCreateOrder, false);
+  RegisterProperty<TDataModule>("Height", &TDataModule::GetHeight, &TDataModule::SetHeight, 0);
+  RegisterProperty<TDataModule>("Width", &TDataModule::GetWidth, &TDataModule::SetWidth, 0);
+}
+
+TComponent* ReadComponent(TStream& Stream, TComponent* Instance) {
+  TReader Reader(Stream);
+  return Reader.ReadRootComponent(Instance);
+}
+
+TComponent* ReadComponentResFile(const std::string& FileName, TComponent* Instance) {
+  TFileStream Stream(FileName, fmOpenRead | fmShareDenyWrite);
+  return ReadComponent(Stream, Instance);
+}
+
+TComponent* StringToComponent(std::string_view Text, TComponent* Instance) {
+  TStringStream Stream{std::string(Text)};
+  return ReadComponent(Stream, Instance);
+}
+
+TComponent* ReadInheritedComponentFiles(const std::vector<std::string>& FileNames,
+                                        TComponent* Instance) {
+  std::vector<std::unique_ptr<TFileStream>> Files;
+  std::vector<TStream*> Layers;
+  for (const std::string& Name : FileNames) {
+    Files.push_back(std::make_unique<TFileStream>(Name, fmOpenRead | fmShareDenyWrite));
+    Layers.push_back(Files.back().get());
+  }
+  TReader Reader(Layers);
+  return Reader.ReadRootComponent(Instance);
+}
+
+void WriteComponent(TStream& Stream, TComponent* Instance, TComponent* Ancestor) {
+  TWriter Writer(Stream);
+  Writer.WriteDescendent(Instance, Ancestor);
+}
+
+void WriteComponentResFile(const std::string& FileName, TComponent* Instance,
+                           TComponent* Ancestor) {
+  // The form is made in memory first: a component that cannot be written
+  // must not cost the file that is already there.
+  TMemoryStream Text;
+  WriteComponent(Text, Instance, Ancestor);
+  TFileStream File(FileName, fmCreate);
+  Text.SaveToStream(File);
+}
+
+std::string ComponentToString(TComponent* Instance, TComponent* Ancestor) {
+  TStringStream Stream;
+  WriteComponent(Stream, Instance, Ancestor);
+  return Stream.GetDataString();
+}
+
+} // namespace ztl

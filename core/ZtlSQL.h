@@ -53,31 +53,27 @@ private:
 
 // The normalised parameter values of one open or execute: no values at all
 // (the Null of the original's normalisation), or the elements of a Variant
-// array, or the parameters themselves. It refers to the caller's Variants,
-// so the unchanged-shape path of a repeated open copies nothing.
+// array, or the parameters themselves. It refers to the caller's Variants in
+// place, so the unchanged-shape path of a repeated open copies nothing.
 class TZtlHostValues {
 public:
   // No values.
   TZtlHostValues() noexcept = default;
-  // The caller's parameters, in order.
+  // The caller's parameters, or the elements of a Variant array of
+  // Variants, in order.
   explicit TZtlHostValues(std::span<const Variant> Values) noexcept
       : Items(Values.data()), Count(static_cast<std::int32_t>(Values.size())) {}
-  // The elements of a Variant array (kept by the caller).
-  explicit TZtlHostValues(const Variant& Array);
 
   // There are values (the original's "V is an array"), possibly 0 of them.
   bool IsArray() const noexcept { return Count >= 0; }
   // Number of values; -1 for none.
   std::int32_t GetCount() const noexcept { return Count; }
-  // Value I (0-based, within GetCount). A parameter is returned as it is;
-  // an array element is copied into Scratch, which is returned.
-  const Variant& Get(std::int32_t I, Variant& Scratch) const;
+  // Value I, 0 <= I < GetCount().
+  const Variant& Get(std::int32_t I) const noexcept { return Items[I]; }
 
 private:
-  const Variant* Items = nullptr; // the parameters, when not an array
-  const Variant* Array = nullptr; // the Variant array, when the values are its elements
+  const Variant* Items = nullptr; // the values
   std::int32_t Count = -1;        // number of values, -1 for none
-  int Low = 0;                    // low bound of Array
 };
 
 // TZantrelSQL is the abstract base of every driver's cursor.
@@ -447,7 +443,7 @@ protected:
   // Host variables. Normalises the parameters: none, a Variant array of
   // Variants given first (its elements; further parameters are ignored), a
   // single Null or Empty (none), or the parameters themselves.
-  TZtlHostValues InternalCheckVarValues(TZtlVarParams Params) const;
+  TZtlHostValues InternalCheckVarValues(TZtlVarParams Params);
   // Logical type and bind size of a parameter value.
   TZantrelFieldTypes InternalGetVariableTypeAndLength(const Variant& Value, std::int32_t& Size);
   // False only when Defs already describes V exactly (same count, types and

@@ -10,28 +10,18 @@ namespace ztl {
 
 const Variant ZtlEmptyParam = Variant::Null();
 
-TZtlHostValues::TZtlHostValues(const Variant& AArray) : Array(&AArray) {
-  const std::size_t N = AArray.ElementCount();
-  Count = static_cast<std::int32_t>(
-      std::min<std::size_t>(N, static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
-  Low = AArray.LowBound();
-}
-
-const Variant& TZtlHostValues::Get(std::int32_t I, Variant& Scratch) const {
-  if (!Array)
-    return Items[I];
-  // Elements are addressed from the array's own low bound, so an array
-  // built with bounds 1 .. n works as well as one from 0.
-  Scratch = Array->GetElement(Low + I);
-  return Scratch;
-}
-
-TZtlHostValues TZantrelSQL::InternalCheckVarValues(TZtlVarParams Params) const {
+TZtlHostValues TZantrelSQL::InternalCheckVarValues(TZtlVarParams Params) {
   const std::span<const Variant> P = Params.Span();
   if (P.empty())
     return TZtlHostValues();
-  if (P[0].VarType() == (varArray | varVariant))
-    return TZtlHostValues(P[0]);
+  if (P[0].VarType() == (varArray | varVariant)) {
+    // The array's elements, read in place; beyond 2^31-1 of them is no
+    // parameter list a statement can take.
+    const std::span<const Variant> Elements = P[0].Elements();
+    if (Elements.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+      RaiseLastError("Too many host variables", 0);
+    return TZtlHostValues(Elements);
+  }
   if (P.size() == 1 && P[0].IsClear())
     return TZtlHostValues();
   return TZtlHostValues(P);
@@ -103,11 +93,10 @@ bool TZantrelSQL::InternalNeedNewVariables(const TZtlHostValues& V,
                                            const TZantrelVariableDefs& Defs) {
   if (!V.IsArray() || Defs.GetCount() != V.GetCount())
     return true;
-  Variant Scratch;
   for (std::int32_t I = 0; I < V.GetCount(); ++I) {
     const TZantrelFieldDef* Def = Defs.GetItem(I);
     std::int32_t Size = 0;
-    const TZantrelFieldTypes Type = InternalGetVariableTypeAndLength(V.Get(I, Scratch), Size);
+    const TZantrelFieldTypes Type = InternalGetVariableTypeAndLength(V.Get(I), Size);
     if (!Def || Def->FieldType != Type || Def->Size != Size || IsBlobFieldType(Type))
       return true;
   }
@@ -115,12 +104,11 @@ bool TZantrelSQL::InternalNeedNewVariables(const TZtlHostValues& V,
 }
 
 void TZantrelSQL::InternalSetVariables(const TZtlHostValues& V, TZantrelVariableDefs& Defs) {
-  Variant Scratch;
   if (InternalNeedNewVariables(V, Defs)) {
     Defs.Clear();
     for (std::int32_t I = 0; I < V.GetCount(); ++I) {
       std::int32_t Size = 0;
-      const TZantrelFieldTypes Type = InternalGetVariableTypeAndLength(V.Get(I, Scratch), Size);
+      const TZantrelFieldTypes Type = InternalGetVariableTypeAndLength(V.Get(I), Size);
       InternalAddFieldDef(Defs, "?", Type, InternalGetExtType(Type), Size, 0, 0, false,
                           kiRegularField);
     }
@@ -132,8 +120,7 @@ void TZantrelSQL::InternalSetVariables(const TZtlHostValues& V, TZantrelVariable
     // than a write outside it.
     if (!Defs.GetBufferBlock().Covers(Def->Offset, Def->Size))
       continue;
-    InternalSetValue(Defs.GetBuffer(), Def->Offset, Def->Size, Def->FieldType, V.Get(I, Scratch),
-                     nullptr);
+    InternalSetValue(Defs.GetBuffer(), Def->Offset, Def->Size, Def->FieldType, V.Get(I), nullptr);
   }
 }
 

@@ -3,3 +3,4 @@
 
 #include "core/ZtlBase.h"
 #include "dataset/ZtlCheckError.h"
+#include "dataset/ZtlParams.h"

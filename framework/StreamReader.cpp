@@ -239,7 +239,7 @@ void TReader::ReadObject(const TFormObject& Node, TComponent* Container) {
     Tracker->AddCreated(C);
     C->SetLoadingState(true);
     C->SetReadingState(true);
-    Guard(C, "Name", Node.Line, [&] { C->SetName(Node.Name); });
+    Guard(nullptr, Node.Name + ".Name", Node.Line, [&] { C->SetName(Node.Name); });
   }
   C->SetLoadingState(true);
   C->SetReadingState(true);
@@ -280,7 +280,9 @@ void TReader::ReadProperty(TPersistent& Instance, const TFormProperty& Prop,
   }
   const TPropInfo* Info = GetPropInfo(*Target, Path.back());
   if (Info && Info->Kind != pkPersistent && Info->Kind != pkStrings) {
-    if (Info->Kind == pkComponent && Prop.Value.Type == vaIdent) {
+    // nil waits with the references too, so that a later layer's nil is not
+    // overtaken by an earlier layer's reference.
+    if (Info->Kind == pkComponent && (Prop.Value.Type == vaIdent || Prop.Value.Type == vaNil)) {
       Fixups.push_back(TFixup{Component, Path, Prop.Value.Text, Prop.Line});
       return;
     }
@@ -334,10 +336,7 @@ void TReader::ReadPropValue(TPersistent& Instance, const TPropInfo& Info, const 
     Fits = Value.Type == vaExtended || Value.Type == vaInteger;
     V = Value.Type == vaInteger ? static_cast<double>(Value.Integer) : Value.Float;
     break;
-  case pkComponent:
-    Fits = Value.Type == vaNil;
-    V = static_cast<TObject*>(nullptr);
-    break;
+  case pkComponent: // references are set once the whole form is read
   case pkPersistent:
   case pkStrings:
     Fits = false;
@@ -429,8 +428,8 @@ void TReader::ResolveFixups() {
   for (const TFixup& F : Fixups) {
     if (!Tracker->Alive(F.Component))
       continue;
-    TComponent* Target = Resolve(F.Name);
-    if (!Target)
+    TComponent* Target = F.Name.empty() ? nullptr : Resolve(F.Name);
+    if (!Target && !F.Name.empty())
       Fail(Format(SUnresolvedReference, {F.Name}), F.Line);
     std::string PathName = F.Path[0];
     for (std::size_t I = 1; I < F.Path.size(); ++I)

@@ -1,0 +1,103 @@
+// The table of SQLite entry points that the driver reaches through, filled at
+// run time from the system's SQLite shared library, and the loading and
+// unloading of that library.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+namespace ztl {
+
+// Every SQLite function the driver calls, bound by name from the loaded
+// library. X(name) names sqlite3_<name>. Required functions are bound with
+// the placeholder that raises "Function not supported by this version of the
+// Database Interface library" when called; optional ones (the column
+// metadata, missing from builds without SQLITE_ENABLE_COLUMN_METADATA) with
+// the one that quietly returns 0, which the driver reads as "no metadata".
+#define ZTL_SQLITE_REQUIRED_ENTRY_POINTS(X)                                                        \
+  X(initialize)                                                                                    \
+  X(libversion)                                                                                    \
+  X(libversion_number)                                                                             \
+  X(open_v2)                                                                                       \
+  X(close_v2)                                                                                      \
+  X(errmsg)                                                                                        \
+  X(errstr)                                                                                        \
+  X(extended_errcode)                                                                              \
+  X(extended_result_codes)                                                                         \
+  X(busy_timeout)                                                                                  \
+  X(get_autocommit)                                                                                \
+  X(exec)                                                                                          \
+  X(free)                                                                                          \
+  X(prepare_v2)                                                                                    \
+  X(finalize)                                                                                      \
+  X(reset)                                                                                         \
+  X(clear_bindings)                                                                                \
+  X(step)                                                                                          \
+  X(bind_parameter_count)                                                                          \
+  X(bind_int)                                                                                      \
+  X(bind_int64)                                                                                    \
+  X(bind_double)                                                                                   \
+  X(bind_text)                                                                                     \
+  X(bind_blob)                                                                                     \
+  X(bind_null)                                                                                     \
+  X(column_count)                                                                                  \
+  X(column_name)                                                                                   \
+  X(column_decltype)                                                                               \
+  X(column_type)                                                                                   \
+  X(column_int64)                                                                                  \
+  X(column_double)                                                                                 \
+  X(column_text)                                                                                   \
+  X(column_blob)                                                                                   \
+  X(column_bytes)                                                                                  \
+  X(changes)                                                                                       \
+  X(total_changes)                                                                                 \
+  X(last_insert_rowid)                                                                             \
+  X(db_handle)
+
+#define ZTL_SQLITE_OPTIONAL_ENTRY_POINTS(X)                                                        \
+  X(column_table_name)                                                                             \
+  X(column_origin_name)                                                                            \
+  X(column_database_name)                                                                          \
+  X(table_column_metadata)
+
+// The bound entry points. A member holds either the library's function or a
+// placeholder, never null, from the first successful load until the library
+// is unloaded.
+struct TSQLiteApi {
+#define ZTL_SQLITE_MEMBER(Name) decltype(&::sqlite3_##Name) Name = nullptr;
+  ZTL_SQLITE_REQUIRED_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
+  ZTL_SQLITE_OPTIONAL_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
+#undef ZTL_SQLITE_MEMBER
+  bool HasColumnMetadata = false; // the four optional functions are all real
+};
+
+// The library of the SQLite driver: one per process, shared by every session
+// of the driver, which counts its references.
+class TSQLiteLibrary {
+public:
+  // The entry points of the loaded library.
+  static const TSQLiteApi& Api() noexcept { return Table; }
+  static bool Loaded() noexcept { return Handle != nullptr; }
+  // The file name the library was loaded from ("" while none is loaded).
+  static const std::string& LoadedName() noexcept { return Name; }
+
+  // Opens the shared library FileName and binds every entry point. Returns
+  // false, leaving nothing loaded, when the library cannot be opened; a
+  // library that lacks functions loads, the missing ones being placeholders.
+  static bool Load(const std::string& FileName);
+  // Unloads the library; the table goes back to nulls.
+  static void Free() noexcept;
+
+private:
+  static inline void* Handle = nullptr; // dlopen handle, null while unloaded
+  static inline TSQLiteApi Table;       // the bound entry points
+  static inline std::string Name;       // file the library came from
+};
+
+// Shorthand for the bound entry points.
+inline const TSQLiteApi& SQLite() noexcept {
+  return TSQLiteLibrary::Api();
+}
+
+} // namespace ztl

@@ -1,0 +1,656 @@
+// The SQLite cursor's statements: compiling, describing the result,
+// binding host variables, opening, closing and executing.
+#include "drivers/sqlite/SQLiteCursor.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "core/ZtlConsts.h"
+#include "drivers/sqlite/SQLiteBlobStream.h"
+#include "drivers/sqlite/SQLiteSession.h"
+#include "drivers/sqlite/SQLiteShape.h"
+
+namespace ztl {
+
+namespace {
+
+bool SameName(std::string_view A, std::string_view B) {
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+           return std::tolower(static_cast<unsigned char>(X)) ==
+                  std::tolower(static_cast<unsigned char>(Y));
+         });
+}
+
+// The names under which SQLite lets a statement reach a rowid.
+constexpr const char* RowidNames[] = {"rowid", "_rowid_", "oid"};
+
+// What PRAGMA table_info says about one table.
+struct TTableInfo {
+  struct TTableColumn {
+    std::string Name;     // column name
+    std::string Type;     // declared type
+    bool NotNull = false; // NOT NULL
+    int PrimaryKey = 0;   // position in the primary key, 0 when not in it
+  };
+  std::vector<TTableColumn> Columns;
+  std::string RowidAlias; // the INTEGER PRIMARY KEY column, if there is one
+
+  bool HasColumn(std::string_view Name) const {
+    return std::any_of(Columns.begin(), Columns.end(),
+                       [&](const TTableColumn& C) { return SameName(C.Name, Name); });
+  }
+  const TTableColumn* Find(std::string_view Name) const {
+    for (const TTableColumn& C : Columns)
+      if (SameName(C.Name, Name))
+        return &C;
+    return nullptr;
+  }
+};
+
+// Reads PRAGMA table_info of Schema.Table; an empty result when it fails.
+TTableInfo ReadTableInfo(sqlite3* Db, const std::string& Schema, const std::string& Table) {
+  TTableInfo Info;
+  const TSQLiteApi& A = SQLite();
+  const std::string SQL =
+      "PRAGMA " + SQLiteQuoteName(Schema) + ".table_info(" + SQLiteQuoteName(Table) + ")";
+  sqlite3_stmt* Stmt = nullptr;
+  if (A.prepare_v2(Db, SQL.c_str(), -1, &Stmt, nullptr) != SQLITE_OK) {
+    A.finalize(Stmt);
+    return Info;
+  }
+  TSQLiteStatement Owner(Stmt);
+  while (A.step(Stmt) == SQLITE_ROW) {
+    TTableInfo::TTableColumn C;
+    const auto Text = [&](int I) {
+      const unsigned char* P = A.column_text(Stmt, I);
+      return P ? std::string(reinterpret_cast<const char*>(P)) : std::string();
+    };
+    C.Name = Text(1);
+    C.Type = Text(2);
+    C.NotNull = A.column_int64(Stmt, 3) != 0;
+    C.PrimaryKey = static_cast<int>(A.column_int64(Stmt, 5));
+    Info.Columns.push_back(std::move(C));
+  }
+  int Keys = 0;
+  const TTableInfo::TTableColumn* Key = nullptr;
+  for (const auto& C : Info.Columns)
+    if (C.PrimaryKey > 0) {
+      ++Keys;
+      Key = &C;
+    }
+  // A single-column primary key declared exactly INTEGER is the rowid itself.
+  if (Keys == 1 && SameName(Key->Type, "INTEGER"))
+    Info.RowidAlias = Key->Name;
+  return Info;
+}
+
+} // namespace
+
+TZantrelSQLiteSQL::TZantrelSQLiteSQL(TComponent* AOwner) : TZantrelSQL(AOwner) {}
+
+TZantrelSQLiteSQL::~TZantrelSQLiteSQL() {
+  DestroySQL();
+}
+
+TZantrelSQLiteSession& TZantrelSQLiteSQL::SQLiteSession() {
+  TZantrelSession* S = GetSession();
+  auto* Own = dynamic_cast<TZantrelSQLiteSession*>(S);
+  if (!Own) {
+    if (!S)
+      throw EZantrelException(LoadZtlStr(ZTL_ERR_SESS_NIL), 0);
+    RaiseLastError("The session of an SQLite cursor must be an SQLite session", -SQLITE_MISUSE);
+  }
+  return *Own;
+}
+
+TZantrelSQLiteBlobStream* TZantrelSQLiteSQL::GetColumnStream(std::int32_t FieldIndex) const {
+  if (FieldIndex < 0 || FieldIndex >= static_cast<std::int32_t>(Columns.size()))
+    return nullptr;
+  const std::int32_t K = Columns[static_cast<std::size_t>(FieldIndex)].Blob;
+  const auto& List = BlobManager->GetList();
+  if (K < 0 || static_cast<std::size_t>(K) >= List.size())
+    return nullptr;
+  return static_cast<TZantrelSQLiteBlobStream*>(List[static_cast<std::size_t>(K)]);
+}
+
+// --- Compiling -----------------------------------------------------------------
+
+bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt) {
+  TZantrelSQLiteSession& S = SQLiteSession();
+  sqlite3* Db = S.GetDatabase();
+  if (!Db)
+    return S.Fail(LoadZtlStr(ZTL_ERR_SESS_INVALID_HANDLE), -SQLITE_MISUSE);
+  // SQLite would stop at a NUL and quietly ignore what follows it.
+  if (SQL.size() > static_cast<std::size_t>(INT_MAX) - 1 ||
+      std::memchr(SQL.data(), 0, SQL.size()) != nullptr)
+    return S.Fail("The SQL text contains a NUL character", -SQLITE_MISUSE);
+  const TSQLiteApi& A = SQLite();
+  sqlite3_stmt* P = nullptr;
+  const char* Tail = nullptr;
+  const int Rc = A.prepare_v2(Db, SQL.c_str(), static_cast<int>(SQL.size()) + 1, &P, &Tail);
+  ++S.GetStatistics().Prepares;
+  if (Rc != SQLITE_OK) {
+    A.finalize(P);
+    return S.Fail();
+  }
+  Stmt.Reset(P);
+  if (!P)
+    return S.Fail("The SQL text holds no statement", -SQLITE_MISUSE);
+  // A second statement in the text would never run; refuse it rather than
+  // drop it. Blanks, comments and semicolons after the first are fine.
+  if (Tail && *Tail) {
+    sqlite3_stmt* Extra = nullptr;
+    const int ExtraRc = A.prepare_v2(Db, Tail, -1, &Extra, nullptr);
+    const bool More = ExtraRc != SQLITE_OK || Extra != nullptr;
+    A.finalize(Extra);
+    if (More) {
+      Stmt.Reset();
+      return S.Fail("The SQL text holds more than one statement", -SQLITE_MISUSE);
+    }
+  }
+  return true;
+}
+
+// --- Describing the result -------------------------------------------------------
+
+bool TZantrelSQLiteSQL::AdoptQuery(TSQLiteStatement Stmt, const std::string& SQL) {
+  TZantrelSQLiteSession& S = SQLiteSession();
+  const TSQLiteApi& A = SQLite();
+  const std::int32_t MaxString = S.GetMaxStringSize();
+  Updatable = false;
+  ReadOnlyReason = LoadZtlStr(ZTL_ERR_CURS_READ_ONLY);
+  ReadOnlyCode = -SQLITE_READONLY;
+  BaseSchema.clear();
+  BaseTable.clear();
+  RowidName.clear();
+  TypesSettled = false;
+  Columns.clear();
+  const int Count = A.column_count(Stmt.Get());
+  Columns.resize(static_cast<std::size_t>(Count));
+  for (int I = 0; I < Count; ++I) {
+    TColumn& C = Columns[static_cast<std::size_t>(I)];
+    const char* Name = A.column_name(Stmt.Get(), I);
+    C.Name = Name ? Name : "";
+    C.StmtColumn = I;
+    C.Declared = SQLiteMapDeclaredType(A.column_decltype(Stmt.Get(), I), MaxString);
+  }
+  if (A.HasColumnMetadata && !AnalyseTable(Stmt, SQL))
+    return false;
+  OpenStmt = std::move(Stmt);
+  ExpectedColumns = A.column_count(OpenStmt.Get());
+  LayOut(false);
+  return TZantrelSQL::InternalPrepareOpen(SQL);
+}
+
+bool TZantrelSQLiteSQL::AnalyseTable(TSQLiteStatement& Stmt, const std::string& SQL) {
+  const TSQLiteApi& A = SQLite();
+  sqlite3* Db = SQLiteSession().GetDatabase();
+  // Origins, nullability and the 64-bit rowid alias, for every column that
+  // comes straight from a table.
+  std::map<std::string, TTableInfo> Tables;
+  std::string Database, Table;
+  bool OneTable = !Columns.empty();
+  for (TColumn& C : Columns) {
+    const char* T = A.column_table_name(Stmt.Get(), C.StmtColumn);
+    const char* D = A.column_database_name(Stmt.Get(), C.StmtColumn);
+    const char* O = A.column_origin_name(Stmt.Get(), C.StmtColumn);
+    if (!T || !D || !O) {
+      OneTable = false;
+      continue;
+    }
+    C.Origin = O;
+    const std::string Key = std::string(D) + '\0' + T;
+    auto It = Tables.find(Key);
+    if (It == Tables.end())
+      It = Tables.emplace(Key, ReadTableInfo(Db, D, T)).first;
+    const TTableInfo& Info = It->second;
+    if (const TTableInfo::TTableColumn* TC = Info.Find(O))
+      C.Nulls = !TC->NotNull;
+    const bool IsRowid =
+        (!Info.RowidAlias.empty() && SameName(O, Info.RowidAlias)) ||
+        (!Info.HasColumn(O) && std::any_of(std::begin(RowidNames), std::end(RowidNames),
+                                           [&](const char* N) { return SameName(O, N); }));
+    if (IsRowid) {
+      C.Declared = {ntInt64, 0, 0, false};
+      C.Nulls = false;
+    }
+    if (Table.empty()) {
+      Database = D;
+      Table = T;
+    } else if (!SameName(Database, D) || !SameName(Table, T)) {
+      OneTable = false;
+    }
+  }
+  const TSQLiteSelectShape Shape = SQLiteAnalyseSelect(SQL);
+  if (!OneTable || !Shape.SingleTable || !SameName(Shape.Table, Table) ||
+      (!Shape.Schema.empty() && !SameName(Shape.Schema, Database)))
+    return true;
+  // A column shown twice could be written twice with different values.
+  for (std::size_t I = 0; I < Columns.size(); ++I)
+    for (std::size_t J = I + 1; J < Columns.size(); ++J)
+      if (SameName(Columns[I].Origin, Columns[J].Origin))
+        return true;
+  const TTableInfo& Info = Tables.begin()->second;
+  BaseSchema = Database;
+  BaseTable = Table;
+  // The primary key, when the result shows all of it.
+  std::vector<std::size_t> KeyColumns;
+  std::size_t PrimaryKeyWidth = 0;
+  for (const auto& TC : Info.Columns) {
+    if (TC.PrimaryKey <= 0)
+      continue;
+    ++PrimaryKeyWidth;
+    for (std::size_t I = 0; I < Columns.size(); ++I)
+      if (SameName(Columns[I].Origin, TC.Name))
+        KeyColumns.push_back(I);
+  }
+  if (PrimaryKeyWidth > 0 && KeyColumns.size() == PrimaryKeyWidth) {
+    for (std::size_t I : KeyColumns)
+      Columns[I].Key = kiKeyField;
+    Updatable = true;
+    return true;
+  }
+  // A rowid the statement selects itself.
+  for (TColumn& C : Columns)
+    if (!Info.HasColumn(C.Origin) &&
+        std::any_of(std::begin(RowidNames), std::end(RowidNames),
+                    [&](const char* N) { return SameName(C.Origin, N); })) {
+      C.Key = kiKeyField;
+      RowidName = C.Origin;
+      Updatable = true;
+      return true;
+    }
+  // Otherwise the rowid is added to the statement as a hidden column, under
+  // the first of its names that no real column takes.
+  const char* Alias = nullptr;
+  for (const char* N : RowidNames)
+    if (!Info.HasColumn(N)) {
+      Alias = N;
+      break;
+    }
+  const char *DeclType, *Collation;
+  int NotNull, PrimaryKey, AutoInc;
+  if (!Alias || A.table_column_metadata(Db, Database.c_str(), Table.c_str(), Alias, &DeclType,
+                                        &Collation, &NotNull, &PrimaryKey, &AutoInc) != SQLITE_OK) {
+    // WITHOUT ROWID tables have no rowid to fall back on.
+    ReadOnlyReason = LoadZtlStr(ZTL_ERR_CURS_MISSING_ROWID);
+    ReadOnlyCode = -SQLITE_READONLY;
+    BaseTable.clear();
+    return true;
+  }
+  const std::string Injected =
+      SQL.substr(0, Shape.ListStart) + " " + Alias + "," + SQL.substr(Shape.ListStart);
+  // A failed attempt must not show as the session's last error: the
+  // statement itself compiled fine and stays read-only.
+  TZantrelSQLiteSession& S = SQLiteSession();
+  const std::string SavedError = S.GetLastError();
+  const std::int32_t SavedCode = S.GetLastErrorCode();
+  TSQLiteStatement WithRowid;
+  const int Expected = static_cast<int>(Columns.size()) + 1;
+  if (!Compile(Injected, WithRowid) || A.column_count(WithRowid.Get()) != Expected ||
+      !A.column_table_name(WithRowid.Get(), 0) ||
+      !SameName(A.column_table_name(WithRowid.Get(), 0), Table)) {
+    S.SetLastError(SavedError, SavedCode);
+    BaseTable.clear();
+    return true;
+  }
+  for (TColumn& C : Columns)
+    ++C.StmtColumn;
+  TColumn Hidden;
+  Hidden.Name = "rowid";
+  Hidden.StmtColumn = 0;
+  Hidden.Declared = {ntInt64, 0, 0, false};
+  Hidden.Origin = Alias;
+  Hidden.Nulls = false;
+  Hidden.Key = kiHiddenKeyField;
+  Columns.push_back(std::move(Hidden));
+  RowidName = Alias;
+  Stmt = std::move(WithRowid);
+  Updatable = true;
+  return true;
+}
+
+void TZantrelSQLiteSQL::LayOut(bool HaveRow) {
+  const TSQLiteApi& A = SQLite();
+  const std::int32_t MaxString = SQLiteSession().GetMaxStringSize();
+  InternalFreeOpenBuffer();
+  FieldDefs.Clear();
+  BlobColumns = 0;
+  for (TColumn& C : Columns) {
+    TSQLiteColumnType T = C.Declared;
+    if (T.ByValue && HaveRow)
+      T = SQLiteTypeOfValue(A.column_type(OpenStmt.Get(), C.StmtColumn), MaxString);
+    C.Type = T.Type;
+    C.Size = SQLiteRowSizeOf(T.Type, T.Length);
+    C.Blob = IsBlobFieldType(T.Type) ? BlobColumns++ : -1;
+    const TZantrelFieldDef* Def =
+        InternalAddFieldDef(FieldDefs, C.Name, T.Type, SQLiteStorageClassOf(T.Type), C.Size,
+                            T.Length, T.Decimals, C.Nulls, C.Key);
+    C.Offset = Def->Offset;
+  }
+  RowSize = FieldDefs.Size();
+  NullSize = FieldDefs.GetCount();
+  // Rows are fetched into the row cache, not the base's fetch buffer.
+  FetchRows = 1;
+  InternalAllocOpenBuffer();
+  for (const TZantrelFieldDef* Def : FieldDefs)
+    if (IsBlobFieldType(Def->FieldType))
+      new TZantrelSQLiteBlobStream(BlobManager.get(), Def->Name); // the manager owns it
+  Cache.Configure(RowSize, NullSize, BlobColumns);
+}
+
+// --- Preparing ---------------------------------------------------------------------
+
+bool TZantrelSQLiteSQL::InternalPrepare(const std::string& SQL) {
+  TSQLiteStatement Stmt;
+  if (!Compile(SQL, Stmt))
+    return false;
+  if (SQLite().column_count(Stmt.Get()) > 0)
+    return AdoptQuery(std::move(Stmt), SQL);
+  ExecStmt = std::move(Stmt);
+  return TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+bool TZantrelSQLiteSQL::InternalPrepareOpen(const std::string& SQL) {
+  TSQLiteStatement Stmt;
+  if (!Compile(SQL, Stmt))
+    return false;
+  if (SQLite().column_count(Stmt.Get()) == 0)
+    return SQLiteSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_QUERY), -SQLITE_MISUSE);
+  return AdoptQuery(std::move(Stmt), SQL);
+}
+
+bool TZantrelSQLiteSQL::InternalPrepareExecute(const std::string& SQL) {
+  TSQLiteStatement Stmt;
+  if (!Compile(SQL, Stmt))
+    return false;
+  ExecStmt = std::move(Stmt);
+  return TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+void TZantrelSQLiteSQL::InternalUnprepareOpen() {
+  DetachStreams();
+  OpenStmt.Reset();
+  RereadStmt.Reset();
+  RowidStmt.Reset();
+  WriteStmts.clear();
+  Columns.clear();
+  Cache.Release();
+  Updatable = false;
+  BaseSchema.clear();
+  BaseTable.clear();
+  RowidName.clear();
+  BlobColumns = 0;
+  TZantrelSQL::InternalUnprepareOpen();
+}
+
+void TZantrelSQLiteSQL::InternalUnprepareExecute() {
+  ExecStmt.Reset();
+  TZantrelSQL::InternalUnprepareExecute();
+}
+
+// --- Host variables ------------------------------------------------------------------
+
+std::int32_t TZantrelSQLiteSQL::InternalGetDefaultSize(TZantrelFieldTypes FieldType) {
+  return SQLiteVariableSizeOf(FieldType);
+}
+
+std::int32_t TZantrelSQLiteSQL::InternalGetExtType(TZantrelFieldTypes FieldType) {
+  return SQLiteStorageClassOf(FieldType);
+}
+
+bool TZantrelSQLiteSQL::CheckParameterCount(sqlite3_stmt* Stmt, const TZantrelVariableDefs& Vars) {
+  TZantrelSQLiteSession& S = SQLiteSession();
+  if (!Stmt)
+    return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -SQLITE_MISUSE);
+  const int Wanted = SQLite().bind_parameter_count(Stmt);
+  if (Wanted != Vars.GetCount())
+    return S.Fail(Format("The statement takes %d parameter values, %d were given",
+                         {std::int64_t{Wanted}, std::int64_t{Vars.GetCount()}}),
+                  -SQLITE_RANGE);
+  ++S.GetStatistics().Binds;
+  return true;
+}
+
+bool TZantrelSQLiteSQL::InternalBindOpenVariables(TStringList*) {
+  if (!CheckParameterCount(OpenStmt.Get(), OpenVariables))
+    return false;
+  OpenVariables.SetBound(true);
+  return true;
+}
+
+bool TZantrelSQLiteSQL::InternalBindExecVariables(TStringList*) {
+  if (!CheckParameterCount(ExecStmt.Get(), ExecVariables))
+    return false;
+  ExecVariables.SetBound(true);
+  return true;
+}
+
+bool TZantrelSQLiteSQL::BindVariables(sqlite3_stmt* Stmt, const TZantrelVariableDefs& Vars) {
+  const TSQLiteApi& A = SQLite();
+  const std::uint8_t* Buffer = Vars.GetBuffer();
+  const TZtlBuffer& Block = Vars.GetBufferBlock();
+  static const char NoBytes[1] = {0};
+  int Rc = SQLITE_OK;
+  for (const TZantrelFieldDef* Def : Vars) {
+    const int Index = Def->Index + 1;
+    if (!Block.Covers(Def->Offset, Def->Size))
+      return SQLiteSession().Fail("A host variable lies outside its buffer", -SQLITE_MISUSE);
+    const std::uint8_t* P = Buffer + Def->Offset;
+    const auto* Text = reinterpret_cast<const char*>(P);
+    // The buffer lives until the next open or execute rebinds, so SQLite
+    // may read it in place.
+    switch (Def->FieldType) {
+    case ntString:
+      Rc = A.bind_text(Stmt, Index, Text,
+                       static_cast<int>(strnlen(Text, static_cast<std::size_t>(Def->Size))),
+                       SQLITE_STATIC);
+      break;
+    case ntMemo:
+      Rc = A.bind_text(Stmt, Index, Def->Size > 0 ? Text : NoBytes, Def->Size, SQLITE_STATIC);
+      break;
+    case ntBinary:
+    case ntBlob:
+      Rc = A.bind_blob(Stmt, Index, Def->Size > 0 ? static_cast<const void*>(P) : NoBytes,
+                       Def->Size, SQLITE_STATIC);
+      break;
+    case ntInteger: {
+      std::int32_t V;
+      std::memcpy(&V, P, sizeof V);
+      Rc = A.bind_int64(Stmt, Index, V);
+      break;
+    }
+    case ntInt64: {
+      std::int64_t V;
+      std::memcpy(&V, P, sizeof V);
+      Rc = A.bind_int64(Stmt, Index, V);
+      break;
+    }
+    case ntFloat: {
+      double V;
+      std::memcpy(&V, P, sizeof V);
+      Rc = A.bind_double(Stmt, Index, V);
+      break;
+    }
+    case ntCurrency: {
+      std::int64_t V;
+      std::memcpy(&V, P, sizeof V);
+      Rc = A.bind_double(Stmt, Index, Currency::FromRaw(V).ToDouble());
+      break;
+    }
+    case ntDate:
+    case ntTime:
+    case ntDateTime: {
+      double V;
+      std::memcpy(&V, P, sizeof V);
+      char Out[40];
+      const std::int32_t N = SQLiteFormatDateTime(V, Def->FieldType, Out);
+      if (N == 0)
+        return SQLiteSession().Fail(
+            Format("Host variable %d holds a date outside 0001-01-01 .. 9999-12-31",
+                   {std::int64_t{Index}}),
+            -SQLITE_RANGE);
+      Rc = A.bind_text(Stmt, Index, Out, N, SQLITE_TRANSIENT);
+      break;
+    }
+    case ntBoolean: {
+      std::uint16_t V;
+      std::memcpy(&V, P, sizeof V);
+      Rc = A.bind_int64(Stmt, Index, V != 0 ? 1 : 0);
+      break;
+    }
+    default:
+      Rc = A.bind_null(Stmt, Index);
+      break;
+    }
+    if (Rc != SQLITE_OK)
+      return SQLiteSession().Fail();
+  }
+  return true;
+}
+
+// --- Opening and closing -------------------------------------------------------------
+
+bool TZantrelSQLiteSQL::InternalIsScrollable() {
+  return true;
+}
+
+bool TZantrelSQLiteSQL::InternalOpen(bool AReadOnly) {
+  TZantrelSQLiteSession& S = SQLiteSession();
+  if (!OpenStmt)
+    return S.Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_PREPARED), -SQLITE_MISUSE);
+  if (!S.EnsureTransaction())
+    return false;
+  sqlite3_stmt* Stmt = OpenStmt.Get();
+  SQLite().reset(Stmt);
+  if (!BindVariables(Stmt, OpenVariables))
+    return false;
+  TZantrelSQL::InternalOpen(AReadOnly);
+  DetachStreams();
+  Cache.Clear();
+  Position = -1;
+  AtEnd = false;
+  PendingRow = false;
+  Failed = false;
+  ++S.GetStatistics().Opens;
+  // The first rows are read now, so that a statement that cannot run fails
+  // its open rather than a later fetch.
+  if (!LoadRows(MaxFetchCount)) {
+    InternalClose();
+    return false;
+  }
+  return true;
+}
+
+void TZantrelSQLiteSQL::InternalClose() {
+  // Resetting releases the statement's read lock on the database.
+  if (OpenStmt && TSQLiteLibrary::Loaded())
+    SQLite().reset(OpenStmt.Get());
+  DetachStreams();
+  Cache.Clear();
+  Position = -1;
+  AtEnd = false;
+  PendingRow = false;
+  Failed = false;
+  TZantrelSQL::InternalClose();
+}
+
+// --- Executing -----------------------------------------------------------------------
+
+void TZantrelSQLiteSQL::ReadOutVariables(sqlite3_stmt* Stmt) {
+  const TSQLiteApi& A = SQLite();
+  OutVariables.Clear();
+  const int Count = A.column_count(Stmt);
+  std::vector<std::pair<const void*, std::int32_t>> Values(static_cast<std::size_t>(Count));
+  for (int I = 0; I < Count; ++I) {
+    const char* Name = A.column_name(Stmt, I);
+    TZantrelFieldDef* Def = OutVariables.AddFieldDef(Name ? Name : "");
+    // Each output takes the type of its value, so nothing is converted.
+    switch (A.column_type(Stmt, I)) {
+    case SQLITE_INTEGER:
+      Def->FieldType = ntInt64;
+      Def->Size = 8;
+      break;
+    case SQLITE_FLOAT:
+      Def->FieldType = ntFloat;
+      Def->Size = 8;
+      break;
+    case SQLITE_TEXT:
+      Def->FieldType = ntMemo;
+      Values[static_cast<std::size_t>(I)].first = A.column_text(Stmt, I);
+      Def->Size = A.column_bytes(Stmt, I);
+      break;
+    case SQLITE_BLOB:
+      Def->FieldType = ntBlob;
+      Values[static_cast<std::size_t>(I)].first = A.column_blob(Stmt, I);
+      Def->Size = A.column_bytes(Stmt, I);
+      break;
+    default:
+      Def->FieldType = ntUnknown;
+      Def->Size = 0;
+      break;
+    }
+    Def->ExtType = SQLiteStorageClassOf(Def->FieldType);
+    Def->Nulls = true;
+    Values[static_cast<std::size_t>(I)].second = Def->Size;
+  }
+  OutVariables.SetBufSize(OutVariables.Size());
+  std::uint8_t* Buffer = OutVariables.GetBuffer();
+  for (int I = 0; I < Count; ++I) {
+    const TZantrelFieldDef* Def = OutVariables.GetItem(I);
+    std::uint8_t* P = Buffer + Def->Offset;
+    if (Def->FieldType == ntInt64) {
+      const std::int64_t V = A.column_int64(Stmt, I);
+      std::memcpy(P, &V, sizeof V);
+    } else if (Def->FieldType == ntFloat) {
+      const double V = A.column_double(Stmt, I);
+      std::memcpy(P, &V, sizeof V);
+    } else if (Def->Size > 0 && Values[static_cast<std::size_t>(I)].first) {
+      std::memcpy(P, Values[static_cast<std::size_t>(I)].first,
+                  static_cast<std::size_t>(Def->Size));
+    }
+  }
+}
+
+bool TZantrelSQLiteSQL::InternalExecute(TStringList*) {
+  TZantrelSQLiteSession& S = SQLiteSession();
+  if (!ExecStmt)
+    return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -SQLITE_MISUSE);
+  if (!S.EnsureTransaction())
+    return false;
+  const TSQLiteApi& A = SQLite();
+  sqlite3_stmt* Stmt = ExecStmt.Get();
+  sqlite3* Db = S.GetDatabase();
+  A.reset(Stmt);
+  if (!BindVariables(Stmt, ExecVariables))
+    return false;
+  ++S.GetStatistics().Executes;
+  const int ChangesBefore = A.total_changes(Db);
+  int Rc = A.step(Stmt);
+  bool HaveOutput = false;
+  // A statement with results (INSERT ... RETURNING, a PRAGMA) runs to its
+  // end; its first row becomes the output variables.
+  while (Rc == SQLITE_ROW) {
+    if (!HaveOutput) {
+      ReadOutVariables(Stmt);
+      HaveOutput = true;
+    }
+    Rc = A.step(Stmt);
+  }
+  if (Rc != SQLITE_DONE) {
+    S.Fail();
+    A.reset(Stmt);
+    return false;
+  }
+  if (!HaveOutput && A.column_count(Stmt) > 0)
+    OutVariables.Clear();
+  // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE, so
+  // it only speaks for this statement when this statement changed rows.
+  RowsProcessed = A.total_changes(Db) != ChangesBefore ? A.changes(Db) : 0;
+  A.reset(Stmt);
+  InternalAutoCommit();
+  return true;
+}
+
+} // namespace ztl

@@ -1,0 +1,258 @@
+// The SQLite driver's session: library loading, connecting, adopting a
+// handle, transactions and error records.
+#include "drivers/sqlite/SQLiteSession.h"
+
+#include "core/ZtlConsts.h"
+
+namespace ztl {
+
+TZantrelSQLiteSession::TZantrelSQLiteSession(TComponent* AOwner) : TZantrelSession(AOwner) {
+  LibraryPath = DefaultLibraryName;
+}
+
+TZantrelSQLiteSession::~TZantrelSQLiteSession() {
+  DestroySession();
+}
+
+// --- Properties ---------------------------------------------------------------
+
+void TZantrelSQLiteSession::CheckDisconnected() {
+  if (GetConnected())
+    RaiseLastError(LoadZtlStr(ZTL_ERR_SESS_CONNECTED), 0);
+}
+
+void TZantrelSQLiteSession::SetDatabaseName(const std::string& Value) {
+  if (Value == DatabaseName)
+    return;
+  CheckDisconnected();
+  DatabaseName = Value;
+}
+
+void TZantrelSQLiteSession::SetLibraryName(const std::string& Value) {
+  if (Value == LibraryPath)
+    return;
+  CheckDisconnected();
+  LibraryPath = Value;
+}
+
+void TZantrelSQLiteSession::SetReadOnly(bool Value) {
+  if (Value == ReadOnlyOpen)
+    return;
+  CheckDisconnected();
+  ReadOnlyOpen = Value;
+}
+
+void TZantrelSQLiteSession::SetCreateIfMissing(bool Value) {
+  if (Value == CreateIfMissing)
+    return;
+  CheckDisconnected();
+  CreateIfMissing = Value;
+}
+
+void TZantrelSQLiteSession::SetBusyTimeout(std::int32_t Value) {
+  BusyTimeout = Value < 0 ? 0 : Value;
+  // An adopted connection keeps the timeout its owner gave it.
+  if (Db && !HandleShared)
+    SQLite().busy_timeout(Db, BusyTimeout);
+}
+
+void TZantrelSQLiteSession::SetMaxStringSize(std::int32_t Value) {
+  MaxStringSize = Value < 0 ? 0 : Value;
+}
+
+// --- Errors -------------------------------------------------------------------
+
+bool TZantrelSQLiteSession::Fail() {
+  if (!Db)
+    return Fail(LoadZtlStr(ZTL_ERR_SESS_INVALID_HANDLE), -SQLITE_MISUSE);
+  return Fail(SQLite().errmsg(Db), -SQLite().extended_errcode(Db));
+}
+
+bool TZantrelSQLiteSession::Fail(const std::string& Msg, std::int32_t Code) {
+  SetLastError(Msg, Code);
+  return false;
+}
+
+void TZantrelSQLiteSession::RaiseDatabaseError() {
+  Fail();
+  RaiseLastError(LastError, LastErrorCode);
+}
+
+std::int32_t TZantrelSQLiteSession::Check(void* AHandle, std::int32_t Code, std::int32_t,
+                                          bool RaiseError) {
+  if (Code == SQLITE_OK || Code == SQLITE_ROW || Code == SQLITE_DONE)
+    return 0;
+  sqlite3* Conn = AHandle ? static_cast<sqlite3*>(AHandle) : Db;
+  if (Conn)
+    SetLastError(SQLite().errmsg(Conn), -SQLite().extended_errcode(Conn));
+  else
+    SetLastError(SQLite().errstr(Code), -Code);
+  if (RaiseError)
+    RaiseLastError(LastError, LastErrorCode);
+  return LastErrorCode;
+}
+
+// --- Library ------------------------------------------------------------------
+
+std::int32_t TZantrelSQLiteSession::GetLibraryRefCount() {
+  return LibraryRefCount;
+}
+
+void TZantrelSQLiteSession::SetLibraryRefCount(std::int32_t Value) {
+  LibraryRefCount = Value;
+}
+
+void TZantrelSQLiteSession::InternalLoadLibrary() {
+  if (!TSQLiteLibrary::Load(LibraryPath))
+    RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_LOAD_FAILED), -1);
+}
+
+void TZantrelSQLiteSession::InternalInitLibrary() {
+  // A library that is not SQLite (or too old) fails here; it is unloaded
+  // again so that a corrected LibraryName is tried next time.
+  try {
+    const int Rc = SQLite().initialize();
+    if (Rc != SQLITE_OK)
+      RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_INIT_FAILED), -Rc);
+  } catch (...) {
+    TSQLiteLibrary::Free();
+    throw;
+  }
+}
+
+void TZantrelSQLiteSession::InternalFreeLibrary() {
+  // sqlite3_shutdown is not called: other code in the process may use the
+  // same library.
+  TSQLiteLibrary::Free();
+}
+
+// --- Connection ---------------------------------------------------------------
+
+void TZantrelSQLiteSession::InternalConnect(void*& AHandle) {
+  if (DatabaseName.empty())
+    RaiseLastError("No database file given (DatabaseName is empty)", -SQLITE_CANTOPEN);
+  // One connection is only ever used by the thread that owns the session, so
+  // SQLite's per-connection mutex is not needed.
+  int Flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
+  if (ReadOnlyOpen)
+    Flags |= SQLITE_OPEN_READONLY;
+  else
+    Flags |= SQLITE_OPEN_READWRITE | (CreateIfMissing ? SQLITE_OPEN_CREATE : 0);
+  sqlite3* Conn = nullptr;
+  const int Rc = SQLite().open_v2(DatabaseName.c_str(), &Conn, Flags, nullptr);
+  std::string Msg;
+  std::int32_t Code = 0;
+  if (Rc != SQLITE_OK) {
+    Msg = Conn ? SQLite().errmsg(Conn) : SQLite().errstr(Rc);
+    Code = -(Conn ? SQLite().extended_errcode(Conn) : Rc);
+  } else {
+    SQLite().busy_timeout(Conn, BusyTimeout);
+    // SQLite opens files lazily; reading the schema now reports a file that
+    // is no database (or is locked away) at connect time, not at the first
+    // statement.
+    char* Err = nullptr;
+    if (SQLite().exec(Conn, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &Err) !=
+        SQLITE_OK) {
+      Msg = Err ? Err : SQLite().errmsg(Conn);
+      Code = -SQLite().extended_errcode(Conn);
+    }
+    SQLite().free(Err);
+  }
+  if (Code != 0) {
+    SQLite().close_v2(Conn);
+    RaiseLastError(Msg, Code);
+  }
+  Db = Conn;
+  OwnTransaction = false;
+  AHandle = Conn;
+}
+
+void TZantrelSQLiteSession::InternalDisconnect() {
+  if (!Db)
+    return;
+  // close_v2 defers the close until the last statement is finalized, so a
+  // statement that somebody still holds cannot make the close fail.
+  SQLite().close_v2(Db);
+  Db = nullptr;
+  OwnTransaction = false;
+}
+
+void TZantrelSQLiteSession::InternalSetHandle(void* Value) {
+  Db = static_cast<sqlite3*>(Value);
+  OwnTransaction = false;
+}
+
+bool TZantrelSQLiteSession::Execute(const std::string& SQL) {
+  if (!Db)
+    return Fail();
+  if (!EnsureTransaction())
+    return false;
+  char* Err = nullptr;
+  const int Rc = SQLite().exec(Db, SQL.c_str(), nullptr, nullptr, &Err);
+  if (Rc != SQLITE_OK) {
+    const std::string Msg = Err ? Err : SQLite().errmsg(Db);
+    SQLite().free(Err);
+    return Fail(Msg, -SQLite().extended_errcode(Db));
+  }
+  if (!InTransaction && AutoCommit)
+    InternalCommit(true);
+  return true;
+}
+
+std::int32_t TZantrelSQLiteSession::Ping(const char*) {
+  if (!Db)
+    return -SQLITE_MISUSE;
+  const int Rc = SQLite().exec(Db, "SELECT 1", nullptr, nullptr, nullptr);
+  return Rc == SQLITE_OK ? 0 : -Rc;
+}
+
+// --- Transactions -------------------------------------------------------------
+
+void TZantrelSQLiteSession::ExecOrRaise(const char* SQL) {
+  char* Err = nullptr;
+  const int Rc = SQLite().exec(Db, SQL, nullptr, nullptr, &Err);
+  if (Rc == SQLITE_OK)
+    return;
+  const std::string Msg = Err ? Err : SQLite().errmsg(Db);
+  SQLite().free(Err);
+  RaiseLastError(Msg, -SQLite().extended_errcode(Db));
+}
+
+bool TZantrelSQLiteSession::EnsureTransaction() {
+  if (!Db || (!InTransaction && AutoCommit) || SQLite().get_autocommit(Db) == 0)
+    return true;
+  char* Err = nullptr;
+  if (SQLite().exec(Db, "BEGIN", nullptr, nullptr, &Err) != SQLITE_OK) {
+    const std::string Msg = Err ? Err : SQLite().errmsg(Db);
+    SQLite().free(Err);
+    return Fail(Msg, -SQLite().extended_errcode(Db));
+  }
+  OwnTransaction = true;
+  return true;
+}
+
+void TZantrelSQLiteSession::InternalCommit(bool Automatic) {
+  if (!Db || SQLite().get_autocommit(Db) != 0) {
+    OwnTransaction = false;
+    return;
+  }
+  // The automatic commit comes after a statement outside a user transaction;
+  // SQLite has committed that statement already. Only a transaction this
+  // session began while AutoCommit was off is still open then; one the
+  // application began with its own BEGIN is left to it.
+  if (Automatic && !OwnTransaction)
+    return;
+  ExecOrRaise("COMMIT");
+  OwnTransaction = false;
+}
+
+void TZantrelSQLiteSession::InternalRollback() {
+  if (!Db || SQLite().get_autocommit(Db) != 0) {
+    OwnTransaction = false;
+    return;
+  }
+  ExecOrRaise("ROLLBACK");
+  OwnTransaction = false;
+}
+
+} // namespace ztl

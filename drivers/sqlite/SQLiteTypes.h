@@ -1,0 +1,87 @@
+// Logical types of SQLite result columns from their declared types, the
+// byte sizes the driver gives each logical type in its buffers, and the
+// date and time texts SQLite stores.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/ZtlFieldDefs.h"
+#include "framework/DateUtils.h"
+
+namespace ztl {
+
+// Declared lengths above this turn VARCHAR(n) into a memo and BINARY(n) into
+// a blob: a row buffer of that size would waste more than it saves, and the
+// dataset addresses rows with 16-bit sizes.
+inline constexpr std::int32_t SQLiteMaxInlineLength = 8192;
+
+// Storage classes the driver binds values as, used as the columns' and host
+// variables' driver type code (ExtType): SQLITE_INTEGER, SQLITE_FLOAT,
+// SQLITE_TEXT, SQLITE_BLOB, or SQLITE_NULL for "decided by the value".
+std::int32_t SQLiteStorageClassOf(TZantrelFieldTypes Type);
+
+// What a declared type makes of a column.
+struct TSQLiteColumnType {
+  TZantrelFieldTypes Type = ntUnknown; // logical type
+  std::int32_t Length = 0;             // declared length (strings, binaries) or precision
+  std::int32_t Decimals = 0;           // declared scale
+  bool ByValue = false;                // no usable declaration: the first value decides
+};
+
+// Maps a declared type (sqlite3_column_decltype; null or empty for an
+// expression) to a logical type. MaxStringSize > 0 turns undeclared-length
+// text into a string of that many bytes instead of a memo.
+//
+//   INT, INTEGER, SMALLINT, TINYINT, MEDIUMINT, INT2, INT4  -> ntInteger
+//   BIGINT, INT8, INT64, UNSIGNED BIG INT                   -> ntInt64
+//   REAL, FLOAT, DOUBLE [PRECISION]                         -> ntFloat
+//   NUMERIC/DECIMAL/NUMBER(p,s) with s <= 4, p - s <= 14    -> ntCurrency
+//   other NUMERIC, DECIMAL, NUMBER                          -> ntFloat
+//   CURRENCY, MONEY, SMALLMONEY                             -> ntCurrency
+//   BOOLEAN, BOOL, BIT                                      -> ntBoolean
+//   DATE -> ntDate; TIME -> ntTime; DATETIME, TIMESTAMP     -> ntDateTime
+//   [VAR|N|NVAR]CHAR(n), CHARACTER(n), VARCHAR2(n)...       -> ntString of n + 1 bytes
+//   TEXT, CLOB, the same without a length                   -> ntMemo
+//   BINARY(n), VARBINARY(n)                                 -> ntBinary of n + 2 bytes
+//   BLOB, BINARY, VARBINARY, IMAGE, BYTEA                   -> ntBlob
+// Any other name follows SQLite's affinity rules (INT -> ntInt64, CHAR,
+// CLOB or TEXT -> text, BLOB -> ntBlob, REAL, FLOA or DOUB -> ntFloat); a name
+// none of them matches, and an expression, is typed by its first value.
+TSQLiteColumnType SQLiteMapDeclaredType(const char* DeclaredType, std::int32_t MaxStringSize);
+
+// The type an expression column takes from its first value's storage class
+// (SQLITE_INTEGER ... SQLITE_NULL): ntInt64, ntFloat, text, ntBlob; NULL
+// keeps text, which holds any later value without loss.
+TSQLiteColumnType SQLiteTypeOfValue(int StorageClass, std::int32_t MaxStringSize);
+
+// Bytes a value of Type takes in a row buffer (Length: declared length).
+// Memos and blobs take none: their data lives in the blob streams.
+std::int32_t SQLiteRowSizeOf(TZantrelFieldTypes Type, std::int32_t Length);
+
+// Bytes a host variable of Type takes when its value does not set the size.
+std::int32_t SQLiteVariableSizeOf(TZantrelFieldTypes Type);
+
+// Reads the texts SQLite's date and time functions write and accept:
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]" (also with 'T'), "HH:MM[:SS[.fff]]"
+// (a time alone is a time of 1899-12-30), each optionally followed by 'Z' or
+// a "+HH:MM"/"-HH:MM" offset, which is applied to give UTC, as SQLite does.
+// Fractions of a second keep every digit. False for anything else.
+bool SQLiteParseDateTime(std::string_view Text, TDateTime& Result);
+
+// A Julian day number (what SQLite's date functions make of a number) as a
+// date-time.
+inline TDateTime SQLiteJulianToDateTime(double JulianDay) {
+  return JulianDay - 2415018.5;
+}
+
+// Writes Value for a column of Type in SQLite's own text formats:
+// "YYYY-MM-DD" for ntDate, "HH:MM:SS" for ntTime, "YYYY-MM-DD HH:MM:SS" for
+// ntDateTime, with ".SSS" when the milliseconds are not 0. A date with a time
+// of day, or a time with a day, is written whole rather than cut. Returns the
+// number of characters written into Out (at least 32 bytes); 0 when Value
+// lies outside 0001-01-01 .. 9999-12-31.
+std::int32_t SQLiteFormatDateTime(TDateTime Value, TZantrelFieldTypes Type, char* Out);
+
+} // namespace ztl

@@ -1,0 +1,7 @@
+// The SQLite driver's public header: the session, the cursor and the blob
+// stream of the embedded default driver.
+#pragma once
+
+#include "drivers/sqlite/SQLiteBlobStream.h"
+#include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteSession.h"

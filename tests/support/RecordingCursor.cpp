@@ -150,7 +150,7 @@ bool TRecordingSQL::InternalIsScrollable() {
 }
 
 bool TRecordingSQL::InternalOpen(bool AReadOnly) {
-  if (!Enter(std::string("InternalOpen(") + BoolText(AReadOnly) + ")"))
+  if (!Enter(AReadOnly ? "InternalOpen(True)" : "InternalOpen(False)"))
     return false;
   TZantrelSQL::InternalOpen(AReadOnly);
   RecordCount = static_cast<std::int32_t>(Rows.size());
@@ -186,7 +186,12 @@ bool TRecordingSQL::InternalBindExecVariables(TStringList* /*List*/) {
 bool TRecordingSQL::InternalExecute(TStringList* /*List*/) {
   if (!Enter("InternalExecute"))
     return false;
-  // The outputs are made afresh by every execution.
+  // The outputs are made afresh by every execution that has any.
+  if (Outputs.empty() && OutVariables.GetCount() == 0) {
+    RowsProcessed = 1;
+    InternalAutoCommit();
+    return true;
+  }
   OutVariables.Clear();
   for (const auto& [Name, Value] : Outputs) {
     std::int32_t Size = 0;

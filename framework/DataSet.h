@@ -294,6 +294,12 @@ protected:
   void CheckRequiredFields(); // SFieldRequired for a required data field that is null
   void SetModified(bool Value) { FModified = Value; }
   bool HasCalcFields() const { return FCalcFieldCount > 0; }
+  // Slot Index of the window (0 .. GetBufferedCount()-1 hold records).
+  TRecordBuffer GetBuffer(int Index) const {
+    return Index >= 0 && Index < static_cast<int>(FBuffers.size())
+               ? FBuffers[static_cast<std::size_t>(Index)]
+               : nullptr;
+  }
 
   // ---- Provider operations (reached through IProviderSupport) ------------------
   virtual void PSStartTransaction() {}

@@ -165,10 +165,18 @@ void TZantrelParam::SetData(const void* Buffer, std::size_t Size) {
   case ntInteger:
     SetAsInteger(static_cast<std::int32_t>(GetUInt(Fixed, 4)));
     break;
-  case ntInt64:
+  case ntInt64: {
+    // Held as a real like every ntInt64 value, unless the real would lose
+    // digits (beyond 2^53): then the integer is kept as it is.
+    const auto Whole = static_cast<std::int64_t>(GetUInt(Fixed, 8));
+    constexpr std::int64_t Exact = std::int64_t{1} << 53;
     InitValue();
-    Value = Variant(static_cast<double>(static_cast<std::int64_t>(GetUInt(Fixed, 8))));
+    if (Whole >= -Exact && Whole <= Exact)
+      Value = Variant(static_cast<double>(Whole));
+    else
+      Value = Variant(Whole);
     break;
+  }
   case ntFloat:
     SetAsFloat(std::bit_cast<double>(GetUInt(Fixed, 8)));
     break;

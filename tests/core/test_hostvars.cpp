@@ -136,16 +136,6 @@ TEST_F(HostVariableTest, ShapeChangesAndBlobValuesBindAgain) {
   }
 }
 
-TEST_F(HostVariableTest, MemoVariableHoldsItsTextWithoutTerminator) {
-  const std::string Long(40, 'q');
-  SQL.SetOutputs({});
-  ASSERT_TRUE(SQL.Execute("update parts set note = ?", {Long}));
-  const TZantrelFieldDef* Def = SQL.GetExecVariables().GetItem(0);
-  ASSERT_EQ(Def->FieldType, ntMemo);
-  EXPECT_EQ(SQL.GetExecVariables().GetBufSize(), 40);
-  EXPECT_EQ(SQL.GetOutVar(0).AsString(), Long);
-}
-
 TEST_F(HostVariableTest, VariableNamesAvoidResultColumnsOnly) {
   SQL.SetResult({{"?", ntInteger}, {"?_1", ntInteger}}, {});
   ASSERT_TRUE(SQL.Open(SelectParts, {1, 2}, true));

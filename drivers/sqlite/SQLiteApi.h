@@ -35,6 +35,7 @@ namespace ztl {
   X(clear_bindings)                                                                                \
   X(step)                                                                                          \
   X(bind_parameter_count)                                                                          \
+  X(bind_parameter_name)                                                                           \
   X(bind_int)                                                                                      \
   X(bind_int64)                                                                                    \
   X(bind_double)                                                                                   \
@@ -53,7 +54,8 @@ namespace ztl {
   X(changes)                                                                                       \
   X(total_changes)                                                                                 \
   X(last_insert_rowid)                                                                             \
-  X(db_handle)
+  X(db_handle)                                                                                     \
+  X(complete)
 
 #define ZTL_SQLITE_OPTIONAL_ENTRY_POINTS(X)                                                        \
   X(column_table_name)                                                                             \

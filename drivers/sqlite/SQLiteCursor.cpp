@@ -114,6 +114,19 @@ TZantrelSQLiteBlobStream* TZantrelSQLiteSQL::GetColumnStream(std::int32_t FieldI
   return static_cast<TZantrelSQLiteBlobStream*>(List[static_cast<std::size_t>(K)]);
 }
 
+std::vector<std::string> TZantrelSQLiteSQL::GetParamNames() const {
+  std::vector<std::string> Names;
+  sqlite3_stmt* Stmt = OpenStmt ? OpenStmt.Get() : ExecStmt.Get();
+  if (!Stmt)
+    return Names;
+  const int Count = SQLite().bind_parameter_count(Stmt);
+  for (int I = 1; I <= Count; ++I) {
+    const char* Name = SQLite().bind_parameter_name(Stmt, I);
+    Names.emplace_back(Name ? Name : "");
+  }
+  return Names;
+}
+
 // --- Compiling -----------------------------------------------------------------
 
 bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt) {

@@ -75,6 +75,10 @@ public:
   bool GetAtEnd() const { return AtEnd; }
   // Bytes the row cache holds, for measurements.
   std::size_t GetCacheMemory() const { return Cache.MemoryUsed(); }
+  // The names of the prepared statement's parameter markers by position
+  // (":name", "@name", "$name", "?NNN"; "" for a plain "?"), of the cursor
+  // statement when one is prepared, else of the executable statement.
+  std::vector<std::string> GetParamNames() const;
   // The blob stream of a memo or blob column (by index), for fast reads.
   TZantrelSQLiteBlobStream* GetColumnStream(std::int32_t FieldIndex) const;
 

@@ -59,8 +59,10 @@ TEST(ZtlProgram, OptionsAndWrongCommandLines) {
   const Case Cases[] = {
       {"--version", 0, "1.91\n"},
       {"--help", 0, "Usage: ztl <command>"},
-      {"", 2, "Usage: ztl <command>"},
-      {"frobnicate", 2, "ztl: unknown command 'frobnicate'"},
+      // Without a command the program runs SQL: from standard input, or the
+      // words given, which are then no command but a statement.
+      {"--db :memory: < /dev/null", 0, ""},
+      {"--db :memory: frobnicate", 1, "ztl: near \"frobnicate\": syntax error"},
       {"analyse", 2, "ztl analyse: expected exactly one SQL statement"},
       {"analyse a b", 2, "ztl analyse: expected exactly one SQL statement"},
   };

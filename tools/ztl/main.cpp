@@ -9,6 +9,7 @@
 
 #include "core/ZtlConsts.h"
 #include "tools/ztl/Commands.h"
+#include "tools/ztl/SqlCommand.h"
 
 namespace {
 
@@ -23,7 +24,12 @@ constexpr std::array<TCommand, 1> Commands{{
 
 void PrintUsage(std::ostream& Out) {
   Out << "Usage: ztl <command> [arguments]\n"
+         "       ztl [--db FILE] [\"<SQL>\"] [-p name=value ...]\n"
          "       ztl --help | --version\n"
+         "\n"
+         "Without a command, runs SQL on FILE (default: the demo database in\n"
+         "$XDG_DATA_HOME/ztl/demo.db or ~/.local/share/ztl/demo.db); without SQL,\n"
+         "reads statements ended by ';' from standard input.\n"
          "\n"
          "Commands:\n";
   for (const TCommand& Command : Commands)
@@ -45,10 +51,10 @@ const TCommand* FindCommand(const char* Name) {
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    PrintUsage(std::cerr);
-    return ztl::cli::ExitUsage;
-  }
+  // Running SQL is the default: no arguments read statements from standard
+  // input, and anything that is not a command is taken as SQL and options.
+  if (argc < 2)
+    return ztl::cli::RunSqlCommand({}, std::cout, std::cerr);
   const char* First = argv[1];
   if (std::strcmp(First, "--help") == 0 || std::strcmp(First, "-h") == 0) {
     PrintUsage(std::cout);
@@ -59,10 +65,9 @@ int main(int argc, char** argv) {
     return ztl::cli::ExitSuccess;
   }
   const TCommand* Command = FindCommand(First);
-  if (Command == nullptr) {
-    std::cerr << "ztl: unknown command '" << First << "' (try 'ztl --help')\n";
-    return ztl::cli::ExitUsage;
-  }
+  if (Command == nullptr)
+    return ztl::cli::RunSqlCommand(std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                                   std::cerr);
   try {
     const std::vector<std::string> Args(argv + 2, argv + argc);
     return Command->Run(Args, std::cout, std::cerr);

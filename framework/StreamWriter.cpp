@@ -101,6 +101,15 @@ void TWriter::WriteDescendent(TComponent* ARoot, TComponent* AAncestor) {
 
 void TWriter::WriteComponent(TFormObject& Node, TComponent* Component,
                              TComponent* AncestorComponent) {
+  // A GetChildren that lists an enclosing component would recurse forever.
+  if (++Depth > MaxFormNesting) {
+    --Depth;
+    throw EWriteError(SNestingTooDeep);
+  }
+  struct TLeave {
+    int& D;
+    ~TLeave() { --D; }
+  } Leave{Depth};
   TWritingState Writing(Component);
   Node.Inherited = AncestorComponent != nullptr;
   Node.Name = Component->GetName();

@@ -326,6 +326,7 @@ private:
   TFormValue* PropValue = nullptr;    // value of the defined property being written
   bool PropWritten = false;           // the callback wrote its top-level value
   std::vector<TFormValue*> OpenLists; // WriteListBegin without WriteListEnd yet
+  int Depth = 0;                      // objects being written, the root counting 1
 };
 
 } // namespace ztl

@@ -548,10 +548,17 @@ bool TZantrelSQLiteSQL::InternalOpen(bool AReadOnly) {
   Failed = false;
   ++S.GetStatistics().Opens;
   // The first rows are read now, so that a statement that cannot run fails
-  // its open rather than a later fetch.
+  // its open rather than a later fetch. A row that cannot be read once the
+  // statement runs is reported when it is fetched, so the rows before it
+  // stay reachable.
+  const std::string SavedError = S.GetLastError();
+  const std::int32_t SavedCode = S.GetLastErrorCode();
   if (!LoadRows(MaxFetchCount)) {
-    InternalClose();
-    return false;
+    if (Failed && Cache.Count() == 0) {
+      InternalClose();
+      return false;
+    }
+    S.SetLastError(SavedError, SavedCode);
   }
   return true;
 }

@@ -25,4 +25,9 @@ struct TCommand {
 // the parameter names of one statement. Args are the words after the command name.
 int RunAnalyseCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
 
+// ztl form FILE [--ancestor ANCESTOR] [--save OUT]: prints the component tree of a form file
+// with the published properties of each component, or (--save) writes the form to OUT; with
+// --ancestor the file is an inherited form and only its differences are saved.
+int RunFormCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
 } // namespace ztl::cli

@@ -16,10 +16,13 @@ namespace {
 using ztl::cli::TCommand;
 
 // Every command of the program; a new command is one line here and one file beside this one.
-constexpr std::array<TCommand, 1> Commands{{
+constexpr std::array<TCommand, 2> Commands{{
     {"analyse", "\"<SQL>\"",
      "print the first table, ORDER BY items and parameter names of a statement",
      ztl::cli::RunAnalyseCommand},
+    {"form", "FILE [--ancestor ANCESTOR] [--save OUT]",
+     "print the components of a form file with their properties, or write it back",
+     ztl::cli::RunFormCommand},
 }};
 
 void PrintUsage(std::ostream& Out) {

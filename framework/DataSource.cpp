@@ -2,6 +2,7 @@
 #include "framework/DataSource.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "framework/Application.h"
 #include "framework/DBConsts.h"
@@ -40,7 +41,7 @@ TDataSource::~TDataSource() {
 void TDataSource::SetDataSet(TDataSet* ADataSet) {
   if (ADataSet == FDataSet)
     return;
-  if (ADataSet && IsLinkedTo(ADataSet))
+  if (ADataSet && WouldCloseLoop(ADataSet))
     DatabaseError(SCircularDataLink, this);
   if (TDataSet* Old = FDataSet) {
     FDataSet = nullptr;
@@ -67,6 +68,20 @@ TDataSetState TDataSource::State() const {
 void TDataSource::Edit() {
   if (FAutoEdit && FDataSet && FDataSet->State() == dsBrowse)
     FDataSet->Edit();
+}
+
+// Showing ADataSet closes a loop when a dataset on its master chain (itself
+// included) takes this source as its master. Only that is refused: moving a
+// source that no detail of the new dataset's chain listens to is harmless.
+bool TDataSource::WouldCloseLoop(TDataSet* ADataSet) const {
+  std::unordered_set<const TDataSet*> Visited;
+  for (const TDataSet* DataSet = ADataSet; DataSet && Visited.insert(DataSet).second;) {
+    const TDataSource* Master = DataSet->GetDataSource();
+    if (Master == this)
+      return true;
+    DataSet = Master ? Master->GetDataSet() : nullptr;
+  }
+  return false;
 }
 
 bool TDataSource::IsLinkedTo(TDataSet* ADataSet) const {

@@ -28,8 +28,8 @@ public:
 
   TDataSet* GetDataSet() const { return FDataSet; }
   // Moves the source to another dataset (or none); links re-evaluate their
-  // Active state. Raises EDatabaseError with SCircularDataLink when the new
-  // dataset is linked back to this source.
+  // Active state. Raises EDatabaseError with SCircularDataLink when a dataset
+  // on the new dataset's master chain takes this source as its master.
   void SetDataSet(TDataSet* ADataSet);
   bool GetEnabled() const { return FEnabled; }
   void SetEnabled(bool Value);
@@ -55,6 +55,7 @@ private:
 
   // Called by the dataset for each data event.
   void DataEvent(TDataEvent Event, const TDataEventInfo& Info);
+  bool WouldCloseLoop(TDataSet* ADataSet) const;
   // Every link re-checks whether it is active (source, dataset or Enabled changed).
   void NotifyLinkStates();
   // The largest BufferCount asked by an attached link (at least 1).

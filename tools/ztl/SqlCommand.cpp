@@ -158,6 +158,7 @@ int ReadStatements(TRunner& Runner, std::ostream& Out, std::ostream& Err) {
       return true;
     if (Runner.Run(Text, false, Error))
       return true;
+    Out.flush(); // the rows printed before the error come first
     Err << "ztl: " << Error << '\n';
     Exit = ExitFailure;
     return Interactive;
@@ -236,6 +237,7 @@ int RunSqlCommand(const std::vector<std::string>& Args, std::ostream& Out, std::
       return ExitUsage;
     }
     if (!Runner.Run(Options.SQL, true, Error)) {
+      Out.flush();
       Err << "ztl: " << Error << '\n';
       return ExitFailure;
     }

@@ -134,8 +134,28 @@ void TDataSet::DoClose() {
     InternalCancel();
   SetState(dsInactive);
   FBOF = FEOF = true;
+  FBlockReadSize = 0;
+  if (FDisableCount == 0)
+    FPendingEvent = TPendingEvent::None; // nothing is left to catch up with
   CloseCursor();
   DoAfterClose();
+}
+
+void TDataSet::CloseOnDestroy() noexcept {
+  try {
+    Close();
+  } catch (...) {
+    ReportSecondaryError();
+  }
+  if (FState == dsInactive)
+    return;
+  FState = dsInactive;
+  FModified = false;
+  try {
+    CloseCursor();
+  } catch (...) {
+    ReportSecondaryError();
+  }
 }
 
 void TDataSet::OpenCursor(bool InfoQuery) {

@@ -38,8 +38,8 @@ class IProviderSupport;
 // data events in a fixed order around the descendant's Internal... step, and
 // leaves a consistent window when a step fails.
 //
-// The most derived destructor must call Close(): the dataset's own
-// destructor cannot reach the descendant's overrides any more.
+// The most derived destructor must close the dataset (CloseOnDestroy): the
+// dataset's own destructor cannot reach the descendant's overrides any more.
 class TDataSet : public TComponent {
 public:
   explicit TDataSet(TComponent* AOwner = nullptr);
@@ -300,6 +300,11 @@ protected:
                ? FBuffers[static_cast<std::size_t>(Index)]
                : nullptr;
   }
+
+  // For the most derived destructor: closes the dataset without raising. A
+  // failing close is reported through the application and the cursor is
+  // closed all the same, so that nothing stays allocated.
+  void CloseOnDestroy() noexcept;
 
   // ---- Provider operations (reached through IProviderSupport) ------------------
   virtual void PSStartTransaction() {}

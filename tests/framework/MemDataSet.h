@@ -121,13 +121,7 @@ private:
 class TMemDataSet : public TDataSet {
 public:
   explicit TMemDataSet(TComponent* AOwner = nullptr) : TDataSet(AOwner) {}
-  ~TMemDataSet() override {
-    try {
-      Close();
-    } catch (...) {
-      Application().HandleException(this);
-    }
-  }
+  ~TMemDataSet() override { CloseOnDestroy(); }
 
   // ---- Table set-up ----------------------------------------------------------
   std::vector<TMemColumn> Columns;
@@ -564,8 +558,10 @@ protected:
   }
 
   void CopyRow(const TMemRow& Row, TRecordBuffer Buffer) {
+    static const TMemCell NullCell;
     for (std::size_t I = 0; I < Columns.size(); ++I) {
-      const TMemCell& Cell = Row.Cells[I];
+      // A column added after the row was made reads as null.
+      const TMemCell& Cell = I < Row.Cells.size() ? Row.Cells[I] : NullCell;
       Buffer[NullOffset + I] = Cell.Null ? 1 : 0;
       std::size_t Size = MemDataSize(Columns[I].Type, Columns[I].Size);
       std::memset(Buffer + Offsets[I], 0, Size);

@@ -63,6 +63,16 @@ TEST(DataSetEdit, EditThenPostWritesTheRecord) {
                           "BeforePost", "InternalPost", "AfterPost"}));
 }
 
+TEST(DataSetEdit, OldAndNewValuesWhileEditing) {
+  Table T;
+  T.DS.Edit();
+  T.Name()->SetAsString("changed");
+  EXPECT_EQ(T.Name()->OldValue().AsString(), "r1");
+  EXPECT_EQ(T.Name()->NewValue().AsString(), "changed");
+  EXPECT_EQ(T.DS.State(), dsEdit);
+  T.DS.Cancel();
+}
+
 TEST(DataSetEdit, EditThenCancelRestoresTheValues) {
   Table T;
   T.DS.Edit();

@@ -197,7 +197,7 @@ public:
   std::vector<int> Requeries; // master keys of each re-query
   TDetailLink Link{*this};
 
-  ~TDetail() override { Close(); }
+  ~TDetail() override { CloseOnDestroy(); }
 
   void SetMaster(TDataSource* Source) {
     SetDataSource(Source);

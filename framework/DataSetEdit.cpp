@@ -278,9 +278,12 @@ void TDataSet::DataEvent(TDataEvent Event, const TDataEventInfo& Info) {
   if (Event == deFieldChange && Info.Field) {
     TField* Field = Info.Field;
     bool Editing = FState == dsEdit || FState == dsInsert;
-    if (Editing && (Field->FieldKind() == fkData || Field->FieldKind() == fkInternalCalc))
+    // Only stored values count as changes and feed the calculation; a
+    // calculated field written by the calculation itself must not re-enter it.
+    bool Stored = Field->FieldKind() == fkData || Field->FieldKind() == fkInternalCalc;
+    if (Editing && Stored)
       FModified = true;
-    if (Editing && FAutoCalcFields && FCalcFieldCount > 0 && Field->FieldKind() == fkData)
+    if (Editing && Stored && FAutoCalcFields && FCalcFieldCount > 0)
       GetCalcFields(ActiveBuffer());
     Field->Change();
   }

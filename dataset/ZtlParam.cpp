@@ -113,7 +113,7 @@ void TZantrelParam::SetAsDateTime(TDateTime AValue) {
 void TZantrelParam::SetAsDate(TDateTime AValue) {
   // Converted before anything changes, so a date-time beyond the day range
   // raises with the parameter untouched.
-  TTimeStamp Stamp = DateTimeToTimeStamp(AValue);
+  TTimeStamp Stamp = ToTimeStamp(AValue);
   Stamp.Time = 0;
   InitValue();
   DataType = ntDate;
@@ -121,7 +121,7 @@ void TZantrelParam::SetAsDate(TDateTime AValue) {
 }
 
 void TZantrelParam::SetAsTime(TDateTime AValue) {
-  TTimeStamp Stamp = DateTimeToTimeStamp(AValue);
+  TTimeStamp Stamp = ToTimeStamp(AValue);
   Stamp.Date = DateDelta;
   InitValue();
   DataType = ntTime;
@@ -248,7 +248,11 @@ std::string TZantrelParam::GetAsString() const {
     return {};
   if (IsDateType(DataType)) {
     try {
-      return DateTimeToStr(Value.AsDateTime());
+      // Checked first, so the text conversion never sees a day outside the
+      // day number.
+      const TDateTime DateTime = Value.AsDateTime();
+      ToTimeStamp(DateTime);
+      return DateTimeToStr(DateTime);
     } catch (const EVariantError&) {
       return {};
     } catch (const EConvertError&) {

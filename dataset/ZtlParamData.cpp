@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "dataset/ZtlParams.h"
 #include "framework/DateUtils.h"
@@ -76,6 +77,15 @@ std::int64_t ValueToInt64(const Variant& V) {
 
 } // namespace
 
+TTimeStamp TZantrelParam::ToTimeStamp(TDateTime AValue) {
+  // Dates that far out mean nothing, and they come only from corrupt data;
+  // refusing them here keeps the conversion's own arithmetic in range.
+  constexpr double Lowest = static_cast<double>(std::numeric_limits<std::int32_t>::min());
+  if (!(AValue > Lowest))
+    throw EConvertError(Format(SInvalidDateTime, {FloatToStr(AValue)}));
+  return DateTimeToTimeStamp(AValue);
+}
+
 std::size_t TZantrelParam::GetDataSize() const {
   if (IsTextType(DataType))
     return Value.AsString().size() + 1;
@@ -107,13 +117,13 @@ std::string TZantrelParam::GetDataBytes() const {
     PutUInt(Out, std::bit_cast<std::uint64_t>(Value.AsDouble()), 8);
     break;
   case ntDate:
-    PutUInt(Out, static_cast<std::uint32_t>(DateTimeToTimeStamp(GetAsDateTime()).Date), 4);
+    PutUInt(Out, static_cast<std::uint32_t>(ToTimeStamp(GetAsDateTime()).Date), 4);
     break;
   case ntTime:
-    PutUInt(Out, static_cast<std::uint32_t>(DateTimeToTimeStamp(GetAsDateTime()).Time), 4);
+    PutUInt(Out, static_cast<std::uint32_t>(ToTimeStamp(GetAsDateTime()).Time), 4);
     break;
   case ntDateTime: {
-    const double MSecs = TimeStampToMSecs(DateTimeToTimeStamp(GetAsDateTime()));
+    const double MSecs = TimeStampToMSecs(ToTimeStamp(GetAsDateTime()));
     PutUInt(Out, std::bit_cast<std::uint64_t>(MSecs), 8);
     break;
   }

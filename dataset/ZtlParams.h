@@ -194,6 +194,9 @@ private:
   friend class TZantrelParams;
 
   void AssignBitmap(const TBitmap& Bitmap);
+  // DateTimeToTimeStamp, refusing (EConvertError) every date-time whose day
+  // lies outside the 32-bit day number before converting it.
+  static TTimeStamp ToTimeStamp(TDateTime AValue);
 
   TZantrelParams* Params = nullptr;           // collection holding this parameter; not owning
   std::string Name;                           // searched case-insensitively by the collection

@@ -233,6 +233,23 @@ TEST(ParamStore, ImpossibleLengthsAndTypesAreRefusedAtOnce) {
   }
 }
 
+TEST(ParamStore, DatesBeyondTheDayNumberAreAConversionError) {
+  const std::string Head = I32(TZantrelParams::GetVersion()) + I32(1) + Text("D") + Text("");
+  const std::string Cases[] = {
+      Head + Byte(ntDate) + I32(4) + I32(INT32_MIN) + Byte(0) + Byte(1) + Byte(1),
+      Head + Byte(ntDateTime) + I32(8) + Unhex("00 00 00 00 00 00 F8 7F") + Byte(0) + Byte(1) +
+          Byte(1), // NaN
+  };
+  for (const std::string& Bytes : Cases) {
+    TZantrelParams Read;
+    EXPECT_THROW(Load(Read, Bytes), EConvertError);
+  }
+  TZantrelParam P(nullptr);
+  P.SetAsDateTime(-2148000000.0);
+  EXPECT_EQ(P.GetAsString(), "");
+  EXPECT_THROW(P.GetDataBytes(), EConvertError);
+}
+
 // A filer that records the binary property it is given.
 class TRecordingFiler : public TFiler {
 public:

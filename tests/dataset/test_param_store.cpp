@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dataset/ZtlBasDS.h"
+#include "framework/DataModule.h"
 #include "framework/Streaming.h"
 #include "framework/Streams.h"
 #include "tests/dataset/test_param_util.h"
@@ -301,6 +302,66 @@ TEST(ParamStore, DataPropertyIsWrittenOnlyWhenItDiffersFromTheAncestor) {
   TStringStream In(Out.GetDataString());
   Reader.ReadData(In);
   EXPECT_TRUE(Empty.IsEqual(&One));
+}
+
+} // namespace
+
+namespace test {
+
+// A component publishing a parameter collection the way a dataset does.
+class TParamsHolder : public TComponent {
+public:
+  explicit TParamsHolder(TComponent* AOwner) : TComponent(AOwner), Params(this) {}
+  TZantrelParams* GetParams() const { return &Params; }
+
+private:
+  mutable TZantrelParams Params; // published as "Params"
+};
+
+void RegisterParamsHolder() {
+  RegisterZantrelParamsClass();
+  RegisterClass<TParamsHolder, TComponent>();
+  RegisterProperty<TParamsHolder>("Params", &TParamsHolder::GetParams, nullptr);
+}
+
+} // namespace test
+
+namespace {
+
+// The "Params.Data" value of a form's root, or null when it is not written.
+const TFormValue* FindData(const TFormObject& Form) {
+  for (const TFormProperty& Prop : Form.Properties)
+    if (Prop.Name == "Params.Data")
+      return &Prop.Value;
+  return nullptr;
+}
+
+TEST(ParamStore, FormFilesCarryTheCollectionAsParamsData) {
+  test::RegisterParamsHolder();
+  ASSERT_NE(FindClassInfo("TZantrelParams"), nullptr);
+  test::TParamsHolder Holder(nullptr), Ancestor(nullptr);
+  Holder.SetName("Query1");
+  Ancestor.SetName("Query1");
+  EXPECT_EQ(FindData(ParseFormText(ComponentToString(&Holder))), nullptr);
+
+  MakeEveryType(*Holder.GetParams());
+  const std::string Form = ComponentToString(&Holder);
+  const TFormObject Parsed = ParseFormText(Form);
+  const TFormValue* Data = FindData(Parsed);
+  ASSERT_NE(Data, nullptr);
+  EXPECT_EQ(Data->Type, vaBinary);
+  EXPECT_EQ(Data->Text, Save(*Holder.GetParams()));
+
+  std::unique_ptr<TComponent> Read(StringToComponent(Form));
+  auto* Copy = dynamic_cast<test::TParamsHolder*>(Read.get());
+  ASSERT_NE(Copy, nullptr);
+  EXPECT_EQ(Save(*Copy->GetParams()), Data->Text);
+
+  // Against an ancestor holding the same parameters nothing is repeated.
+  MakeEveryType(*Ancestor.GetParams());
+  EXPECT_EQ(FindData(ParseFormText(ComponentToString(&Holder, &Ancestor))), nullptr);
+  Holder.GetParams()->GetParam(0)->SetAsInteger(1);
+  EXPECT_NE(FindData(ParseFormText(ComponentToString(&Holder, &Ancestor))), nullptr);
 }
 
 } // namespace

@@ -568,7 +568,8 @@ void TPicture::Assign(const TPersistent* Source) {
 
 void TPicture::AssignTo(TPersistent* Dest) const {
   auto* Target = dynamic_cast<TGraphic*>(Dest);
-  if (Target && Graphic && typeid(*Target) == typeid(*Graphic)) {
+  const TGraphic* Held = Graphic.get();
+  if (Target && Held && typeid(*Target) == typeid(*Held)) {
     Target->Assign(Graphic.get());
     return;
   }

@@ -105,15 +105,11 @@ TEST(ParamStore, OlderLayoutHasNoVersionWordAndNoFlagBytes) {
   Load(Params, Stream);
   ASSERT_EQ(Params.Count(), 3);
   const TZantrelParam* A = Params.GetParam(0);
-  EXPECT_EQ(A->GetAlias(), "a");
   EXPECT_EQ(A->GetAsInteger(), 7);
-  EXPECT_TRUE(A->GetBound());
-  EXPECT_FALSE(A->IsNull());
+  EXPECT_TRUE(A->GetBound() && !A->IsNull());
   const TZantrelParam* B = Params.GetParam(1);
   EXPECT_EQ(B->GetDataType(), ntUnknown);
-  EXPECT_FALSE(B->GetBound());
-  EXPECT_FALSE(B->IsNull());
-  EXPECT_EQ(B->GetParamType(), nptUnknown);
+  EXPECT_FALSE(B->GetBound() || B->IsNull());
   EXPECT_EQ(Params.GetParam(2)->GetAsString(), "xy");
 }
 
@@ -122,63 +118,39 @@ TEST(ParamStore, RecordCasesReadBackAsStored) {
   Params.CreateParam("X");
   Load(Params, I32(TZantrelParams::GetVersion()) + I32(0));
   EXPECT_EQ(Params.Count(), 0);
-  Load(Params, I32(-5)); // an older-layout count below zero: no records
-  EXPECT_EQ(Params.Count(), 0);
-
   // DataType 0 with the null flag set, and a direction outside the known ones.
   Load(Params, I32(TZantrelParams::GetVersion()) + I32(1) + Text("N") + Text("") + Byte(ntUnknown) +
                    Byte(1) + Byte(2) + Byte(9));
   ASSERT_EQ(Params.Count(), 1);
   EXPECT_TRUE(Params.GetParam(0)->IsNull());
   EXPECT_TRUE(Params.GetParam(0)->GetBound());
-  EXPECT_EQ(Params.GetParam(0)->GetDataType(), ntUnknown);
   EXPECT_EQ(Params.GetParam(0)->GetParamType(), 9);
 }
 
-TEST(ParamStore, DataLongerThanTheLimitIsCut) {
+TEST(ParamStore, WriterCutsLongDataAndRepeatsTheFirstOfDuplicateNames) {
   TZantrelParams Params;
   Params.CreateParam("S")->SetAsString(std::string(3000, 'x'));
+  Params.CreateParam("A")->SetAsInteger(1);
+  Params.CreateParam("a")->SetAsInteger(2);
+  TZantrelParam* Big = Params.CreateParam("BIG");
+  Big->SetDataType(ntInt64);
+  Big->SetText("4096");
   const std::string Bytes = Save(Params);
   EXPECT_EQ(Bytes.substr(4 + 4 + 5 + 4 + 1, 4), I32(2048));
   TZantrelParams Read;
   Load(Read, Bytes);
   EXPECT_EQ(Read.GetParam(0)->GetAsString(), std::string(2048, 'x'));
+  EXPECT_EQ(Read.GetParam(2)->GetName(), "A");
+  EXPECT_EQ(Read.GetParam(2)->GetAsInteger(), 1);
+  EXPECT_EQ(Read.GetParam(3)->GetDataType(), ntInt64);
+  EXPECT_EQ(Read.GetParam(3)->GetValue().VarType(), varDouble);
   EXPECT_EQ(Save(Read), Bytes);
 }
 
-TEST(ParamStore, Int64AndBinaryKeepTheirTypes) {
-  TZantrelParams Params;
-  TZantrelParam* Big = Params.CreateParam("BIG");
-  Big->SetDataType(ntInt64);
-  Big->SetText("4096");
-  Params.CreateParam("BIN")->SetAsBinary(std::string("\x00\x01", 2));
-  TZantrelParams Read;
-  Load(Read, Save(Params));
-  EXPECT_EQ(Read.GetParam(0)->GetDataType(), ntInt64);
-  EXPECT_EQ(Read.GetParam(0)->GetValue().VarType(), varDouble);
-  EXPECT_EQ(Read.GetParam(0)->GetAsFloat(), 4096.0);
-  EXPECT_EQ(Read.GetParam(1)->GetDataType(), ntBinary);
-  EXPECT_EQ(Read.GetParam(1)->GetAsString(), std::string("\x00\x01", 2));
-}
-
-TEST(ParamStore, DuplicateNamesAreWrittenAsCopiesOfTheFirst) {
-  TZantrelParams Params;
-  Params.CreateParam("A")->SetAsInteger(1);
-  Params.CreateParam("a")->SetAsInteger(2);
-  TZantrelParams Read;
-  Load(Read, Save(Params));
-  ASSERT_EQ(Read.Count(), 2);
-  for (int I = 0; I < 2; ++I) {
-    EXPECT_EQ(Read.GetParam(I)->GetAsInteger(), 1);
-    EXPECT_EQ(Read.GetParam(I)->GetName(), "A");
-  }
-}
-
-TEST(ParamStore, SaveLoadSaveGivesTheSameBytes) {
+TEST(ParamStore, SaveLoadSaveGivesTheSameBytesAndEveryCutIsAReadError) {
   TZantrelParams Params;
   MakeEveryType(Params);
-  const std::string First = Save(Params);
-
+  const std::string Bytes = Save(Params);
   // Both directions work from the stream's current position.
   TStringStream Stream("prefix");
   Stream.SetPosition(6);
@@ -187,27 +159,20 @@ TEST(ParamStore, SaveLoadSaveGivesTheSameBytes) {
   TZantrelParams Read;
   Read.ReadBinaryData(Stream);
   EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
-  ASSERT_EQ(Read.Count(), Params.Count());
-  EXPECT_EQ(Save(Read), First);
-  EXPECT_EQ(Read.GetParam(3)->GetAsFloat(), 123456789012.0);
+  EXPECT_EQ(Save(Read), Bytes);
   EXPECT_EQ(Read.GetParam(7)->GetAsString(), "23:59:59.999");
-}
 
-TEST(ParamStore, StreamCutAnywhereRaisesTheReadErrorAndKeepsWhatWasRead) {
-  TZantrelParams Params;
-  MakeEveryType(Params);
-  const std::string Bytes = Save(Params);
   int LastCount = 0;
   for (std::size_t Cut = 0; Cut < Bytes.size(); ++Cut) {
-    TZantrelParams Read;
+    TZantrelParams Partial;
     try {
-      Load(Read, Bytes.substr(0, Cut));
+      Load(Partial, Bytes.substr(0, Cut));
       ADD_FAILURE() << "no error at " << Cut;
     } catch (const EReadError& E) {
       EXPECT_STREQ(E.what(), SReadError);
     }
-    EXPECT_GE(Read.Count(), LastCount); // grows with the bytes available
-    LastCount = Read.Count();
+    EXPECT_GE(Partial.Count(), LastCount); // what was read is kept
+    LastCount = Partial.Count();
   }
   EXPECT_EQ(LastCount, Params.Count());
 }
@@ -257,17 +222,14 @@ public:
   void DefineProperty(const std::string&, const TReaderProc&, const TWriterProc&, bool) override {
     ADD_FAILURE() << "the collection defines no value property";
   }
-  void DefineBinaryProperty(const std::string& AName, const TStreamProc& AReadData,
-                            const TStreamProc& AWriteData, bool AHasData) override {
+  void DefineBinaryProperty(const std::string& AName, const TStreamProc&, const TStreamProc&,
+                            bool AHasData) override {
     Name = AName;
-    ReadData = AReadData;
-    WriteData = AWriteData;
     HasData = AHasData;
   }
   void Define(TPersistent& Instance) { CallDefineProperties(Instance, *this); }
 
   std::string Name;
-  TStreamProc ReadData, WriteData;
   bool HasData = false;
 };
 
@@ -281,8 +243,10 @@ TEST(ParamStore, DataPropertyIsWrittenOnlyWhenItDiffersFromTheAncestor) {
     bool HasData;
   };
   const TCase Cases[] = {
-      {&Empty, nullptr, false}, {&One, nullptr, true}, {&One, &SameAsOne, false},
-      {&One, &Empty, true},     {&Empty, &One, true},
+      {&Empty, nullptr, false},
+      {&One, nullptr, true},
+      {&One, &SameAsOne, false},
+      {&Empty, &One, true},
   };
   for (const TCase& C : Cases) {
     TRecordingFiler Filer;
@@ -291,17 +255,6 @@ TEST(ParamStore, DataPropertyIsWrittenOnlyWhenItDiffersFromTheAncestor) {
     EXPECT_EQ(Filer.Name, "Data");
     EXPECT_EQ(Filer.HasData, C.HasData);
   }
-
-  TRecordingFiler Filer;
-  Filer.Define(One);
-  TStringStream Out;
-  Filer.WriteData(Out);
-  EXPECT_EQ(Hex(Out.GetDataString()), WorkedExample);
-  TRecordingFiler Reader;
-  Reader.Define(Empty);
-  TStringStream In(Out.GetDataString());
-  Reader.ReadData(In);
-  EXPECT_TRUE(Empty.IsEqual(&One));
 }
 
 } // namespace

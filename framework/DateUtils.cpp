@@ -235,25 +235,25 @@ TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec) {
 }
 
 TTimeStamp DateTimeToTimeStamp(TDateTime DateTime) {
-  // The day, plus a possible carry of one, must fit the 32-bit day number;
-  // checking the double first keeps the cast below defined.
-  constexpr double Lowest =
-      static_cast<double>(std::numeric_limits<std::int32_t>::min()) - DateDelta + 1.0;
-  constexpr double Highest =
-      static_cast<double>(std::numeric_limits<std::int32_t>::max()) - DateDelta - 1.0;
-  if (!std::isfinite(DateTime) || DateTime <= Lowest || DateTime >= Highest)
+  // Work in 64 bits and check the day number only once it is known, so no
+  // cast below ever sees a value outside its type.
+  constexpr double Limit = 4.0e12; // far beyond any 32-bit day number, well inside int64
+  if (!std::isfinite(DateTime) || std::fabs(DateTime) >= Limit)
     InvalidDateTime(DateTime);
   const double Whole = std::trunc(DateTime);
   const double Fraction = std::fabs(DateTime - Whole);
   auto MSecs = static_cast<std::int32_t>(std::llround(Fraction * MSecsPerDay));
-  std::int32_t Day = DateDelta + static_cast<std::int32_t>(Whole);
+  std::int64_t Day = std::int64_t{DateDelta} + static_cast<std::int64_t>(Whole);
   // A time that rounds up to midnight belongs to the following calendar day,
   // whichever side of the epoch the value lies on.
   if (MSecs >= MSecsPerDay) {
     MSecs -= MSecsPerDay;
     ++Day;
   }
-  return TTimeStamp{MSecs, Day};
+  if (Day < std::numeric_limits<std::int32_t>::min() ||
+      Day > std::numeric_limits<std::int32_t>::max())
+    InvalidDateTime(DateTime);
+  return TTimeStamp{MSecs, static_cast<std::int32_t>(Day)};
 }
 
 TDateTime TimeStampToDateTime(const TTimeStamp& TimeStamp) {

@@ -392,7 +392,9 @@ void TFileStream::SetSize(std::int64_t NewSize) {
 // ---------------------------------------------------------- TStringStream
 
 std::int32_t TStringStream::Read(void* Buffer, std::int32_t Count) {
-  const std::int32_t N = Available(Position, GetSize(), Count);
+  // The string's own length bounds the copy, whatever a descendant's GetSize says.
+  const std::int32_t N =
+      Available(Position, static_cast<std::int64_t>(DataString.size()), Count);
   if (N == 0)
     return 0;
   std::memcpy(Buffer, DataString.data() + Position, static_cast<std::size_t>(N));

@@ -132,6 +132,12 @@ TEST(TimeStamp, ValuesBeyondTheDayRangeRaise) {
             "'NAN' is not a valid date and time");
   EXPECT_EQ(ConvertErrorOf([] { (void)DateTimeToTimeStamp(1e300); }),
             "'1E300' is not a valid date and time");
+  // Near either end of the 32-bit day number, where the whole days alone no
+  // longer fit 32 bits: the ends still convert, one day past them raises.
+  for (double DT : {-2147483648.0 - 693594.0 - 1.5, 2147483647.0 - 693594.0 + 1.0})
+    EXPECT_NE(ConvertErrorOf([DT] { (void)DateTimeToTimeStamp(DT); }), "<none>") << DT;
+  EXPECT_EQ(DateTimeToTimeStamp(-2147483648.0 - 693594.0 + 1.5).Date, -2147483646);
+  EXPECT_EQ(DateTimeToTimeStamp(2147483647.0 - 693594.0).Date, 2147483647);
   EXPECT_NE(ConvertErrorOf([] { (void)DateTimeToStr(-1e10); }), "<none>");
   int Y, M, D;
   DecodeDate(-700000.0, Y, M, D);

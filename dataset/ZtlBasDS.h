@@ -4,3 +4,4 @@
 #include "core/ZtlBase.h"
 #include "dataset/ZtlCheckError.h"
 #include "dataset/ZtlParams.h"
+#include "dataset/ZtlDataset.h"

@@ -22,13 +22,16 @@ TZantrelBlobStream::~TZantrelBlobStream() {
 }
 
 std::int32_t TZantrelBlobStream::Write(const void* Buffer, std::int32_t Count) {
-  if (Count < 0 || Position < 0 || (Count > 0 && !Buffer))
+  constexpr std::int64_t MaxSize = std::numeric_limits<std::int32_t>::max();
+  // A position past the largest block is refused before it enters the size
+  // sum, which would otherwise overflow for positions near the 64-bit limit.
+  if (Count < 0 || Position < 0 || Position > MaxSize || (Count > 0 && !Buffer))
     return 0;
   // Data always grows by Count; a position past the data first pulls the end
   // up to it, the gap reading as zero bytes, so the copy stays in the block.
   const std::int64_t NewSize =
       Count == 0 ? std::int64_t{Size} : std::max<std::int64_t>(Size, Position) + Count;
-  if (NewSize > std::numeric_limits<std::int32_t>::max())
+  if (NewSize > MaxSize)
     return 0;
   Memory.resize(static_cast<std::size_t>(NewSize));
   Size = static_cast<std::int32_t>(NewSize);

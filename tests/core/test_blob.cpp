@@ -59,6 +59,9 @@ TEST(BlobStreamTest, WritesThatCannotFitChangeNothing) {
   EXPECT_EQ(S.Write("x", 1), 0) << "a negative position";
   S.Seek(0x7FFFFFFF, soFromBeginning);
   EXPECT_EQ(S.Write("x", 1), 0) << "past 2^31-1 bytes";
+  S.Seek(0x7FFFFFFFFFFFFFFF, soFromBeginning);
+  EXPECT_EQ(S.Write("x", 1), 0) << "at the last 64-bit position";
+  S.Seek(0x7FFFFFFF, soFromBeginning);
   EXPECT_EQ(DataOf(S), "abc");
   EXPECT_EQ(S.Seek(0x7FFFFFFFFFFFFFFF, soFromCurrent), 0x7FFFFFFF) << "overflow refused";
 }

@@ -68,7 +68,7 @@ TEST_F(CursorStatementTest, ReadOnlyFlagDecidesReprepareOnlyForOpenWrite) {
                              "InternalSetValue", "InternalPrepareOpen(" + SelectParts + ")",
                              "InternalBindOpenVariables", "InternalOpen(False)",
                              "InternalIsScrollable", "InternalFetchFirst"}));
-  EXPECT_EQ(SQL.GetRecNo(), 1);
+  EXPECT_EQ(SQL.GetRecNo(), 0);
   EXPECT_EQ(SQL.GetFieldValue("NAME").AsString(), "bolt");
 }
 
@@ -86,6 +86,9 @@ TEST_F(CursorStatementTest, AfterOpenFiresOnlyWhenTheFirstRowIsRead) {
   EXPECT_FALSE(SQL.OpenRead(SelectParts, {1, 2}));
   EXPECT_EQ(AfterOpen, 0);
   EXPECT_TRUE(SQL.GetOpened()) << "the cursor is open, only empty";
+  EXPECT_TRUE(SQL.GetEof()) << "an empty result is at its end";
+  EXPECT_TRUE(SQL.GetBof());
+  EXPECT_EQ(SQL.GetRecNo(), -1);
   EXPECT_TRUE(SQL.Open(SelectParts, {1, 2}, true));
   EXPECT_EQ(AfterOpen, 1);
 }
@@ -397,20 +400,22 @@ TEST_F(CursorStatementTest, MovesClearTheFetchBufferThenAskTheDriver) {
   SQL.SetMaxFetchCount(2);
   OpenOnFirstRow();
   ASSERT_EQ(SQL.GetBufferRows(), 2);
+  // Rows count from 0, as the dataset's bookmarks do: row 1 is the second.
   struct TCase {
     const char* Name;
     bool (*Move)(TZantrelSQL&);
     bool (*Fetch)(TZantrelSQL&);
     const char* Call;
     std::int32_t RecNo;
+    std::int32_t Id; // the ID column of the row reached
   };
   const TCase Cases[] = {
       {"first", [](TZantrelSQL& S) { return S.MoveToFirst(); },
-       [](TZantrelSQL& S) { return S.FetchNext(); }, "InternalMoveToFirst", 1},
+       [](TZantrelSQL& S) { return S.FetchNext(); }, "InternalMoveToFirst", 0, 1},
       {"last", [](TZantrelSQL& S) { return S.MoveToLast(); },
-       [](TZantrelSQL& S) { return S.FetchPrior(); }, "InternalMoveToLast", 3},
-      {"row 2", [](TZantrelSQL& S) { return S.MoveTo(2); },
-       [](TZantrelSQL& S) { return S.FetchCurrent(); }, "InternalMoveTo(2)", 2},
+       [](TZantrelSQL& S) { return S.FetchPrior(); }, "InternalMoveToLast", 2, 3},
+      {"row 1", [](TZantrelSQL& S) { return S.MoveTo(1); },
+       [](TZantrelSQL& S) { return S.FetchCurrent(); }, "InternalMoveTo(1)", 1, 2},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -427,7 +432,20 @@ TEST_F(CursorStatementTest, MovesClearTheFetchBufferThenAskTheDriver) {
     ASSERT_TRUE(Case.Move(SQL));
     ASSERT_TRUE(Case.Fetch(SQL));
     EXPECT_EQ(SQL.GetRecNo(), Case.RecNo);
+    EXPECT_EQ(SQL.GetFieldValue("ID").AsInteger(), Case.Id);
   }
+
+  // Off either end no row is current.
+  ASSERT_TRUE(SQL.MoveToFirst());
+  EXPECT_FALSE(SQL.FetchPrior());
+  EXPECT_TRUE(SQL.GetBof());
+  EXPECT_FALSE(SQL.GetEof());
+  EXPECT_EQ(SQL.GetRecNo(), -1);
+  ASSERT_TRUE(SQL.MoveTo(3));
+  EXPECT_FALSE(SQL.FetchCurrent());
+  EXPECT_TRUE(SQL.GetEof());
+  EXPECT_FALSE(SQL.GetBof());
+  EXPECT_EQ(SQL.GetRecNo(), -1);
 }
 
 TEST_F(CursorStatementTest, FetchCountAndBlobSizeAcceptOnlyTheirRanges) {

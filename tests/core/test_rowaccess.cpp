@@ -239,6 +239,15 @@ TEST_F(RowAccessTest, WritesGoToTheCurrentRowOnly) {
 
   ASSERT_TRUE(SQL.UpdateRecord());
   EXPECT_EQ(SQL.GetRows()[0][1].AsString(), "bolt");
+
+  // The recording driver's row operations act on the row numbered RecNo.
+  ASSERT_TRUE(SQL.FetchNext());
+  SQL.SetFieldValue("NAME", "nut M4");
+  ASSERT_TRUE(SQL.UpdateRecord());
+  EXPECT_EQ(SQL.GetRows()[1][1].AsString(), "nut M4");
+  ASSERT_TRUE(SQL.DeleteRecord());
+  ASSERT_EQ(SQL.GetRows().size(), 2u);
+  EXPECT_EQ(SQL.GetRows()[1][1].AsString(), "gear");
 }
 
 TEST_F(RowAccessTest, NullClearsTheColumnAndMarksItNull) {

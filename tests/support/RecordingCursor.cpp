@@ -253,16 +253,14 @@ void TRecordingSQL::FillFetchBuffer(std::int32_t First) {
 
 bool TRecordingSQL::FetchRow(std::int32_t R) {
   const auto Count = static_cast<std::int32_t>(Rows.size());
-  if (!Opened || !CurrentRow.Assigned())
+  if (!Opened || !CurrentRow.Assigned() || RowsAllocated < 1)
     return false;
-  if (R < 1 || Count == 0) {
-    Position = 0;
-    Bof = true;
-    return false;
-  }
-  if (R > Count) {
-    Position = Count + 1;
-    Eof = true;
+  if (R < 1 || R > Count) {
+    // Off either end no row is current; an empty result is at both ends.
+    Position = R < 1 ? 0 : Count + 1;
+    RecNo = -1;
+    Bof = R < 1 || Count == 0;
+    Eof = R > Count || Count == 0;
     return false;
   }
   if (R < BufferFirst || R >= BufferFirst + BufferRows)
@@ -286,7 +284,7 @@ bool TRecordingSQL::FetchRow(std::int32_t R) {
                                                    static_cast<std::int32_t>(Bytes.size()));
     }
   Position = R;
-  RecNo = R;
+  RecNo = R - 1;
   Bof = false;
   Eof = false;
   return true;
@@ -336,7 +334,9 @@ bool TRecordingSQL::InternalMoveTo(std::int32_t Row) {
   BufferRows = 0;
   if (!Enter("InternalMoveTo(" + IntToStr(Row) + ")"))
     return false;
-  Position = std::clamp(Row, 0, static_cast<std::int32_t>(Rows.size()) + 1);
+  // Row counts from 0; the position counts from 1, with 0 before the first row.
+  Position = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      std::int64_t{Row} + 1, 0, static_cast<std::int64_t>(Rows.size()) + 1));
   return true;
 }
 
@@ -374,9 +374,9 @@ std::vector<Variant> TRecordingSQL::CurrentValues() {
 bool TRecordingSQL::UpdateRecord() {
   if (!Enter("UpdateRecord"))
     return false;
-  if (RecNo < 1 || RecNo > static_cast<std::int32_t>(Rows.size()))
+  if (RecNo < 0 || RecNo >= static_cast<std::int32_t>(Rows.size()))
     return false;
-  Rows[static_cast<std::size_t>(RecNo - 1)] = CurrentValues();
+  Rows[static_cast<std::size_t>(RecNo)] = CurrentValues();
   BufferRows = 0;
   return true;
 }
@@ -386,8 +386,8 @@ bool TRecordingSQL::InsertRecord() {
     return false;
   Rows.push_back(CurrentValues());
   RecordCount = static_cast<std::int32_t>(Rows.size());
-  RecNo = RecordCount;
-  Position = RecNo;
+  RecNo = RecordCount - 1;
+  Position = RecordCount;
   BufferRows = 0;
   return true;
 }
@@ -395,9 +395,9 @@ bool TRecordingSQL::InsertRecord() {
 bool TRecordingSQL::DeleteRecord() {
   if (!Enter("DeleteRecord"))
     return false;
-  if (RecNo < 1 || RecNo > static_cast<std::int32_t>(Rows.size()))
+  if (RecNo < 0 || RecNo >= static_cast<std::int32_t>(Rows.size()))
     return false;
-  Rows.erase(Rows.begin() + (RecNo - 1));
+  Rows.erase(Rows.begin() + RecNo);
   RecordCount = static_cast<std::int32_t>(Rows.size());
   BufferRows = 0;
   return true;

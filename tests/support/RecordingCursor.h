@@ -58,6 +58,10 @@ public:
 //
 // Fetching goes through the fetch buffer: up to FetchRows (= MaxFetchCount)
 // rows are encoded into it at once, and the current row is copied from it.
+// Rows are numbered from 0, the way the dataset's bookmarks count them:
+// RecNo is the current row's number (-1 off either end, where Bof or Eof is
+// set; an empty result sets both) and InternalMoveTo(Row) positions on row
+// Row for the FetchCurrent that follows.
 //
 // Log: every driver call is written, in order, as its name, with arguments
 // where they matter ("InternalOpen(True)", "InternalPrepareOpen(select 1)",
@@ -166,7 +170,7 @@ private:
   std::vector<TRecordingColumn> Columns;                // the server's result columns
   std::vector<std::vector<Variant>> Rows;               // the server's rows
   std::vector<std::pair<std::string, Variant>> Outputs; // values an execution returns
-  std::int32_t Position = 0;                            // row number 0 .. count+1
+  std::int32_t Position = 0;    // 1-based row, 0 before the first, count+1 after the last
   std::int32_t BufferFirst = 0; // row number of the fetch buffer's first row
   bool Scrollable = true;       // InternalIsScrollable answers this
   bool Quiet = false;           // write nothing to the log

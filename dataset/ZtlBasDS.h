@@ -5,3 +5,5 @@
 #include "dataset/ZtlCheckError.h"
 #include "dataset/ZtlParams.h"
 #include "dataset/ZtlDataset.h"
+#include "dataset/ZtlCustomDataset.h"
+#include "dataset/ZtlStoredProc.h"

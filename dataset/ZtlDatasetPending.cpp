@@ -1,6 +1,6 @@
 // Temporary definitions of dataset operations whose real bodies live in
 // other source files still being written (editing and refresh; locate,
-// lookup, key search and the index definitions; provider operations). They
+// lookup, key search and the index definitions). They
 // keep the library linking meanwhile. Whoever implements an operation
 // deletes its definition here in the same commit; the file goes once it is
 // empty.
@@ -187,31 +187,5 @@ void TZantrelIndexDefs::Clear() {
 TZantrelIndexDef* TZantrelIndexDefs::GetItem(int Index) const {
   return Index >= 0 && Index < Count() ? Items[static_cast<std::size_t>(Index)] : nullptr;
 }
-
-// ---- Provider operations -------------------------------------------------------------
-
-void TZantrelDataset::PSStartTransaction() {}
-void TZantrelDataset::PSEndTransaction(bool) {}
-bool TZantrelDataset::PSInTransaction() {
-  return false;
-}
-TParams* TZantrelDataset::PSGetParams() {
-  return nullptr;
-}
-void TZantrelDataset::PSSetParams(TParams*) {}
-std::string TZantrelDataset::PSGetQuoteChar() {
-  return "\"";
-}
-bool TZantrelDataset::PSIsSQLBased() {
-  return true;
-}
-bool TZantrelDataset::PSIsSQLSupported() {
-  return true;
-}
-std::unique_ptr<EUpdateError> TZantrelDataset::PSGetUpdateException(std::exception_ptr E,
-                                                                    const EUpdateError* Prev) {
-  return TDataSet::PSGetUpdateException(std::move(E), Prev);
-}
-void TZantrelDataset::PSReset() {}
 
 } // namespace ztl

@@ -1,0 +1,85 @@
+// The query component: ExecSQL, the provider operations that depend on the
+// SQL text, and the registration of the datasets' published properties.
+#include "dataset/ZtlCustomDataset.h"
+
+#include "dataset/ZtlCleanup.h"
+#include "framework/DataSource.h"
+#include "framework/Strings.h"
+#include "framework/TypInfo.h"
+#include "sqltext/ZtlUtil.h"
+
+namespace ztl {
+
+TZantrelCustomDataset::TZantrelCustomDataset(TComponent* AOwner) : TZantrelDataset(AOwner) {}
+
+void TZantrelCustomDataset::ExecSQL() {
+  CheckInactive();
+  SetDBFlag(dfExecSQL, true);
+  try {
+    CreateCursor(false);
+  } catch (...) {
+    ZtlReleaseAfterFailure(this, [this] { SetDBFlag(dfExecSQL, false); });
+    throw;
+  }
+  SetDBFlag(dfExecSQL, false);
+}
+
+void TZantrelCustomDataset::PSExecute() {
+  ExecSQL();
+}
+
+// Every ORDER BY field belongs to the index, a descending one too: an index
+// whose DescFields names a field missing from Fields would drop that field
+// from the order.
+std::unique_ptr<TIndexDef> TZantrelCustomDataset::PSGetDefaultOrder() {
+  std::unique_ptr<TIndexDef> Result = TZantrelDataset::PSGetDefaultOrder();
+  if (Result || IndexDefs->Count() == 0)
+    return Result;
+  Result = std::make_unique<TIndexDef>();
+  for (int I = 0; I < IndexDefs->Count(); ++I) {
+    const TZantrelIndexDef* Item = IndexDefs->GetItem(I);
+    ZtlConcateEmptyField(Result->Fields, ";", Item->GetFieldName());
+    if (Item->GetDescending())
+      ZtlConcateEmptyField(Result->DescFields, ";", Item->GetFieldName());
+  }
+  return Result;
+}
+
+std::string TZantrelCustomDataset::PSGetTableName() {
+  return ZtlGetTableNameFromSQL(SQL->GetText());
+}
+
+void TZantrelCustomDataset::PSSetCommandText(const std::string& CommandText) {
+  if (!CommandText.empty())
+    SQL->SetText(CommandText);
+}
+
+// ---- Registration ----------------------------------------------------------------
+
+void RegisterZantrelDatasetClasses() {
+  RegisterZantrelParamsClass();
+  RegisterClass<TDataSet, TComponent>();
+
+  RegisterClass<TZantrelDataset, TDataSet>();
+  RegisterProperty<TZantrelDataset>("Active", &TDataSet::GetActive, &TDataSet::SetActive, false);
+  RegisterProperty<TZantrelDataset>("AutoCalcFields", &TDataSet::GetAutoCalcFields,
+                                    &TDataSet::SetAutoCalcFields, true);
+  RegisterProperty<TZantrelDataset>("Params", &TZantrelDataset::GetParams,
+                                    &TZantrelDataset::SetParamsList);
+  RegisterProperty<TZantrelDataset>("Session", &TZantrelDataset::GetSession,
+                                    &TZantrelDataset::SetSession);
+
+  RegisterClass<TZantrelCustomDataset, TZantrelDataset>();
+  RegisterProperty<TZantrelCustomDataset>("DataSource", &TZantrelDataset::GetDataSource,
+                                          &TZantrelDataset::SetDataSource);
+  RegisterProperty<TZantrelCustomDataset>("ParamCheck", &TZantrelDataset::GetParamCheck,
+                                          &TZantrelDataset::SetParamCheck, true);
+  RegisterProperty<TZantrelCustomDataset>("ReadOnly", &TZantrelDataset::GetReadOnly,
+                                          &TZantrelDataset::SetReadOnly, true);
+  RegisterProperty<TZantrelCustomDataset>("SQL", &TZantrelDataset::GetSQL,
+                                          &TZantrelDataset::SetQuery);
+  RegisterProperty<TZantrelCustomDataset>("SyncInserts", &TZantrelDataset::GetSyncInserts,
+                                          &TZantrelDataset::SetSyncInserts, false);
+}
+
+} // namespace ztl

@@ -42,11 +42,12 @@ protected:
 // EZantrelException with the "function not supported" text and code 0, without
 // recording it in any session.
 //
-// The original is declared with a callee-cleans calling convention so that a
-// call with any number of stack arguments returns cleanly. Linux x86-64 has
-// one calling convention, in which the caller always cleans up and surplus
-// register arguments are ignored, so no convention keyword exists or is needed:
-// calling it through a pointer typed for the missing function is safe here.
+// It stands in for functions of every signature. Where the callee cleans up
+// the stack, that would take a convention that returns cleanly from a call
+// with any number of arguments. Linux x86-64 has one calling convention, in
+// which the caller always cleans up and surplus register arguments are
+// ignored, so no convention keyword exists or is needed: calling it through a
+// pointer typed for the missing function is safe here.
 [[noreturn]] void ZtlDummyProc();
 
 // A second placeholder of the same shape that does nothing and returns 0, for

@@ -52,7 +52,7 @@ private:
 };
 
 // The normalised parameter values of one open or execute: no values at all
-// (the Null of the original's normalisation), or the elements of a Variant
+// (no parameters, or a lone Null or Empty), or the elements of a Variant
 // array, or the parameters themselves. It refers to the caller's Variants in
 // place, so the unchanged-shape path of a repeated open copies nothing.
 class TZtlHostValues {
@@ -64,7 +64,7 @@ public:
   explicit TZtlHostValues(std::span<const Variant> Values) noexcept
       : Items(Values.data()), Count(static_cast<std::int32_t>(Values.size())) {}
 
-  // There are values (the original's "V is an array"), possibly 0 of them.
+  // There are values, possibly 0 of them (an empty Variant array).
   bool IsArray() const noexcept { return Count >= 0; }
   // Number of values; -1 for none.
   std::int32_t GetCount() const noexcept { return Count; }
@@ -345,7 +345,7 @@ public:
   TNotifyEvent AfterClose;     // fired by a driver that closes the cursor on its own
   TNotifyEvent AfterUnprepare; // fired by a driver that unprepares on its own
 
-  // --- Driver operations, in the order of the original's virtual table ---
+  // --- Driver operations, in their fixed slot order ------------------------
 
 protected:
   // Prepares SQL on whichever path (cursor or executable) the driver picks.

@@ -207,8 +207,10 @@ bool TZantrelSQL::Describe(const std::string& SQL) {
     UnprepareOpen();
   else
     InternalClose();
+  // A statement prepared before is not prepared again, but the answer is
+  // still whether it yields columns, so asking twice gives the same answer.
   if (PreparedForOpen)
-    return true;
+    return FieldDefs.GetCount() > 0;
   return InternalPrepareOpen(S) && FieldDefs.GetCount() > 0;
 }
 

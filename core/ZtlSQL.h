@@ -155,8 +155,8 @@ public:
   bool OpenWritePrepared(TZtlVarParams Params = {});
   // Prepares SQL as the cursor statement (closing an open cursor of the same
   // text, unpreparing one of another text) without touching host variables.
-  // True when the statement was already prepared, otherwise when preparing
-  // succeeds and yields result columns.
+  // True when the statement is prepared (now or already) and yields result
+  // columns.
   bool Describe(const std::string& SQL);
   void Close();
   // UnprepareOpen, then UnprepareExecute.

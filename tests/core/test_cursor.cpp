@@ -181,6 +181,9 @@ TEST_F(CursorStatementTest, DescribeOfThePreparedTextOnlyCloses) {
   SQL.SetResult({}, {});
   EXPECT_FALSE(SQL.Describe("delete from parts")) << "no result columns";
   EXPECT_TRUE(SQL.GetPreparedForOpen());
+  Log().Clear();
+  EXPECT_FALSE(SQL.Describe("delete from parts")) << "asking again gives the same answer";
+  EXPECT_EQ(Calls(), (TCalls{"InternalClose"}));
 }
 
 TEST_F(CursorStatementTest, PrepareUnpreparesBothThenLetsTheDriverChoose) {

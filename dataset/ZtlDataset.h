@@ -411,7 +411,14 @@ protected:
   std::unique_ptr<TParams> ProviderParams;      // parameters handed to a provider; owned
 
 private:
-  bool DatasetDestroyed = false; // DestroyDataset has run
+  // Writes the bookmark {Row, Flag} into Buffer.
+  void StoreBookmark(TRecordBuffer Buffer, std::int32_t Row, TBookmarkFlag Flag);
+  // Row number held in a bookmark.
+  static std::int32_t BookmarkRow(const std::uint8_t* Bookmark);
+
+  std::size_t LayoutRowSize = 0;  // R of the open result's record layout
+  std::size_t LayoutNullSize = 0; // N of the open result's record layout
+  bool DatasetDestroyed = false;  // DestroyDataset has run
 };
 
 // ---- Blob stream ---------------------------------------------------------------------

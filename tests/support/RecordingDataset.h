@@ -50,6 +50,7 @@ public:
   using TZantrelDataset::BookmarkOffset;
   using TZantrelDataset::Check;
   using TZantrelDataset::CreateParams;
+  using TZantrelDataset::FilterBuffer;
   using TZantrelDataset::FreeRecordBuffer;
   using TZantrelDataset::GetBookmarkData;
   using TZantrelDataset::GetBookmarkFlag;

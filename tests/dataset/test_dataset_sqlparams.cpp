@@ -1,0 +1,188 @@
+// The dataset's statement text and parameters: the marker scanner, the
+// parameter list kept in step with the text, the values handed to the
+// cursor, and the master-detail link.
+#include <cstring>
+
+#include "dataset/ZtlDataset.h"
+#include "tests/dataset/test_dataset_util.h"
+
+namespace ztl::test {
+namespace {
+
+struct ScanCase {
+  std::string Text;
+  std::vector<std::string> Names;
+  std::string After;
+};
+
+TEST(ParameterScanner, FindsMarkersOutsideLiteralsAndUnescapesColons) {
+  const std::vector<ScanCase> Cases = {
+      {"select * from T where A = :A and B = :B", {"A", "B"}, ""},
+      {"where A = ':X'", {}, ""},
+      {"select a::int from T", {}, "select a:int from T"},
+      {"where A = :X::int", {"X::int"}, ""},
+      {"where A=:P1,:P2)", {"P1", "P2"}, ""},
+      {"where A=:P1=1", {"P1=1"}, ""},
+      {"where A = : B", {""}, ""},
+      {"where A = :'my param'", {"my param"}, ""},
+      {"where A = :\"Q\"\r\nand B = :B\tX", {"Q", "B\tX"}, ""},
+      {"where A = ':a' || :B || '::'", {"B"}, ""},
+  };
+  TRecordingDataset Query;
+  for (const ScanCase& Case : Cases) {
+    SCOPED_TRACE(Case.Text);
+    TZantrelParams List;
+    std::string Text = Case.Text;
+    Query.CreateParams(&List, Text);
+    std::vector<std::string> Names;
+    for (int I = 0; I < List.Count(); ++I) {
+      Names.push_back(List.GetParam(I)->GetName());
+      EXPECT_EQ(List.GetParam(I)->GetAlias(), Names.back());
+    }
+    EXPECT_EQ(Names, Case.Names);
+    EXPECT_EQ(Text, Case.After.empty() ? Case.Text : Case.After);
+  }
+}
+
+using DatasetParams = DatasetFixture;
+
+TEST_F(DatasetParams, TextChangesRebuildParamsKeepingValuesOfSurvivingNames) {
+  Query->GetSQL()->SetText("select * from T where A = :A and B = :B");
+  ASSERT_EQ(Query->GetParamsCount(), 2);
+  Query->ParamByName("A")->SetAsInteger(5);
+  Query->GetSQL()->SetText("select * from T where A = :A and C = :C");
+  ASSERT_EQ(Query->GetParamsCount(), 2);
+  EXPECT_EQ(Query->ParamByName("A")->GetAsInteger(), 5);
+  EXPECT_FALSE(Query->ParamByName("C")->GetBound());
+  EXPECT_EQ(Query->GetSQLText(), "select * from T where A = :A and C = :C\r\n");
+
+  Query->SetParamCheck(false);
+  Query->GetSQL()->SetText("select * from T where Z = :Z");
+  EXPECT_EQ(Query->GetParamsCount(), 2); // left alone
+}
+
+TEST_F(DatasetParams, EachNamedInputParameterPassesOneValue) {
+  TZantrelParams& P = *Query->GetParams();
+  P.Clear();
+  for (const char* Name : {"A", "B", "A", "OUT", "RES"})
+    P.CreateParam(Name);
+  P.FindParam("A")->SetAsInteger(1);
+  P.FindParam("B")->Clear();
+  P.FindParam("OUT")->SetParamType(nptOutput);
+  P.FindParam("RES")->SetParamType(nptResult);
+  Variant Values;
+  Query->GetParamValues(Values);
+  ASSERT_TRUE(Values.IsArray());
+  ASSERT_EQ(Values.ElementCount(), 2u);
+  EXPECT_EQ(Values.GetElement(0).AsInteger(), 1);
+  EXPECT_TRUE(Values.GetElement(1).IsNull());
+
+  P.Clear();
+  Query->GetParamValues(Values);
+  EXPECT_TRUE(Values.IsNull());
+}
+
+TEST_F(DatasetParams, ValuesReachTheCursorsHostVariables) {
+  Query->GetSQL()->SetText("select * from PEOPLE where ID = :ID and NAME = :NAME");
+  Query->ParamByName("ID")->SetAsInteger(7);
+  Query->ParamByName("NAME")->SetAsString("Ann");
+  Query->Open();
+  const TZantrelVariableDefs& Vars = SQL().GetOpenVariables();
+  ASSERT_EQ(Vars.GetCount(), 2);
+  const TZantrelFieldDef* Id = Vars.GetItem(0);
+  std::int32_t IdValue = 0;
+  std::memcpy(&IdValue, Vars.GetBuffer() + Id->Offset, 4);
+  EXPECT_EQ(Id->FieldType, ntInteger);
+  EXPECT_EQ(IdValue, 7);
+  EXPECT_EQ(Vars.GetItem(1)->FieldType, ntString);
+  EXPECT_STREQ(reinterpret_cast<const char*>(Vars.GetBuffer() + Vars.GetItem(1)->Offset), "Ann");
+}
+
+TEST_F(DatasetParams, ParameterListsChangeOnlyWhileInactive) {
+  Query->Open();
+  const std::string Open = "Cannot perform this operation on an open dataset";
+  TZantrelParams Other;
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->SetParamsList(&Other); }), Open);
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->ResetParamsList(); }), Open);
+}
+
+TEST_F(DatasetParams, SetQueryDisconnectsOnlyForADifferentText) {
+  Query->Open();
+  TStringList Same;
+  Same.SetText("select * from PEOPLE");
+  Query->SetQuery(&Same);
+  EXPECT_TRUE(Query->Active());
+  int Changes = 0;
+  Query->GetSQL()->OnChange = [&](TObject*) { ++Changes; };
+  TStringList Other;
+  Other.SetText("select 1\nfrom PEOPLE");
+  Query->SetQuery(&Other);
+  EXPECT_FALSE(Query->Active());
+  EXPECT_EQ(Changes, 1);
+}
+
+// ---- Master-detail -----------------------------------------------------------------------
+
+struct MasterDetail : DatasetFixture {
+  MasterDetail() {
+    Detail = std::make_unique<TRecordingDataset>(nullptr, &Session);
+    Detail->GetRecordingSQL().SetResult({{"ID", ntInteger}, {"TEXT", ntString, 10}},
+                                        {{1, "a"}, {2, "b"}});
+    Detail->GetSQL()->SetText("select * from ORDERS where ID = :ID");
+    Source.SetDataSet(Query.get());
+    Detail->SetDataSource(&Source);
+  }
+  ~MasterDetail() override {
+    Detail.reset();
+    Source.SetDataSet(nullptr);
+  }
+  int DetailOpens() {
+    int N = 0;
+    for (const std::string& Call : Log().Calls)
+      N += Call.rfind("InternalOpen(", 0) == 0;
+    return N;
+  }
+
+  TDataSource Source;
+  std::unique_ptr<TRecordingDataset> Detail;
+};
+
+TEST_F(MasterDetail, UnboundParametersFollowTheMastersRecord) {
+  Query->Open();
+  Detail->Open();
+  EXPECT_EQ(Detail->ParamByName("ID")->GetAsInteger(), 1);
+  EXPECT_FALSE(Detail->ParamByName("ID")->GetBound());
+  const int Before = DetailOpens();
+  Query->Next();
+  EXPECT_EQ(Detail->ParamByName("ID")->GetAsInteger(), 2);
+  EXPECT_GT(DetailOpens(), Before); // re-executed
+  EXPECT_EQ(Detail->RecNo(), 1);    // on its first row
+}
+
+TEST_F(MasterDetail, BoundParametersKeepTheApplicationsValue) {
+  Detail->ParamByName("ID")->SetAsInteger(99);
+  Query->Open();
+  Detail->Open();
+  Query->Next();
+  EXPECT_EQ(Detail->ParamByName("ID")->GetAsInteger(), 99);
+}
+
+TEST_F(MasterDetail, AParameterWithoutMasterFieldFails) {
+  Detail->GetSQL()->SetText("select * from ORDERS where X = :NOPE");
+  Query->Open();
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Detail->Open(); }), "Field 'NOPE' not found");
+  EXPECT_FALSE(Detail->Active());
+  EXPECT_EQ(Detail->GetDBFlags(), 0);
+}
+
+TEST_F(MasterDetail, ALinkBackToTheDetailIsRefused) {
+  TDataSource DetailSource;
+  DetailSource.SetDataSet(Detail.get());
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->SetDataSource(&DetailSource); }),
+            "Circular datalinks are not allowed");
+  EXPECT_EQ(Query->GetDataSource(), nullptr);
+  DetailSource.SetDataSet(nullptr);
+}
+
+} // namespace
+} // namespace ztl::test

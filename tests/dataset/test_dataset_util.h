@@ -1,0 +1,59 @@
+// Shared fixture pieces of the dataset suites: a recording session with a
+// query dataset over a small in-memory result.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/RecordingDataset.h"
+
+namespace ztl::test {
+
+// ID integer, NAME string(10), 3 rows (the second NAME null).
+inline std::vector<TRecordingColumn> PeopleColumns() {
+  return {{"ID", ntInteger}, {"NAME", ntString, 10}};
+}
+inline std::vector<std::vector<Variant>> PeopleRows() {
+  return {{1, "Ann"}, {2, Variant::Null()}, {3, "Cyd"}};
+}
+
+// A session that disconnects when nobody holds it, and a dataset on it over
+// the people result.
+struct DatasetFixture : ::testing::Test {
+  DatasetFixture() {
+    Session.SetKeepConnection(false);
+    Query = std::make_unique<TRecordingDataset>(nullptr, &Session);
+    SQL().SetResult(PeopleColumns(), PeopleRows());
+    Query->GetSQL()->SetText("select * from PEOPLE");
+  }
+
+  TRecordingSQL& SQL() { return Query->GetRecordingSQL(); }
+  TRecordingLog& Log() { return Session.GetLog(); }
+  // The calls of one operation (name without arguments) in the log.
+  int CountCalls(const std::string& Operation) {
+    int N = 0;
+    for (const std::string& Call : Log().Calls)
+      N += TRecordingLog::OperationOf(Call) == Operation;
+    return N;
+  }
+
+  TRecordingSession Session;
+  std::unique_ptr<TRecordingDataset> Query;
+};
+
+// Runs F and returns the message of the exception of type E it raises.
+template <class E, class F>
+std::string MessageOf(F&& Fn) {
+  try {
+    Fn();
+  } catch (const E& Error) {
+    return Error.what();
+  }
+  ADD_FAILURE() << "no exception raised";
+  return {};
+}
+
+} // namespace ztl::test

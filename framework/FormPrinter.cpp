@@ -130,7 +130,7 @@ private:
   // '.' or an exponent so that it is not taken for an integer.
   void PrintFloat(double Value) {
     if (!std::isfinite(Value))
-      throw EWriteError(SInvalidFloatValue);
+      throw EWriteError(SFloatNotStorable);
     char Buffer[64];
     auto Result = std::to_chars(Buffer, Buffer + sizeof(Buffer), Value);
     std::string Text(Buffer, Result.ptr);

@@ -304,7 +304,7 @@ void TWriter::WriteInteger(std::int64_t Value) {
 
 void TWriter::WriteFloat(double Value) {
   if (!std::isfinite(Value))
-    throw EWriteError(SInvalidFloatValue);
+    throw EWriteError(SFloatNotStorable);
   PutValue(vaExtended).Float = Value;
 }
 

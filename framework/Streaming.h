@@ -54,7 +54,7 @@ inline constexpr const char* SCollectionNotSupported = "Collection values are no
 inline constexpr const char* SPropertyException = "Error reading %s%s%s: %s";
 inline constexpr const char* SWritePropertyError = "Error writing %s.%s: %s";
 inline constexpr const char* SNoReferenceName = "Cannot store a reference to an unnamed component";
-inline constexpr const char* SInvalidFloatValue = "Floating point value cannot be stored";
+inline constexpr const char* SFloatNotStorable = "Floating point value cannot be stored";
 
 // Objects, lists and collections nest at most this deep in one form file;
 // deeper input is rejected rather than risking the stack.

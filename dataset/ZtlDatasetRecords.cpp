@@ -34,6 +34,7 @@ TZantrelDataset::TZantrelDataset(TComponent* AOwner) : TDataSet(AOwner) {
 
 TZantrelDataset::~TZantrelDataset() {
   DestroyDataset();
+  SQL->OnChange = nullptr; // the lines go without a word to a dataset half gone
   ProviderParams.reset();
   IndexDefs.reset();
   KeyFields.clear();

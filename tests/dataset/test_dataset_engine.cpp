@@ -72,6 +72,16 @@ TEST_F(DatasetLifecycle, StatementErrors) {
             "Cannot perform this operation on an open dataset");
 }
 
+TEST_F(DatasetLifecycle, ACursorClosedOrUnpreparedByItsDriverTakesTheDatasetAlong) {
+  Query->Open();
+  SQL().AfterClose(&SQL());
+  EXPECT_FALSE(Query->Active());
+  Query->Prepare();
+  SQL().AfterUnprepare(&SQL());
+  EXPECT_FALSE(Query->GetPrepared());
+  EXPECT_EQ(Session.GetOpenCount(), 0);
+}
+
 TEST(DatasetWithoutSession, OpenFailsBeforeAnythingIsPrepared) {
   TRecordingDataset Query;
   Query.GetRecordingSQL().SetResult(PeopleColumns(), PeopleRows());
@@ -139,6 +149,16 @@ TEST_F(DatasetLifecycle, EveryColumnTypeReachesItsFieldClass) {
     ASSERT_NE(Field, nullptr);
     EXPECT_EQ(Field->AsString(), Case.Text);
   }
+}
+
+TEST_F(DatasetLifecycle, StringFieldsAndCurrentRowsGoThroughTheSessionsCodePage) {
+  SQL().SetResult({{"NAME", ntString, 10}}, {{"caf\x82"}}); // code page 850
+  Session.SetOemConvert(true);
+  Query->Open();
+  EXPECT_EQ(Query->FieldByName("NAME")->AsString(), "caf\xE9");
+  std::vector<std::uint8_t> Row(Query->GetRecordSize());
+  ASSERT_TRUE(Query->GetCurrentRecord(Row.data()));
+  EXPECT_STREQ(reinterpret_cast<const char*>(Row.data()), "caf\x82"); // the row as stored
 }
 
 TEST_F(DatasetLifecycle, DuplicateColumnNamesGetNumbered) {

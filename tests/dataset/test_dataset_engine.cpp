@@ -82,6 +82,18 @@ TEST_F(DatasetLifecycle, ACursorClosedOrUnpreparedByItsDriverTakesTheDatasetAlon
   EXPECT_EQ(Session.GetOpenCount(), 0);
 }
 
+TEST_F(DatasetLifecycle, AnOpenThatFailsAtTheFirstFetchGivesEverythingBack) {
+  int Reports = 0;
+  Application().OnException = [&](TObject*, std::exception_ptr) { ++Reports; };
+  Log().FailAt("FetchNext", rfReturnFalse, true, -5, "fetch failed");
+  EXPECT_EQ(MessageOf<EZantrelDatasetError>([&] { Query->Open(); }), "fetch failed");
+  Application().OnException = nullptr;
+  EXPECT_EQ(Reports, 0);
+  EXPECT_FALSE(Query->Active());
+  EXPECT_FALSE(Query->GetPrepared());
+  EXPECT_EQ(Session.GetOpenCount(), 0);
+}
+
 TEST(DatasetWithoutSession, OpenFailsBeforeAnythingIsPrepared) {
   TRecordingDataset Query;
   Query.GetRecordingSQL().SetResult(PeopleColumns(), PeopleRows());
@@ -314,6 +326,11 @@ TEST_F(DatasetLifecycle, FieldWritesNeedAnEditStateAndAWritableField) {
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Name->SetAsString("x"); }),
             "Field 'NAME' cannot be modified");
   Name->SetReadOnly(false);
+  {
+    TTempState SetKey(*Query, dsSetKey); // writable, but without a record buffer
+    EXPECT_EQ(MessageOf<EDatabaseError>([&] { Name->SetAsString("x"); }),
+              "Dataset not in edit or insert mode");
+  }
 
   // A null keeps the row bytes; only the indicator changes.
   const TRecordBuffer B = Query->ActiveBuffer();

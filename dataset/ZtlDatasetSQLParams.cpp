@@ -138,7 +138,10 @@ void TZantrelDataset::GetParamValues(Variant& Values) {
   TZantrelParams Taken;
   const int Count = Params->Count();
   for (int I = 0; I < Count; ++I) {
-    const TZantrelParam* Param = Params->GetParam(I);
+    // Every "?" is a position of its own, so it is taken as it stands; a
+    // lookup by name would pass the first "?"'s value for all of them.
+    const TZantrelParam* Param =
+        Params->GetItem(I)->GetName() == "?" ? Params->GetItem(I) : Params->GetParam(I);
     const TZantrelParamType Direction = Param->GetParamType();
     if (Direction == nptOutput || Direction == nptResult)
       continue;
@@ -152,7 +155,7 @@ void TZantrelDataset::GetParamValues(Variant& Values) {
     return;
   Values = VarArrayCreate(0, Taken.Count() - 1, varVariant);
   for (int I = 0; I < Taken.Count(); ++I) {
-    const TZantrelParam* Param = Taken.GetParam(I);
+    const TZantrelParam* Param = Taken.GetItem(I);
     Values.PutElement(I, Param->IsNull() ? Variant::Null() : Param->GetAsVariant());
   }
 }

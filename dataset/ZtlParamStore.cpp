@@ -48,8 +48,10 @@ std::string ReadText(TStream& Stream) {
 void TZantrelParams::WriteBinaryData(TStream& Stream) const {
   Stream.WriteInt32(GetVersion());
   Stream.WriteInt32(Count());
+  // Each parameter writes its own record: going by name would write the first
+  // of a duplicated name once per holder and lose the others on reloading.
   for (int I = 0; I < Count(); ++I) {
-    const TZantrelParam* Param = GetParam(I);
+    const TZantrelParam* Param = GetItem(I);
     WriteText(Stream, Param->Name);
     WriteText(Stream, Param->Alias);
     Stream.WriteUInt8(Param->DataType);

@@ -97,6 +97,12 @@ TZantrelParam* TZantrelParams::GetParam(int Index) const {
   return ParamByName(Items[static_cast<std::size_t>(Index)]->Name);
 }
 
+TZantrelParam* TZantrelParams::GetItem(int Index) const {
+  if (Index < 0 || Index >= Count())
+    TList::Error(Index);
+  return Items[static_cast<std::size_t>(Index)];
+}
+
 TZantrelParam* TZantrelParams::FindParam(const std::string& AName) const {
   for (TZantrelParam* Param : Items)
     if (AnsiCompareText(Param->Name, AName) == 0)

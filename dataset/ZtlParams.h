@@ -245,6 +245,10 @@ public:
   // parameter of that name for every index holding it. An index outside
   // 0 .. Count-1 raises EListError.
   TZantrelParam* GetParam(int Index) const;
+  // The parameter held at entry Index itself, whatever its name; for walks
+  // that must see every parameter, such as saving or passing "?" values.
+  // An index outside 0 .. Count-1 raises EListError.
+  TZantrelParam* GetItem(int Index) const;
   TZantrelParam* operator[](int Index) const { return GetParam(Index); }
   // The first parameter whose Name equals AName ignoring case, or null.
   TZantrelParam* FindParam(const std::string& AName) const;

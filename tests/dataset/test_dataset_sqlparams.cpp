@@ -77,6 +77,15 @@ TEST_F(DatasetParams, EachNamedInputParameterPassesOneValue) {
   EXPECT_EQ(Values.GetElement(0).AsInteger(), 1);
   EXPECT_TRUE(Values.GetElement(1).IsNull());
 
+  // Unnamed positions each pass their own value.
+  P.Clear();
+  for (int I = 1; I <= 3; ++I)
+    P.CreateParam("?")->SetAsInteger(I * 10);
+  Query->GetParamValues(Values);
+  ASSERT_EQ(Values.ElementCount(), 3u);
+  for (int I = 0; I < 3; ++I)
+    EXPECT_EQ(Values.GetElement(I).AsInteger(), (I + 1) * 10);
+
   P.Clear();
   Query->GetParamValues(Values);
   EXPECT_TRUE(Values.IsNull());

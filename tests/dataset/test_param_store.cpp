@@ -127,7 +127,7 @@ TEST(ParamStore, RecordCasesReadBackAsStored) {
   EXPECT_EQ(Params.GetParam(0)->GetParamType(), 9);
 }
 
-TEST(ParamStore, WriterCutsLongDataAndRepeatsTheFirstOfDuplicateNames) {
+TEST(ParamStore, WriterCutsLongDataAndKeepsEveryParameterOfADuplicatedName) {
   TZantrelParams Params;
   Params.CreateParam("S")->SetAsString(std::string(3000, 'x'));
   Params.CreateParam("A")->SetAsInteger(1);
@@ -140,8 +140,8 @@ TEST(ParamStore, WriterCutsLongDataAndRepeatsTheFirstOfDuplicateNames) {
   TZantrelParams Read;
   Load(Read, Bytes);
   EXPECT_EQ(Read.GetParam(0)->GetAsString(), std::string(2048, 'x'));
-  EXPECT_EQ(Read.GetParam(2)->GetName(), "A");
-  EXPECT_EQ(Read.GetParam(2)->GetAsInteger(), 1);
+  EXPECT_EQ(Read.GetItem(2)->GetName(), "a");
+  EXPECT_EQ(Read.GetItem(2)->GetAsInteger(), 2);
   EXPECT_EQ(Read.GetParam(3)->GetDataType(), ntInt64);
   EXPECT_EQ(Read.GetParam(3)->GetValue().VarType(), varDouble);
   EXPECT_EQ(Save(Read), Bytes);

@@ -123,11 +123,16 @@ std::unique_ptr<EUpdateError> TZantrelDataset::PSGetUpdateException(std::excepti
 
 // Re-reads the open result so that the provider sees the rows as they are
 // now. A stored procedure with result sets still pending cannot run again
-// without losing them, so its result is left as it is.
+// without losing them, so its result is left as it is. The record window is
+// fetched again from the re-executed cursor: rows kept from the old result
+// would be shown, and scrolling would continue from where the framework
+// believes the cursor stands rather than where it is.
 void TZantrelDataset::PSReset() {
   TDataSet::PSReset();
-  if (IsCursorOpen() && !GetStillInProc())
+  if (IsCursorOpen() && !GetStillInProc()) {
     RefreshCursor(nullptr, nullptr, bfCurrent);
+    Resync({});
+  }
 }
 
 } // namespace ztl

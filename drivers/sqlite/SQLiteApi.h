@@ -51,6 +51,13 @@ namespace ztl {
   X(column_text)                                                                                   \
   X(column_blob)                                                                                   \
   X(column_bytes)                                                                                  \
+  X(column_value)                                                                                  \
+  X(value_type)                                                                                    \
+  X(value_int64)                                                                                   \
+  X(value_double)                                                                                  \
+  X(value_text)                                                                                    \
+  X(value_blob)                                                                                    \
+  X(value_bytes)                                                                                   \
   X(changes)                                                                                       \
   X(total_changes)                                                                                 \
   X(last_insert_rowid)                                                                             \

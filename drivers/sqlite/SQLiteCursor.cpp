@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <typeinfo>
 
 #include "core/ZtlConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
@@ -94,6 +95,10 @@ TZantrelSQLiteSQL::~TZantrelSQLiteSQL() {
 }
 
 TZantrelSQLiteSession& TZantrelSQLiteSQL::SQLiteSession() {
+  // Every open and execute comes here; the exact class is checked without
+  // the cost of a full dynamic cast.
+  if (Session && typeid(*Session) == typeid(TZantrelSQLiteSession))
+    return static_cast<TZantrelSQLiteSession&>(*Session);
   TZantrelSession* S = GetSession();
   auto* Own = dynamic_cast<TZantrelSQLiteSession*>(S);
   if (!Own) {
@@ -107,11 +112,7 @@ TZantrelSQLiteSession& TZantrelSQLiteSQL::SQLiteSession() {
 TZantrelSQLiteBlobStream* TZantrelSQLiteSQL::GetColumnStream(std::int32_t FieldIndex) const {
   if (FieldIndex < 0 || FieldIndex >= static_cast<std::int32_t>(Columns.size()))
     return nullptr;
-  const std::int32_t K = Columns[static_cast<std::size_t>(FieldIndex)].Blob;
-  const auto& List = BlobManager->GetList();
-  if (K < 0 || static_cast<std::size_t>(K) >= List.size())
-    return nullptr;
-  return static_cast<TZantrelSQLiteBlobStream*>(List[static_cast<std::size_t>(K)]);
+  return BlobStream(Columns[static_cast<std::size_t>(FieldIndex)].Blob);
 }
 
 std::vector<std::string> TZantrelSQLiteSQL::GetParamNames() const {
@@ -186,7 +187,9 @@ bool TZantrelSQLiteSQL::AdoptQuery(TSQLiteStatement Stmt, const std::string& SQL
     const char* Name = A.column_name(Stmt.Get(), I);
     C.Name = Name ? Name : "";
     C.StmtColumn = I;
-    C.Declared = SQLiteMapDeclaredType(A.column_decltype(Stmt.Get(), I), MaxString);
+    const char* Decl = A.column_decltype(Stmt.Get(), I);
+    C.Declared = SQLiteMapDeclaredType(Decl, MaxString);
+    C.TextAffinity = SQLiteHasTextAffinity(Decl);
   }
   if (A.HasColumnMetadata && !AnalyseTable(Stmt, SQL))
     return false;
@@ -342,6 +345,14 @@ void TZantrelSQLiteSQL::LayOut(bool HaveRow) {
                             T.Length, T.Decimals, C.Nulls, C.Key);
     C.Offset = Def->Offset;
   }
+  Slots.clear();
+  for (const TColumn& C : Columns)
+    Slots.push_back(
+        {C.StmtColumn, C.Offset, C.Size, C.Blob, C.Type,
+         C.TextAffinity && !C.Origin.empty() && (C.Type == ntString || C.Type == ntMemo)});
+  BlobPieces.assign(static_cast<std::size_t>(BlobColumns), {});
+  BlobScratch.assign(static_cast<std::size_t>(BlobColumns), {});
+  BlobLengths.assign(static_cast<std::size_t>(BlobColumns), 0);
   RowSize = FieldDefs.Size();
   NullSize = FieldDefs.GetCount();
   // Rows are fetched into the row cache, not the base's fetch buffer.
@@ -389,6 +400,7 @@ void TZantrelSQLiteSQL::InternalUnprepareOpen() {
   RowidStmt.Reset();
   WriteStmts.clear();
   Columns.clear();
+  Slots.clear();
   Cache.Release();
   Updatable = false;
   BaseSchema.clear();
@@ -540,8 +552,12 @@ bool TZantrelSQLiteSQL::InternalOpen(bool AReadOnly) {
   if (!BindVariables(Stmt, OpenVariables))
     return false;
   TZantrelSQL::InternalOpen(AReadOnly);
-  DetachStreams();
-  Cache.Clear();
+  // Every open comes after a close, which emptied the cache; this only
+  // guards against a descendant that opens without closing.
+  if (Cache.Count() != 0) {
+    DetachStreams();
+    Cache.Clear();
+  }
   Position = -1;
   AtEnd = false;
   PendingRow = false;

@@ -3,6 +3,7 @@
 // row operations on single-table results.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -39,7 +40,8 @@ class TZantrelSQLiteBlobStream;
 // row. RecordCount counts the rows read so far; it is exact once the end of
 // the result was reached (MoveToLast, or a move or fetch past the last row).
 // The statement is reset as soon as its last row is read, so a fully read
-// result holds no lock on the database.
+// result holds no lock on the database. Closing keeps the cache's memory for
+// the next open of the same statement; unpreparing gives it back.
 //
 // Row operations: a SELECT of plain columns from one table can be written
 // back: rows are found by the table's primary key when the result holds all
@@ -114,6 +116,7 @@ private:
     std::string Name;                          // column name as SQLite reports it
     std::int32_t StmtColumn = 0;               // its position in the compiled statement
     TSQLiteColumnType Declared;                // what its declared type says
+    bool TextAffinity = false;                 // the declared type gives SQLite's TEXT affinity
     TZantrelFieldTypes Type = ntUnknown;       // logical type in use
     std::int32_t Offset = 0;                   // offset in the row
     std::int32_t Size = 0;                     // bytes in the row
@@ -121,6 +124,17 @@ private:
     std::string Origin;                        // table column it shows ("" for an expression)
     bool Nulls = true;                         // the table column accepts nulls
     TZantrelKeyIndicator Key = kiRegularField; // key role
+  };
+
+  // What reading a row needs of a column, kept apart from the rest so that
+  // the loop over a row's columns stays in a few cache lines.
+  struct TSlotColumn {
+    std::int32_t StmtColumn = 0;         // position in the compiled statement
+    std::int32_t Offset = 0;             // offset in the row
+    std::int32_t Size = 0;               // bytes in the row
+    std::int32_t Blob = -1;              // number among the memo and blob columns, or -1
+    TZantrelFieldTypes Type = ntUnknown; // logical type
+    bool TextOnly = false;               // a table column that holds only text, blobs or NULL
   };
 
   // Outcome of looking for a row in the cache.
@@ -161,6 +175,8 @@ private:
   bool Misfit(const TColumn& Column, const std::string& Detail, std::int32_t Code);
   // Forgets where the blob streams point (the cache is about to change).
   void DetachStreams();
+  // The stream of blob column K (K-th memo or blob column), or none.
+  TZantrelSQLiteBlobStream* BlobStream(std::int32_t K) const;
 
   // --- Row operations (SQLiteRowOps.cpp) ---
   bool CheckWritable();
@@ -188,11 +204,15 @@ private:
   std::string SelectList() const;
 
   // --- State ---
-  std::vector<TColumn> Columns; // result columns in field order (hidden key last)
-  TSQLiteStatement OpenStmt;    // the cursor statement
-  TSQLiteStatement ExecStmt;    // the executable statement
-  TSQLiteStatement RereadStmt;  // SELECT of one row by key (compiled on first use)
-  TSQLiteStatement RowidStmt;   // SELECT of one row by rowid (compiled on first use)
+  std::vector<TColumn> Columns;   // result columns in field order (hidden key last)
+  std::vector<TSlotColumn> Slots; // the same columns as row reading sees them
+  std::vector<std::span<const std::uint8_t>> BlobPieces; // a row's blob values while it is read
+  std::vector<std::array<char, 32>> BlobScratch;         // their text when they are numbers
+  std::vector<std::uint32_t> BlobLengths;                // their lengths
+  TSQLiteStatement OpenStmt;                             // the cursor statement
+  TSQLiteStatement ExecStmt;                             // the executable statement
+  TSQLiteStatement RereadStmt; // SELECT of one row by key (compiled on first use)
+  TSQLiteStatement RowidStmt;  // SELECT of one row by rowid (compiled on first use)
   std::map<std::string, TSQLiteStatement> WriteStmts; // compiled row operations by text
   TSQLiteRowCache Cache;                              // rows read so far
   std::int32_t Position = -1;       // -1 before the first row, Cache.Count() after the last

@@ -25,33 +25,33 @@ std::string ShowText(const char* P, std::size_t N) {
   return S + "'";
 }
 
-// The statement's value at Col as message text.
-std::string ShowValue(sqlite3_stmt* Stmt, int Col, int StorageClass) {
+// A value as message text.
+std::string ShowValue(sqlite3_value* V, int StorageClass) {
   const TSQLiteApi& A = SQLite();
   char Buf[32];
   switch (StorageClass) {
   case SQLITE_INTEGER: {
-    const auto R = std::to_chars(Buf, Buf + sizeof Buf, A.column_int64(Stmt, Col));
+    const auto R = std::to_chars(Buf, Buf + sizeof Buf, A.value_int64(V));
     return std::string(Buf, R.ptr);
   }
   case SQLITE_FLOAT: {
-    const auto R = std::to_chars(Buf, Buf + sizeof Buf, A.column_double(Stmt, Col));
+    const auto R = std::to_chars(Buf, Buf + sizeof Buf, A.value_double(V));
     return std::string(Buf, R.ptr);
   }
   case SQLITE_BLOB:
-    return "a blob of " + std::to_string(A.column_bytes(Stmt, Col)) + " bytes";
+    return "a blob of " + std::to_string(A.value_bytes(V)) + " bytes";
   default: {
-    const auto* P = reinterpret_cast<const char*>(A.column_text(Stmt, Col));
-    return ShowText(P ? P : "", static_cast<std::size_t>(A.column_bytes(Stmt, Col)));
+    const auto* P = reinterpret_cast<const char*>(A.value_text(V));
+    return ShowText(P ? P : "", static_cast<std::size_t>(A.value_bytes(V)));
   }
   }
 }
 
-// The statement's text value at Col without surrounding blanks.
-std::string_view TrimmedText(sqlite3_stmt* Stmt, int Col) {
+// A text value without surrounding blanks.
+std::string_view TrimmedText(sqlite3_value* V) {
   const TSQLiteApi& A = SQLite();
-  const auto* P = reinterpret_cast<const char*>(A.column_text(Stmt, Col));
-  std::size_t N = static_cast<std::size_t>(A.column_bytes(Stmt, Col));
+  const auto* P = reinterpret_cast<const char*>(A.value_text(V));
+  std::size_t N = static_cast<std::size_t>(A.value_bytes(V));
   if (!P)
     return {};
   while (N > 0 && (*P == ' ' || *P == '\t')) {
@@ -64,14 +64,14 @@ std::string_view TrimmedText(sqlite3_stmt* Stmt, int Col) {
 }
 
 // An integer value: integers, integral reals in range, and integer texts.
-bool ReadInteger(sqlite3_stmt* Stmt, int Col, int StorageClass, std::int64_t& Value) {
+bool ReadInteger(sqlite3_value* V, int StorageClass, std::int64_t& Value) {
   const TSQLiteApi& A = SQLite();
   switch (StorageClass) {
   case SQLITE_INTEGER:
-    Value = A.column_int64(Stmt, Col);
+    Value = A.value_int64(V);
     return true;
   case SQLITE_FLOAT: {
-    const double D = A.column_double(Stmt, Col);
+    const double D = A.value_double(V);
     // 2^63 is the first double past the int64 range.
     if (!(D >= -9223372036854775808.0 && D < 9223372036854775808.0) || std::trunc(D) != D)
       return false;
@@ -79,7 +79,7 @@ bool ReadInteger(sqlite3_stmt* Stmt, int Col, int StorageClass, std::int64_t& Va
     return true;
   }
   case SQLITE_TEXT: {
-    const std::string_view T = TrimmedText(Stmt, Col);
+    const std::string_view T = TrimmedText(V);
     const char* B = T.data();
     const char* E = B + T.size();
     if (B != E && *B == '+')
@@ -93,21 +93,21 @@ bool ReadInteger(sqlite3_stmt* Stmt, int Col, int StorageClass, std::int64_t& Va
 }
 
 // A real value: reals, integers a double holds exactly, and number texts.
-bool ReadReal(sqlite3_stmt* Stmt, int Col, int StorageClass, double& Value) {
+bool ReadReal(sqlite3_value* V, int StorageClass, double& Value) {
   const TSQLiteApi& A = SQLite();
   switch (StorageClass) {
   case SQLITE_FLOAT:
-    Value = A.column_double(Stmt, Col);
+    Value = A.value_double(V);
     return true;
   case SQLITE_INTEGER: {
-    const std::int64_t I = A.column_int64(Stmt, Col);
+    const std::int64_t I = A.value_int64(V);
     Value = static_cast<double>(I);
     // Beyond 2^53 not every integer has a double; those would change.
     return std::fabs(Value) < 9007199254740992.0 ||
            (Value < 9223372036854775808.0 && static_cast<std::int64_t>(Value) == I);
   }
   case SQLITE_TEXT: {
-    const std::string_view T = TrimmedText(Stmt, Col);
+    const std::string_view T = TrimmedText(V);
     const char* B = T.data();
     const char* E = B + T.size();
     if (B != E && *B == '+')
@@ -172,21 +172,21 @@ bool RealToCurrency(double D, std::int64_t& Raw) {
 }
 
 // A Boolean: 0 and 1 as numbers, or the texts true/false/0/1.
-bool ReadBoolean(sqlite3_stmt* Stmt, int Col, int StorageClass, bool& Value) {
+bool ReadBoolean(sqlite3_value* V, int StorageClass, bool& Value) {
   const TSQLiteApi& A = SQLite();
   switch (StorageClass) {
   case SQLITE_INTEGER: {
-    const std::int64_t I = A.column_int64(Stmt, Col);
+    const std::int64_t I = A.value_int64(V);
     Value = I != 0;
     return I == 0 || I == 1;
   }
   case SQLITE_FLOAT: {
-    const double D = A.column_double(Stmt, Col);
+    const double D = A.value_double(V);
     Value = D != 0.0;
     return D == 0.0 || D == 1.0;
   }
   case SQLITE_TEXT: {
-    const std::string_view T = TrimmedText(Stmt, Col);
+    const std::string_view T = TrimmedText(V);
     const auto Is = [&](std::string_view W) {
       return T.size() == W.size() && std::equal(T.begin(), T.end(), W.begin(), [](char X, char Y) {
                return std::tolower(static_cast<unsigned char>(X)) == Y;
@@ -209,30 +209,29 @@ bool ReadBoolean(sqlite3_stmt* Stmt, int Col, int StorageClass, bool& Value) {
 
 // The bytes of a value: texts and blobs as they are; numbers as their
 // shortest exact text, written into Scratch (at least 32 bytes).
-std::span<const std::uint8_t> ValueBytes(sqlite3_stmt* Stmt, int Col, int StorageClass,
-                                         char* Scratch) {
+std::span<const std::uint8_t> ValueBytes(sqlite3_value* V, int StorageClass, char* Scratch) {
   const TSQLiteApi& A = SQLite();
   switch (StorageClass) {
   case SQLITE_INTEGER: {
-    const auto R = std::to_chars(Scratch, Scratch + 32, A.column_int64(Stmt, Col));
+    const auto R = std::to_chars(Scratch, Scratch + 32, A.value_int64(V));
     return {reinterpret_cast<const std::uint8_t*>(Scratch),
             static_cast<std::size_t>(R.ptr - Scratch)};
   }
   case SQLITE_FLOAT: {
     // SQLite's own text keeps 15 digits; the shortest round-trip text keeps
     // the value.
-    const auto R = std::to_chars(Scratch, Scratch + 32, A.column_double(Stmt, Col));
+    const auto R = std::to_chars(Scratch, Scratch + 32, A.value_double(V));
     return {reinterpret_cast<const std::uint8_t*>(Scratch),
             static_cast<std::size_t>(R.ptr - Scratch)};
   }
   case SQLITE_BLOB: {
-    const void* P = A.column_blob(Stmt, Col);
+    const void* P = A.value_blob(V);
     return {static_cast<const std::uint8_t*>(P),
-            P ? static_cast<std::size_t>(A.column_bytes(Stmt, Col)) : 0};
+            P ? static_cast<std::size_t>(A.value_bytes(V)) : 0};
   }
   default: {
-    const unsigned char* P = A.column_text(Stmt, Col);
-    return {P, P ? static_cast<std::size_t>(A.column_bytes(Stmt, Col)) : 0};
+    const unsigned char* P = A.value_text(V);
+    return {P, P ? static_cast<std::size_t>(A.value_bytes(V)) : 0};
   }
   }
 }
@@ -253,26 +252,35 @@ bool TZantrelSQLiteSQL::Misfit(const TColumn& Column, const std::string& Detail,
 bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField) {
   const TSQLiteApi& A = SQLite();
   std::uint8_t* Nulls = Slot + RowSize;
-  // Blob values are gathered first and copied into one piece of the arena.
-  constexpr std::size_t InlinePieces = 8;
-  std::span<const std::uint8_t> Inline[InlinePieces];
-  char InlineScratch[InlinePieces][32];
-  std::vector<std::span<const std::uint8_t>> MorePieces;
-  std::vector<std::array<char, 32>> MoreScratch;
-  const bool FewBlobs = static_cast<std::size_t>(BlobColumns) <= InlinePieces;
-  if (!FewBlobs) {
-    MorePieces.resize(static_cast<std::size_t>(BlobColumns));
-    MoreScratch.resize(static_cast<std::size_t>(BlobColumns));
-  }
-  std::span<const std::uint8_t>* Pieces = FewBlobs ? Inline : MorePieces.data();
+  // Blob values are gathered first and copied into one piece of the arena;
+  // the gathering space is the cursor's, sized when the columns were laid
+  // out, so reading a row allocates nothing.
+  std::span<const std::uint8_t>* Pieces = BlobPieces.data();
   std::size_t BlobBytes = 0;
   char Scratch[32];
 
-  for (std::size_t I = 0; I < Columns.size(); ++I) {
-    const TColumn& C = Columns[I];
+  for (std::size_t I = 0; I < Slots.size(); ++I) {
+    const TSlotColumn& C = Slots[I];
     const int Col = ByField ? static_cast<int>(I) : C.StmtColumn;
     std::uint8_t* Dst = Slot + C.Offset;
-    const int Class = A.column_type(Stmt, Col);
+    // One call per column reaches the value; the value accessors after it
+    // skip the statement-level bookkeeping of the column accessors.
+    sqlite3_value* V = A.column_value(Stmt, Col);
+    int Class;
+    std::span<const std::uint8_t> Text;
+    if (C.TextOnly) {
+      // Such a column holds text, a blob or NULL: the text accessor answers
+      // both questions at once (a blob comes back as its bytes).
+      const unsigned char* P = A.value_text(V);
+      if (P) {
+        Class = SQLITE_TEXT;
+        Text = {P, static_cast<std::size_t>(A.value_bytes(V))};
+      } else {
+        Class = A.value_type(V);
+      }
+    } else {
+      Class = A.value_type(V);
+    }
     if (Class == SQLITE_NULL) {
       std::memset(Dst, 0, static_cast<std::size_t>(C.Size));
       Nulls[I] = 1;
@@ -283,51 +291,47 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     Nulls[I] = 0;
     switch (C.Type) {
     case ntInteger: {
-      std::int64_t V;
-      if (!ReadInteger(Stmt, Col, Class, V))
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is not an integer", -SQLITE_MISMATCH);
-      if (V < std::numeric_limits<std::int32_t>::min() ||
-          V > std::numeric_limits<std::int32_t>::max())
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is outside the 32-bit integer range",
+      std::int64_t I64;
+      if (!ReadInteger(V, Class, I64))
+        return Misfit(Columns[I], ShowValue(V, Class) + " is not an integer", -SQLITE_MISMATCH);
+      if (I64 < std::numeric_limits<std::int32_t>::min() ||
+          I64 > std::numeric_limits<std::int32_t>::max())
+        return Misfit(Columns[I], ShowValue(V, Class) + " is outside the 32-bit integer range",
                       -SQLITE_MISMATCH);
-      const auto V32 = static_cast<std::int32_t>(V);
-      std::memcpy(Dst, &V32, sizeof V32);
+      const auto I32 = static_cast<std::int32_t>(I64);
+      std::memcpy(Dst, &I32, sizeof I32);
       break;
     }
     case ntInt64: {
-      std::int64_t V;
-      if (!ReadInteger(Stmt, Col, Class, V))
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is not a 64-bit integer",
+      std::int64_t I64;
+      if (!ReadInteger(V, Class, I64))
+        return Misfit(Columns[I], ShowValue(V, Class) + " is not a 64-bit integer",
                       -SQLITE_MISMATCH);
-      std::memcpy(Dst, &V, sizeof V);
+      std::memcpy(Dst, &I64, sizeof I64);
       break;
     }
     case ntFloat: {
-      double V;
-      if (!ReadReal(Stmt, Col, Class, V))
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is not a number a double holds exactly",
+      double D;
+      if (!ReadReal(V, Class, D))
+        return Misfit(Columns[I], ShowValue(V, Class) + " is not a number a double holds exactly",
                       -SQLITE_MISMATCH);
-      std::memcpy(Dst, &V, sizeof V);
+      std::memcpy(Dst, &D, sizeof D);
       break;
     }
     case ntCurrency: {
       std::int64_t Raw = 0;
-      bool Ok;
-      if (Class == SQLITE_INTEGER)
-        Ok = [&] {
-          Currency Cur;
-          const bool R = Currency::TryFromInt64(A.column_int64(Stmt, Col), Cur);
-          Raw = Cur.Raw();
-          return R;
-        }();
-      else if (Class == SQLITE_FLOAT)
-        Ok = RealToCurrency(A.column_double(Stmt, Col), Raw);
-      else if (Class == SQLITE_TEXT)
-        Ok = ParseCurrencyText(TrimmedText(Stmt, Col), Raw);
-      else
-        Ok = false;
+      bool Ok = false;
+      if (Class == SQLITE_INTEGER) {
+        Currency Cur;
+        Ok = Currency::TryFromInt64(A.value_int64(V), Cur);
+        Raw = Cur.Raw();
+      } else if (Class == SQLITE_FLOAT) {
+        Ok = RealToCurrency(A.value_double(V), Raw);
+      } else if (Class == SQLITE_TEXT) {
+        Ok = ParseCurrencyText(TrimmedText(V), Raw);
+      }
       if (!Ok)
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is not an amount with at most 4 decimals",
+        return Misfit(Columns[I], ShowValue(V, Class) + " is not an amount with at most 4 decimals",
                       -SQLITE_MISMATCH);
       std::memcpy(Dst, &Raw, sizeof Raw);
       break;
@@ -335,51 +339,49 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     case ntDate:
     case ntTime:
     case ntDateTime: {
-      double V;
-      bool Ok;
+      double D = 0;
+      bool Ok = false;
       if (Class == SQLITE_TEXT) {
-        const auto* P = reinterpret_cast<const char*>(A.column_text(Stmt, Col));
-        Ok = P && SQLiteParseDateTime({P, static_cast<std::size_t>(A.column_bytes(Stmt, Col))}, V);
+        const auto* P = reinterpret_cast<const char*>(A.value_text(V));
+        Ok = P && SQLiteParseDateTime({P, static_cast<std::size_t>(A.value_bytes(V))}, D);
       } else if (Class == SQLITE_INTEGER || Class == SQLITE_FLOAT) {
         // Numbers are Julian day numbers, as in SQLite's date functions.
-        V = SQLiteJulianToDateTime(A.column_double(Stmt, Col));
-        Ok = std::isfinite(V);
-      } else {
-        Ok = false;
+        D = SQLiteJulianToDateTime(A.value_double(V));
+        Ok = std::isfinite(D);
       }
       if (!Ok)
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is not a valid date and time",
+        return Misfit(Columns[I], ShowValue(V, Class) + " is not a valid date and time",
                       -SQLITE_MISMATCH);
-      std::memcpy(Dst, &V, sizeof V);
+      std::memcpy(Dst, &D, sizeof D);
       break;
     }
     case ntBoolean: {
-      bool V;
-      if (!ReadBoolean(Stmt, Col, Class, V))
-        return Misfit(C, ShowValue(Stmt, Col, Class) + " is not a Boolean", -SQLITE_MISMATCH);
-      const std::uint16_t W = V ? 1 : 0;
+      bool B;
+      if (!ReadBoolean(V, Class, B))
+        return Misfit(Columns[I], ShowValue(V, Class) + " is not a Boolean", -SQLITE_MISMATCH);
+      const std::uint16_t W = B ? 1 : 0;
       std::memcpy(Dst, &W, sizeof W);
       break;
     }
     case ntString: {
-      const std::span<const std::uint8_t> B = ValueBytes(Stmt, Col, Class, Scratch);
+      const std::span<const std::uint8_t> B = Text.data() ? Text : ValueBytes(V, Class, Scratch);
       const std::size_t Room = static_cast<std::size_t>(C.Size) - 1;
       if (B.size() > Room)
-        return Misfit(C,
+        return Misfit(Columns[I],
                       std::to_string(B.size()) + " bytes are longer than its size of " +
                           std::to_string(Room),
                       -SQLITE_TOOBIG);
       if (!B.empty() && std::memchr(B.data(), 0, B.size()))
-        return Misfit(C, "the text contains a NUL byte", -SQLITE_MISMATCH);
+        return Misfit(Columns[I], "the text contains a NUL byte", -SQLITE_MISMATCH);
       CopyBytes(Dst, B.data(), B.size());
       std::memset(Dst + B.size(), 0, static_cast<std::size_t>(C.Size) - B.size());
       break;
     }
     case ntBinary: {
-      const std::span<const std::uint8_t> B = ValueBytes(Stmt, Col, Class, Scratch);
+      const std::span<const std::uint8_t> B = ValueBytes(V, Class, Scratch);
       const std::size_t Room = static_cast<std::size_t>(C.Size) - 2;
       if (B.size() > Room)
-        return Misfit(C,
+        return Misfit(Columns[I],
                       std::to_string(B.size()) + " bytes are longer than its size of " +
                           std::to_string(Room),
                       -SQLITE_TOOBIG);
@@ -391,9 +393,8 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     }
     case ntMemo:
     case ntBlob: {
-      char* S =
-          FewBlobs ? InlineScratch[C.Blob] : MoreScratch[static_cast<std::size_t>(C.Blob)].data();
-      Pieces[C.Blob] = ValueBytes(Stmt, Col, Class, S);
+      char* S = BlobScratch[static_cast<std::size_t>(C.Blob)].data();
+      Pieces[C.Blob] = Text.data() ? Text : ValueBytes(V, Class, S);
       BlobBytes += Pieces[C.Blob].size();
       break;
     }
@@ -405,11 +406,7 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     if (BlobBytes > std::numeric_limits<std::uint32_t>::max())
       return SQLiteSession().Fail("A row's memo and blob values exceed 4 GB", -SQLITE_TOOBIG);
     std::uint8_t* Data = Cache.AllocBlobBytes(BlobBytes);
-    std::uint32_t InlineLengths[InlinePieces];
-    std::vector<std::uint32_t> MoreLengths;
-    if (!FewBlobs)
-      MoreLengths.resize(static_cast<std::size_t>(BlobColumns));
-    std::uint32_t* Lengths = FewBlobs ? InlineLengths : MoreLengths.data();
+    std::uint32_t* Lengths = BlobLengths.data();
     std::size_t At = 0;
     for (std::int32_t K = 0; K < BlobColumns; ++K) {
       CopyBytes(Data + At, Pieces[K].data(), Pieces[K].size());
@@ -492,9 +489,18 @@ TZantrelSQLiteSQL::TRowState TZantrelSQLiteSQL::EnsureRow(std::int32_t Row) {
 }
 
 void TZantrelSQLiteSQL::DetachStreams() {
-  for (TZantrelBlobStream* B : BlobManager->GetList())
-    if (auto* Own = dynamic_cast<TZantrelSQLiteBlobStream*>(B))
-      Own->SetFetched({});
+  for (std::int32_t K = 0; K < BlobColumns; ++K)
+    if (TZantrelSQLiteBlobStream* Stream = BlobStream(K))
+      Stream->SetFetched({});
+}
+
+TZantrelSQLiteBlobStream* TZantrelSQLiteSQL::BlobStream(std::int32_t K) const {
+  // The first BlobColumns streams of the manager are the ones LayOut made,
+  // in column order.
+  const auto& List = BlobManager->GetList();
+  if (K < 0 || K >= BlobColumns || static_cast<std::size_t>(K) >= List.size())
+    return nullptr;
+  return static_cast<TZantrelSQLiteBlobStream*>(List[static_cast<std::size_t>(K)]);
 }
 
 void TZantrelSQLiteSQL::ShowRow(const std::uint8_t* Slot) {
@@ -506,11 +512,9 @@ void TZantrelSQLiteSQL::ShowRow(const std::uint8_t* Slot) {
   CopyBytes(OldNulls.Data(), Slot + R, N);
   if (BlobColumns == 0)
     return;
-  const auto& List = BlobManager->GetList();
-  const std::size_t Streams = std::min(List.size(), static_cast<std::size_t>(BlobColumns));
-  for (std::size_t K = 0; K < Streams; ++K)
-    static_cast<TZantrelSQLiteBlobStream*>(List[K])->SetFetched(
-        Cache.Blob(Slot, static_cast<std::int32_t>(K)));
+  for (std::int32_t K = 0; K < BlobColumns; ++K)
+    if (TZantrelSQLiteBlobStream* Stream = BlobStream(K))
+      Stream->SetFetched(Cache.Blob(Slot, K));
 }
 
 // --- Navigation ------------------------------------------------------------------------

@@ -27,14 +27,8 @@ void TSQLiteRowCache::Configure(std::int32_t RowSize, std::int32_t NullSize,
 }
 
 void TSQLiteRowCache::Clear() noexcept {
-  if (RowBlocks.size() > 1)
-    RowBlocks.resize(1);
-  // Keep the first ordinary block; a block sized for one large value is not
-  // worth keeping.
-  if (Arena.size() > 1)
-    Arena.resize(1);
-  if (!Arena.empty() && Arena[0].Size != BlockBytes)
-    Arena.clear();
+  // The blocks stay: a cursor opened again (a refresh) fills the memory it
+  // already has instead of asking the system for fresh pages.
   RowCount = 0;
   ArenaBlock = 0;
   ArenaUsed = 0;
@@ -58,11 +52,11 @@ std::size_t TSQLiteRowCache::MemoryUsed() const noexcept {
   return Total;
 }
 
-std::uint8_t* TSQLiteRowCache::NewSlot() {
+std::uint8_t* TSQLiteRowCache::NewBlockSlot() {
+  // Row numbers are 32-bit; the row after the last one has none.
   if (RowCount == std::numeric_limits<std::int32_t>::max())
     throw std::bad_alloc();
-  const std::size_t Block = static_cast<std::size_t>(RowCount) >> Shift;
-  if (Block >= RowBlocks.size())
+  while ((static_cast<std::size_t>(RowCount) >> Shift) >= RowBlocks.size())
     RowBlocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(
         (static_cast<std::size_t>(Mask) + 1) * static_cast<std::size_t>(Stride)));
   return Slot(RowCount);

@@ -29,7 +29,7 @@ public:
   // layout stays the same, so a cursor that is opened over and over does not
   // allocate again.
   void Configure(std::int32_t RowSize, std::int32_t NullSize, std::int32_t BlobCount);
-  // Drops every row, keeping one block of each kind for the next open.
+  // Drops every row, keeping the blocks for the next open (until Release).
   void Clear() noexcept;
   // Drops every row and every block.
   void Release() noexcept;
@@ -47,7 +47,11 @@ public:
            static_cast<std::size_t>(I & Mask) * static_cast<std::size_t>(Stride);
   }
   // The scratch slot after the last row, allocating its block when needed.
-  std::uint8_t* NewSlot();
+  std::uint8_t* NewSlot() {
+    if ((static_cast<std::size_t>(RowCount) >> Shift) < RowBlocks.size())
+      return Slot(RowCount);
+    return NewBlockSlot();
+  }
   // Counts the scratch slot as the next row.
   void Commit() noexcept { ++RowCount; }
 
@@ -77,6 +81,9 @@ public:
   }
 
 private:
+  // NewSlot when the slot needs a new block.
+  std::uint8_t* NewBlockSlot();
+
   // A block of the blob arena.
   struct TArenaBlock {
     std::unique_ptr<std::uint8_t[]> Bytes; // the block

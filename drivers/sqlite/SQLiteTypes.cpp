@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -206,6 +207,16 @@ TSQLiteColumnType SQLiteMapDeclaredType(const char* DeclaredType, std::int32_t M
   return {ntMemo, 0, 0, true};
 }
 
+bool SQLiteHasTextAffinity(const char* DeclaredType) {
+  if (!DeclaredType)
+    return false;
+  std::string Upper(DeclaredType);
+  for (char& C : Upper)
+    C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+  return !Contains(Upper, "INT") &&
+         (Contains(Upper, "CHAR") || Contains(Upper, "CLOB") || Contains(Upper, "TEXT"));
+}
+
 TSQLiteColumnType SQLiteTypeOfValue(int StorageClass, std::int32_t MaxStringSize) {
   switch (StorageClass) {
   case SQLITE_INTEGER:
@@ -306,7 +317,57 @@ bool ParseTime(const char*& P, const char* End, double& Fraction) {
 
 } // namespace
 
+namespace {
+
+// The two forms SQLite itself writes, "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS",
+// read without the general walk (rows are read by the million). False when
+// Text has another form, which the general reader then tries.
+bool ParseCommonDateTime(std::string_view T, TDateTime& Result) {
+  if (T.size() != 10 && T.size() != 19)
+    return false;
+  const auto Digit = [&](std::size_t I) { return static_cast<unsigned>(T[I] - '0'); };
+  const auto Two = [&](std::size_t I) { return Digit(I) * 10 + Digit(I + 1); };
+  for (const std::size_t I : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
+    if (Digit(I) > 9)
+      return false;
+  if (T[4] != '-' || T[7] != '-')
+    return false;
+  const int Y = static_cast<int>(Two(0) * 100 + Two(2));
+  const int M = static_cast<int>(Two(5));
+  const int D = static_cast<int>(Two(8));
+  static constexpr int MonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool Leap = (Y % 4 == 0 && Y % 100 != 0) || Y % 400 == 0;
+  if (Y < 1 || M < 1 || M > 12 || D < 1 || D > MonthDays[M - 1] + (M == 2 && Leap ? 1 : 0))
+    return false;
+  double Fraction = 0.0;
+  if (T.size() == 19) {
+    for (const std::size_t I : {11u, 12u, 14u, 15u, 17u, 18u})
+      if (Digit(I) > 9)
+        return false;
+    if ((T[10] != ' ' && T[10] != 'T') || T[13] != ':' || T[16] != ':')
+      return false;
+    const unsigned H = Two(11), Mi = Two(14), S = Two(17);
+    if (H > 23 || Mi > 59 || S > 59)
+      return false;
+    Fraction = static_cast<double>((H * 60 + Mi) * 60 + S) / SecsPerDay;
+  }
+  // Day number with 0001-01-01 as day 1, from whole years, whole months of
+  // this year and the day; unsigned divisions by constants cost no division.
+  static constexpr unsigned DaysBeforeMonth[] = {0,   31,  59,  90,  120, 151,
+                                                 181, 212, 243, 273, 304, 334};
+  const unsigned Y1 = static_cast<unsigned>(Y) - 1;
+  const unsigned Day = Y1 * 365 + Y1 / 4 - Y1 / 100 + Y1 / 400 + DaysBeforeMonth[M - 1] +
+                       (M > 2 && Leap ? 1 : 0) + static_cast<unsigned>(D);
+  const double Days = static_cast<double>(static_cast<std::int32_t>(Day) - DateDelta);
+  Result = Days >= 0 ? Days + Fraction : Days - Fraction;
+  return true;
+}
+
+} // namespace
+
 bool SQLiteParseDateTime(std::string_view Text, TDateTime& Result) {
+  if (ParseCommonDateTime(Text, Result))
+    return true;
   const char* P = Text.data();
   const char* End = P + Text.size();
   while (P < End && (*P == ' ' || *P == '\t'))

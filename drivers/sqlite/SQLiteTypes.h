@@ -51,6 +51,11 @@ struct TSQLiteColumnType {
 // none of them matches, and an expression, is typed by its first value.
 TSQLiteColumnType SQLiteMapDeclaredType(const char* DeclaredType, std::int32_t MaxStringSize);
 
+// Whether SQLite gives a column of this declared type TEXT affinity (the
+// name has CHAR, CLOB or TEXT and no INT): a table column of that affinity
+// holds only text, blobs and NULLs.
+bool SQLiteHasTextAffinity(const char* DeclaredType);
+
 // The type an expression column takes from its first value's storage class
 // (SQLITE_INTEGER ... SQLITE_NULL): ntInt64, ntFloat, text, ntBlob; NULL
 // keeps text, which holds any later value without loss.

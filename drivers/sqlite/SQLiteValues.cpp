@@ -50,13 +50,17 @@ std::string StreamBytes(TZantrelBlobStream& Blob) {
 }
 
 // The bytes a Variant stands for in a binary or blob value: a byte array's
-// bytes, or any other value's text.
-std::string VariantBytes(const Variant& Value) {
+// bytes, a text's characters (both in place), or any other value's text
+// (converted into Scratch).
+std::string_view VariantBytes(const Variant& Value, std::string& Scratch) {
   if (Value.VarType() == (varArray | varByte)) {
     const std::span<const std::uint8_t> B = Value.Bytes();
-    return std::string(reinterpret_cast<const char*>(B.data()), B.size());
+    return {reinterpret_cast<const char*>(B.data()), B.size()};
   }
-  return Value.AsString();
+  if (VarIsStr(Value))
+    return Value.RawText();
+  Scratch = Value.AsString();
+  return Scratch;
 }
 
 } // namespace
@@ -148,7 +152,10 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
   try {
     switch (FieldType) {
     case ntString: {
-      const std::string S = Value.AsString();
+      // A text value is read in place; anything else is converted first.
+      std::string Converted;
+      const std::string_view S =
+          VarIsStr(Value) ? std::string_view(Value.RawText()) : (Converted = Value.AsString());
       if (static_cast<std::int64_t>(S.size()) >= Size)
         Refuse(std::to_string(S.size()) + " bytes are longer than its size of " +
                    std::to_string(Size > 0 ? Size - 1 : 0),
@@ -156,7 +163,12 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
       if (std::memchr(S.data(), 0, S.size()))
         Refuse("the text contains a NUL byte", -SQLITE_MISMATCH);
       std::memcpy(P, S.data(), S.size());
-      std::memset(P + S.size(), 0, static_cast<std::size_t>(Size) - S.size());
+      // Rows are compared byte for byte (changes, the edit check), so their
+      // unused bytes must be zero; a host variable only needs its end.
+      if (Buffer == CurrentRow.Data() || Buffer == OldRow.Data())
+        std::memset(P + S.size(), 0, static_cast<std::size_t>(Size) - S.size());
+      else
+        P[S.size()] = 0;
       break;
     }
     case ntInteger:
@@ -197,7 +209,8 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
         Store(P, static_cast<std::uint16_t>(Value.AsBoolean() ? 1 : 0));
       break;
     case ntBinary: {
-      const std::string B = VariantBytes(Value);
+      std::string Scratch;
+      const std::string_view B = VariantBytes(Value, Scratch);
       if (Size < 2 || static_cast<std::int64_t>(B.size()) > Size - 2) {
         // A zero-size binary host variable is an empty array.
         if (!(Size == 0 && B.empty()))
@@ -213,7 +226,9 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
     }
     case ntMemo:
     case ntBlob: {
-      const std::string B = Value.IsClear() ? std::string() : VariantBytes(Value);
+      std::string Scratch;
+      const std::string_view B =
+          Value.IsClear() ? std::string_view() : VariantBytes(Value, Scratch);
       if (Blob) {
         // Truncate first: even an empty value counts as written.
         Blob->Truncate();

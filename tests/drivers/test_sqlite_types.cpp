@@ -89,8 +89,9 @@ TEST(SQLiteDateTexts, ParseWhatSQLiteWritesAndNothingElse) {
   for (const Case& C : Cases) {
     TDateTime Got = 12345;
     EXPECT_EQ(SQLiteParseDateTime(C.Text, Got), C.Ok) << C.Text;
-    if (C.Ok)
+    if (C.Ok) {
       EXPECT_NEAR(Got, C.Expected, 1e-9) << C.Text;
+    }
   }
 }
 

@@ -106,7 +106,9 @@ void TZantrelCustomStoredProc::CopyParams(TZantrelParams* Value) {
 
 // A byte array for a binary parameter keeps the parameter's type; every
 // other value sets the type after its own kind. The bytes are those the
-// array holds, whatever its low bound.
+// array holds, whatever its low bound. A null value makes the parameter null
+// but keeps its type: without one, the next call would be refused for a
+// parameter without a value.
 void TZantrelCustomStoredProc::GetResults() {
   const TZantrelVariableDefs& OutVariables = Cursor->GetOutVariables();
   for (int I = 0; I < Params->Count(); ++I) {
@@ -125,6 +127,9 @@ void TZantrelCustomStoredProc::GetResults() {
         P->SetAsBinary(Data);
       else
         P->SetAsBlob(Data);
+    } else if (Value.IsClear()) {
+      P->InitValue();
+      P->Clear();
     } else {
       P->SetAsVariant(Value);
     }

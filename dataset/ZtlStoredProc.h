@@ -45,7 +45,8 @@ public:
   // preparing a statement) and keeps them in its own Params afterwards.
   void CopyParams(TZantrelParams* Value);
   // Copies the values of the input-output, output and result parameters
-  // that the cursor lists among its output variables into Params.
+  // that the cursor lists among its output variables into Params. A Null
+  // makes the parameter null and keeps its data type.
   void GetResults();
 
   // Replaces the whole parameter list by Value (none: no parameters). A

@@ -182,20 +182,13 @@ TEST_F(ProviderFixture, ResetReReadsAnOpenResult) {
   EXPECT_EQ(Query->FieldByName("NAME")->AsString(), "Ann");
 }
 
-TEST_F(ProviderFixture, AnswersOfAnSQLDataset) {
-  EXPECT_EQ(Provider.PSGetQuoteChar(), "\"");
-  EXPECT_TRUE(Provider.PSIsSQLBased());
-  EXPECT_TRUE(Provider.PSIsSQLSupported());
-  Query->GetSQL()->SetText("select p.NAME from dba.PEOPLE p where p.ID = 1");
+TEST_F(ProviderFixture, CommandTextAndTableNameComeFromTheStatement) {
+  Provider.PSSetCommandText("select p.NAME from dba.PEOPLE p where p.ID = :ID");
   EXPECT_EQ(Provider.PSGetTableName(), "PEOPLE");
-}
-
-TEST_F(ProviderFixture, SetCommandTextReplacesTheStatementUnlessEmpty) {
-  Provider.PSSetCommandText("select * from PEOPLE where ID = :ID");
-  EXPECT_EQ(Query->GetSQL()->GetText(), "select * from PEOPLE where ID = :ID\r\n");
   EXPECT_EQ(Query->GetParamsCount(), 1);
   Provider.PSSetCommandText("");
-  EXPECT_EQ(Query->GetSQL()->GetText(), "select * from PEOPLE where ID = :ID\r\n");
+  EXPECT_EQ(Query->GetSQL()->GetText(), "select p.NAME from dba.PEOPLE p where p.ID = :ID\r\n");
+  EXPECT_TRUE(Provider.PSIsSQLBased());
 }
 
 TEST_F(ProviderFixture, DefaultOrderFollowsTheOrderByIndex) {

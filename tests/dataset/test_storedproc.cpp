@@ -1,7 +1,6 @@
 // The stored procedure over the recording driver: describing parameters from
-// the catalog, the call pieces, the checks before preparing, running the
-// call, reading output values, the name and parameter setters, and form
-// files.
+// the catalog, the call, the checks before preparing, running the call and
+// reading outputs, the setters, and form files.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "dataset/ZtlStoredProc.h"
 #include "framework/DataModule.h"
 #include "framework/Streaming.h"
 #include "tests/dataset/test_dataset_util.h"
@@ -18,14 +16,20 @@
 namespace ztl::test {
 namespace {
 
-// Catalog rows: x input integer, y output (code 276: low byte 20, Int64),
-// a skipped row, r result Boolean, @p1 input-output string.
+// x input Integer, y output (code 276: low byte 20, Int64), a skipped row,
+// r result Boolean, @p1 input-output String.
 std::vector<std::vector<Variant>> GetItCatalog() {
   return {{"x   ", 1, 1}, {"y", 3, 276}, {"gone", 0, 7}, {"r", 4, 24}, {"@p1", 2, 7}};
 }
 
-struct StoredProcFixture : ::testing::Test {
-  StoredProcFixture() {
+struct ParamSpec {
+  const char* Name;
+  TZantrelFieldTypes Type;
+  TZantrelParamType Direction;
+};
+
+struct StoredProc : ::testing::Test {
+  StoredProc() {
     Session.SetKeepConnection(false);
     Proc = std::make_unique<TRecordingStoredProc>(nullptr, &Session);
     Proc->Catalog = GetItCatalog();
@@ -34,151 +38,111 @@ struct StoredProcFixture : ::testing::Test {
 
   TRecordingLog& Log() { return Session.GetLog(); }
   TZantrelParams& Params() { return *Proc->GetParams(); }
+  TZantrelParam& Param(const char* Name) { return *Params().ParamByName(Name); }
   int CountCalls(const std::string& Operation) {
-    int N = 0;
-    for (const std::string& Call : Log().Calls)
-      N += TRecordingLog::OperationOf(Call) == Operation;
-    return N;
+    return static_cast<int>(std::count_if(Log().Calls.begin(), Log().Calls.end(), [&](auto& C) {
+      return TRecordingLog::OperationOf(C) == Operation;
+    }));
   }
   bool Logged(const std::string& Call) {
     return std::find(Log().Calls.begin(), Log().Calls.end(), Call) != Log().Calls.end();
+  }
+  void Describe() {
+    TZantrelParams Copy;
+    Proc->CopyParams(&Copy);
+  }
+  void Use(const std::vector<ParamSpec>& Specs) {
+    TZantrelParams List;
+    for (const ParamSpec& Spec : Specs) {
+      TZantrelParam* P = List.CreateParam(Spec.Name);
+      P->SetAlias(Spec.Name);
+      P->SetDataType(Spec.Type);
+      P->SetParamType(Spec.Direction);
+    }
+    Proc->SetParamsList(&List);
+  }
+  void ExpectReleased() {
+    EXPECT_FALSE(Proc->GetPrepared());
+    EXPECT_EQ(Proc->GetDBFlags(), 0);
+    EXPECT_FALSE(Session.GetConnected());
+    EXPECT_EQ(Session.GetQueryCount(), 1); // no describe cursor left behind
   }
 
   TRecordingSession Session;
   std::unique_ptr<TRecordingStoredProc> Proc;
 };
 
-// A parameter list of (name, data type, direction) entries.
-struct ParamSpec {
-  const char* Name;
-  TZantrelFieldTypes Type;
-  TZantrelParamType Direction;
-};
-
-void Fill(TZantrelParams& List, const std::vector<ParamSpec>& Specs) {
-  List.Clear();
-  for (const ParamSpec& Spec : Specs) {
-    TZantrelParam* P = List.CreateParam(Spec.Name);
-    P->SetAlias(Spec.Name);
-    P->SetDataType(Spec.Type);
-    P->SetParamType(Spec.Direction);
-  }
-}
-
 // ---- Describing ----------------------------------------------------------------------
 
-TEST(StoredProcCatalog, DataTypeCodesMapThroughTheirLowByte) {
-  const std::vector<TZantrelFieldTypes> Table = {
-      ntUnknown, ntInteger, ntInteger, ntFloat,   ntFloat,  ntFloat,    ntDate,    ntString,
-      ntString,  ntString,  ntMemo,    ntBinary,  ntBlob,   ntDateTime, ntTime,    ntUnknown,
-      ntUnknown, ntUnknown, ntUnknown, ntInteger, ntInt64,  ntInteger,  ntInteger, ntInt64,
-      ntBoolean, ntUnknown, ntUnknown, ntFloat,   ntBinary, ntUnknown};
-  for (std::int32_t Code = 0; Code < 30; ++Code) {
-    EXPECT_EQ(ZtlCatalogDataType(Code), Table[static_cast<std::size_t>(Code)]) << Code;
-    EXPECT_EQ(ZtlCatalogDataType(Code + 256), Table[static_cast<std::size_t>(Code)]) << Code;
-  }
-  for (std::int32_t Code : {30, 255, -1})
-    EXPECT_EQ(ZtlCatalogDataType(Code), ntUnknown) << Code;
-}
-
-using StoredProcDescribe = StoredProcFixture;
-
-TEST_F(StoredProcDescribe, CatalogRowsBecomeParametersAndTheCallPieces) {
+TEST_F(StoredProc, CatalogRowsBecomeParametersAndTheCall) {
   TZantrelParams Copy;
   Proc->CopyParams(&Copy);
-
-  struct Expected {
-    const char* Name;
-    TZantrelFieldTypes Type;
-    TZantrelParamType Direction;
-  };
-  const std::vector<Expected> Want = {{"x", ntInteger, nptInput},
-                                      {"y", ntInt64, nptOutput},
-                                      {"r", ntBoolean, nptResult},
-                                      {"@p1", ntString, nptInputOutput}};
+  const std::vector<ParamSpec> Want = {{"x", ntInteger, nptInput},
+                                       {"y", ntInt64, nptOutput},
+                                       {"r", ntBoolean, nptResult},
+                                       {"@p1", ntString, nptInputOutput}};
   ASSERT_EQ(Params().Count(), 4);
-  ASSERT_EQ(Copy.Count(), 4);
   for (int I = 0; I < 4; ++I) {
     const TZantrelParam* P = Params().GetParam(I);
-    const Expected& E = Want[static_cast<std::size_t>(I)];
+    const ParamSpec& E = Want[static_cast<std::size_t>(I)];
     EXPECT_EQ(P->GetName(), E.Name);
     EXPECT_EQ(P->GetAlias(), E.Name);
-    EXPECT_EQ(P->GetDataType(), E.Type);
-    EXPECT_EQ(P->GetParamType(), E.Direction);
-    EXPECT_TRUE(P->IsEqual(Copy.GetParam(I)));
+    EXPECT_EQ(P->GetDataType(), E.Type) << E.Name;
+    EXPECT_EQ(P->GetParamType(), E.Direction) << E.Name;
   }
+  EXPECT_TRUE(Copy.IsEqual(Proc->GetParams()));
   EXPECT_TRUE(Logged("GetParamDescSQL()"));
-  EXPECT_TRUE(Logged("BuildProcSQL(:r|:x,:y,:p1)"));
   EXPECT_EQ(Proc->DescribedProcName, "getit");
-  EXPECT_EQ(Proc->GetSQL()->GetText(), "call getit(:x,:y,:p1) into :r\r\n");
-  EXPECT_EQ(Proc->GetSQLText(), Proc->GetSQL()->GetText());
+  EXPECT_TRUE(Logged("BuildProcSQL(:r|:x,:y,:p1)"));
+  EXPECT_EQ(Proc->GetSQLText(), "call getit(:x,:y,:p1) into :r\r\n");
 
-  // Describing prepares no statement and leaves nothing held; the
-  // parameters stay, so the next prepare does not read the catalog again.
-  EXPECT_FALSE(Proc->GetPrepared());
+  // Describing prepared no statement and holds nothing; the parameters
+  // stay, so preparing does not read the catalog again.
   EXPECT_FALSE(Proc->GetDescribeOnly());
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
-  EXPECT_FALSE(Session.GetConnected());
   EXPECT_EQ(CountCalls("InternalPrepare"), 0);
-  EXPECT_EQ(Session.GetQueryCount(), 1); // the describe cursor is gone
+  ExpectReleased();
   Proc->Prepare();
   EXPECT_EQ(CountCalls("GetParamDescSQL"), 1);
   EXPECT_TRUE(Logged("InternalPrepare(call getit(:x,:y,:p1) into :r)"));
 }
 
-TEST_F(StoredProcDescribe, OwnerAndProcedureNameSplitAtTheFirstFullStop) {
-  struct Case {
-    const char* StoredProcName;
-    const char* Owner;
-    const char* ProcName;
-  };
-  const Case Cases[] = {{"dba . getit", "dba", " getit"},
-                        {"a.b.c", "a", "b.c"},
-                        {"  getit  ", "", "getit"}}; // the setter trims the whole name
-  for (const Case& C : Cases) {
-    Proc->SetProcName(C.StoredProcName);
-    Log().Clear();
-    TZantrelParams Copy;
-    Proc->CopyParams(&Copy);
-    EXPECT_TRUE(Logged(std::string("GetParamDescSQL(") + C.Owner + ")")) << C.StoredProcName;
-    EXPECT_EQ(Proc->DescribedProcName, C.ProcName) << C.StoredProcName;
+TEST_F(StoredProc, OwnerAndProcedureNameSplitAtTheFirstFullStop) {
+  const std::vector<std::vector<std::string>> Cases = {
+      {"dba . getit", "dba", " getit"}, {"a.b.c", "a", "b.c"}, {"  getit  ", "", "getit"}};
+  for (const auto& C : Cases) {
+    Proc->SetProcName(C[0]);
+    Describe();
+    EXPECT_TRUE(Logged("GetParamDescSQL(" + C[1] + ")")) << C[0];
+    EXPECT_EQ(Proc->DescribedProcName, C[2]) << C[0];
   }
 }
 
-TEST_F(StoredProcDescribe, AnUnknownDirectionIsLeftOutOfTheCallAndRefusedAtPrepare) {
-  // Directions past result are not directions; only one "@" is removed.
+TEST_F(StoredProc, AnUnknownDirectionIsLeftOutOfTheCallAndRefused) {
+  // 9 is no direction; only one "@" is removed.
   Proc->Catalog = {{"@@a", 1, 1}, {"z", 9, 1}, {"b", 3, 1}};
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->Prepare(); }),
             "No parameter type for parameter 'z'");
-  ASSERT_EQ(Params().Count(), 3);
-  EXPECT_EQ(Params().GetParam(1)->GetParamType(), nptUnknown);
   EXPECT_TRUE(Logged("BuildProcSQL(|:@a,:b)"));
-  EXPECT_FALSE(Proc->GetPrepared());
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
+  EXPECT_EQ(Params().Count(), 3);
+  ExpectReleased();
 }
 
-TEST_F(StoredProcDescribe, CatalogFailures) {
-  // A driver that raises: the error propagates and the cursor goes.
+TEST_F(StoredProc, CatalogFailures) {
   Log().FailAt("InternalPrepareOpen", rfRaise, true, -4, "no catalog");
   EXPECT_EQ(MessageOf<EZantrelException>([&] { Proc->Prepare(); }), "no catalog");
   EXPECT_EQ(Params().Count(), 0);
-  EXPECT_EQ(Session.GetQueryCount(), 1);
+  ExpectReleased();
 
-  // A driver that returns false with a negative code fails like every
-  // checked driver call.
+  // False with a negative code is a failure like any checked driver call.
   Log().FailAt("InternalOpen", rfReturnFalse, true, -5, "catalog closed");
   EXPECT_EQ(MessageOf<EZantrelDatasetError>([&] { Proc->Prepare(); }), "catalog closed");
-  EXPECT_EQ(Params().Count(), 0);
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
+  ExpectReleased();
 
-  // Without a negative code no result set means no parameters.
+  // Without one, no result set means no parameters.
   Log().FailAt("InternalOpen", rfReturnFalse, true, 0, "nothing");
   Proc->Prepare();
   EXPECT_EQ(Params().Count(), 0);
-  EXPECT_TRUE(Logged("BuildProcSQL(|)"));
   EXPECT_TRUE(Logged("InternalPrepare(call getit())"));
-  Proc->UnPrepare();
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
 }
 
 // A catalog cursor whose second fetch fails with a negative code.
@@ -210,7 +174,7 @@ protected:
   }
 };
 
-TEST(StoredProcCatalogFailure, AFailureAfterSomeRowsLeavesNoHalfDescription) {
+TEST(StoredProcCatalog, AFailureAfterSomeRowsLeavesNoHalfDescription) {
   TRecordingSession Session;
   TBrokenCatalogProc Proc(nullptr, &Session);
   Proc.Catalog = GetItCatalog();
@@ -218,11 +182,11 @@ TEST(StoredProcCatalogFailure, AFailureAfterSomeRowsLeavesNoHalfDescription) {
   EXPECT_EQ(MessageOf<EZantrelDatasetError>([&] { Proc.Prepare(); }), "fetch broke");
   EXPECT_EQ(Proc.GetParams()->Count(), 0);
   EXPECT_EQ(Session.GetQueryCount(), 1);
-  EXPECT_EQ(Proc.GetDBFlags(), 0);
 }
 
-TEST_F(StoredProcDescribe, AnEmptyNameStillReadsTheCatalogBeforePrepareFails) {
+TEST_F(StoredProc, WithoutANameOnlyPrepareGetsAsFarAsTheCatalog) {
   Proc->SetProcName("");
+  Proc->DescribedProcName = "stale";
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->Prepare(); }), "No SQL statement available");
   EXPECT_TRUE(Logged("GetParamDescSQL()"));
   EXPECT_EQ(Proc->DescribedProcName, "");
@@ -232,107 +196,77 @@ TEST_F(StoredProcDescribe, AnEmptyNameStillReadsTheCatalogBeforePrepareFails) {
   const std::string NoName = "Empty or missing Stored Procedure name";
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->ExecProc(); }), NoName);
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->Open(); }), NoName);
-  EXPECT_EQ(CountCalls("GetParamDescSQL"), 0);
-  EXPECT_EQ(CountCalls("InternalPrepare"), 0);
+  EXPECT_EQ(CountCalls("GetParamDescSQL") + CountCalls("InternalPrepare"), 0);
   EXPECT_FALSE(Proc->Active());
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
-  EXPECT_FALSE(Session.GetConnected());
+  ExpectReleased();
 }
 
-// ---- Checks before preparing ----------------------------------------------------------
-
-TEST_F(StoredProcFixture, PrepareRefusesIncompleteParametersInOrder) {
-  struct Case {
-    std::vector<ParamSpec> Params;
-    const char* Message;
-  };
-  const Case Cases[] = {
+TEST_F(StoredProc, PrepareRefusesIncompleteParametersInOrder) {
+  const std::vector<std::pair<std::vector<ParamSpec>, std::string>> Cases = {
       {{{"a", ntUnknown, nptUnknown}}, "No value for parameter 'a'"},
       {{{"a", ntInteger, nptUnknown}}, "No parameter type for parameter 'a'"},
       {{{"a", ntInteger, nptInput}, {"b", ntUnknown, nptInput}}, "No value for parameter 'b'"},
       {{{"r1", ntInteger, nptResult}, {"r2", ntInteger, nptResult}},
        "Too many Stored Function result parameters"},
-      // Each parameter is checked before the results are counted.
+      // Every parameter is checked before the results are counted.
       {{{"r1", ntInteger, nptResult}, {"r2", ntInteger, nptResult}, {"c", ntUnknown, nptInput}},
-       "No value for parameter 'c'"},
-  };
-  for (const Case& C : Cases) {
-    TZantrelParams List;
-    Fill(List, C.Params);
-    Proc->SetParamsList(&List);
-    EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->Prepare(); }), C.Message);
-    EXPECT_FALSE(Proc->GetPrepared());
-    EXPECT_EQ(Params().Count(), static_cast<int>(C.Params.size()));
-    EXPECT_EQ(Proc->GetDBFlags(), 0);
+       "No value for parameter 'c'"}};
+  for (const auto& [Specs, Message] : Cases) {
+    Use(Specs);
+    EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->Prepare(); }), Message);
+    EXPECT_EQ(Params().Count(), static_cast<int>(Specs.size()));
+    ExpectReleased();
   }
-  EXPECT_EQ(CountCalls("GetParamDescSQL"), 0);
-  EXPECT_EQ(CountCalls("InternalPrepare"), 0);
+  EXPECT_EQ(CountCalls("GetParamDescSQL") + CountCalls("InternalPrepare"), 0);
 }
 
 // ---- Running ------------------------------------------------------------------------------
 
-using StoredProcExec = StoredProcFixture;
-
-TEST_F(StoredProcExec, ExecProcPassesInputsAndReadsOutputs) {
-  TZantrelParams List;
-  Fill(List, {{"x", ntInteger, nptInput},
-              {"y", ntInteger, nptOutput},
-              {"io", ntString, nptInputOutput},
-              {"r", ntBoolean, nptResult},
-              {"absent", ntInteger, nptOutput}});
-  Proc->SetParamsList(&List);
-  Params().ParamByName("x")->SetAsInteger(5);
-  Params().ParamByName("io")->SetAsString("in");
-  Params().ParamByName("absent")->SetAsInteger(9);
-  Proc->GetRecordingSQL().SetOutputs({{"y", 2.5}, {"io", "out"}, {"r", true}, {"x", 77}});
+TEST_F(StoredProc, ExecProcPassesInputsAndReadsOutputs) {
+  Use({{"x", ntInteger, nptInput},
+       {"y", ntInteger, nptOutput},
+       {"io", ntString, nptInputOutput},
+       {"r", ntBoolean, nptResult},
+       {"n", ntInteger, nptOutput},
+       {"absent", ntInteger, nptOutput}});
+  Param("x").SetAsInteger(5);
+  Param("io").SetAsString("in");
+  Param("absent").SetAsInteger(9);
+  Proc->GetRecordingSQL().SetOutputs(
+      {{"y", 2.5}, {"io", "out"}, {"r", true}, {"n", Variant::Null()}, {"x", 77}});
 
   Proc->Prepare(); // keeps the statement's variables for a look after the call
   Proc->ExecProc();
-
-  EXPECT_TRUE(Logged("BuildProcSQL(:r|:x,:y,:io,:absent)"));
-  EXPECT_TRUE(Logged("InternalPrepare(call getit(:x,:y,:io,:absent) into :r)"));
+  EXPECT_TRUE(Logged("InternalPrepare(call getit(:x,:y,:io,:n,:absent) into :r)"));
   EXPECT_EQ(CountCalls("InternalExecute"), 1);
-  EXPECT_EQ(CountCalls("GetParamDescSQL"), 0);
-  // Inputs only, each once, in order: x and io.
+  // The inputs only, in order.
   const TZantrelVariableDefs& In = Proc->GetRecordingSQL().GetExecVariables();
   ASSERT_EQ(In.GetCount(), 2);
-  EXPECT_EQ(In.GetItem(0)->FieldType, ntInteger);
   EXPECT_EQ(In.GetItem(1)->FieldType, ntString);
 
-  // The output's type follows the value it got; an input keeps its own
-  // value even when the cursor lists a variable of its name; an output the
-  // cursor does not list is left alone.
-  const TZantrelParam* Y = Params().ParamByName("y");
-  EXPECT_EQ(Y->GetDataType(), ntFloat);
-  EXPECT_DOUBLE_EQ(Y->GetAsFloat(), 2.5);
-  EXPECT_EQ(Params().ParamByName("io")->GetAsString(), "out");
-  EXPECT_TRUE(Params().ParamByName("r")->GetAsBoolean());
-  EXPECT_EQ(Params().ParamByName("x")->GetAsInteger(), 5);
-  EXPECT_EQ(Params().ParamByName("absent")->GetAsInteger(), 9);
-
-  EXPECT_FALSE(Proc->Active());
+  // An output's type follows its value; an input keeps its value even when
+  // the cursor lists a variable of its name; an unlisted output stays.
+  EXPECT_EQ(Param("y").GetDataType(), ntFloat);
+  EXPECT_DOUBLE_EQ(Param("y").GetAsFloat(), 2.5);
+  EXPECT_EQ(Param("io").GetAsString(), "out");
+  EXPECT_TRUE(Param("r").GetAsBoolean());
+  EXPECT_TRUE(Param("n").IsNull()); // and still typed, so the next call is not refused
+  EXPECT_EQ(Param("n").GetDataType(), ntInteger);
+  EXPECT_EQ(Param("x").GetAsInteger(), 5);
+  EXPECT_EQ(Param("absent").GetAsInteger(), 9);
   EXPECT_EQ(Proc->GetDBFlags(), 1u << dfPrepared);
+
+  // Without Prepare the call unprepares again, also when it fails.
   Proc->UnPrepare();
-  EXPECT_FALSE(Session.GetConnected());
-}
-
-TEST_F(StoredProcExec, ANullOutputMakesTheParameterNull) {
-  TZantrelParams List;
-  Fill(List, {{"y", ntInteger, nptOutput}});
-  Proc->SetParamsList(&List);
-  Proc->GetRecordingSQL().SetOutputs({{"y", Variant::Null()}});
   Proc->ExecProc();
-  const TZantrelParam* Y = Params().ParamByName("y");
-  EXPECT_TRUE(Y->IsNull());
-  EXPECT_EQ(Y->GetDataType(), ntUnknown);
-  // A call without Prepare is unprepared again and lets the session go.
-  EXPECT_FALSE(Proc->GetPrepared());
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
-  EXPECT_FALSE(Session.GetConnected());
+  ExpectReleased();
+  Log().FailAt("InternalExecute", rfReturnFalse, true, -9, "proc failed");
+  EXPECT_EQ(MessageOf<EZantrelDatasetError>([&] { Proc->ExecProc(); }), "proc failed");
+  ExpectReleased();
 }
 
-// A cursor whose binary values come back as byte arrays with a low bound of
-// 3, as a client library's arrays may.
+// A cursor whose byte arrays come back with a low bound of 3, as a client
+// library's arrays may.
 class TOffsetArraySQL : public TRecordingSQL {
 public:
   using TRecordingSQL::TRecordingSQL;
@@ -342,144 +276,99 @@ protected:
                         TZantrelFieldTypes FieldType, TZantrelBlobStream* Blob,
                         Variant& Value) override {
     TRecordingSQL::InternalGetValue(Buffer, Offset, Size, FieldType, Blob, Value);
-    if (Value.VarType() == (varArray | varByte)) {
-      const auto Bytes = Value.Bytes();
-      Value = VarArrayFromBytes(Bytes.data(), Bytes.size(), 3);
-    }
+    if (Value.VarType() == (varArray | varByte))
+      Value = VarArrayFromBytes(Value.Bytes().data(), Value.Bytes().size(), 3);
   }
 };
 
-TEST_F(StoredProcExec, BinaryOutputsKeepTheirTypeAndGetTheArraysBytes) {
-  // The recording cursor pads binary variables to 16 bytes.
+TEST_F(StoredProc, BinaryOutputsKeepTheirTypeAndGetTheArraysBytes) {
+  // 16 bytes: the recording cursor's size of a binary variable.
   const std::string Data("\x01\x00\xFF\x10\x20\x30\x40\x50\x60\x70\x80\x90\xA0\xB0\xC0\xD0", 16);
-  for (const bool OffsetArray : {false, true}) {
-    if (OffsetArray)
+  for (const bool Offset : {false, true}) {
+    if (Offset)
       Proc->Cursor = std::make_unique<TOffsetArraySQL>(&Session);
-    TZantrelParams List;
-    Fill(List, {{"b", ntBinary, nptOutput}, {"l", ntBlob, nptOutput}});
-    Proc->SetParamsList(&List);
-    Proc->GetRecordingSQL().SetOutputs({{"b", VarArrayFromBytes(Data.data(), Data.size())},
-                                        {"l", VarArrayFromBytes(Data.data(), Data.size())}});
+    Use({{"b", ntBinary, nptOutput}, {"l", ntBlob, nptOutput}});
+    const Variant Bytes = VarArrayFromBytes(Data.data(), Data.size());
+    Proc->GetRecordingSQL().SetOutputs({{"b", Bytes}, {"l", Bytes}});
     Proc->ExecProc();
     for (const char* Name : {"b", "l"}) {
-      const TZantrelParam* P = Params().ParamByName(Name);
-      EXPECT_EQ(P->GetDataType(), Name[0] == 'b' ? ntBinary : ntBlob) << Name;
-      EXPECT_FALSE(P->IsNull());
-      EXPECT_TRUE(P->GetBound());
-      EXPECT_EQ(P->GetAsString(), Data) << Name << " offset " << OffsetArray;
+      EXPECT_EQ(Param(Name).GetDataType(), Name[0] == 'b' ? ntBinary : ntBlob);
+      EXPECT_TRUE(Param(Name).GetBound());
+      EXPECT_EQ(Param(Name).GetAsString(), Data) << Name << ", offset " << Offset;
     }
   }
 }
 
-TEST_F(StoredProcExec, OpeningRunsTheCallAsAResultSet) {
+TEST_F(StoredProc, OpeningRunsTheCallAsAResultSet) {
   Proc->CallAsQuery = true;
   Proc->GetRecordingSQL().SetResult(PeopleColumns(), PeopleRows());
   Proc->Catalog = {{"x", 1, 1}};
-  TZantrelParams Copy;
-  Proc->CopyParams(&Copy);
-  Params().ParamByName("x")->SetAsInteger(1);
+  Describe();
+  Param("x").SetAsInteger(1);
   Proc->Open();
   EXPECT_TRUE(Logged("InternalPrepareOpen(select * from getit(:x))"));
-  EXPECT_EQ(Proc->RecordCount(), 3);
   EXPECT_EQ(Proc->FieldByName("NAME")->AsString(), "Ann");
 
   const std::string Open = "Cannot perform this operation on an open dataset";
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->ExecProc(); }), Open);
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->SetProcName("other"); }), Open);
-  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->SetParamsList(&Copy); }), Open);
-  EXPECT_EQ(Proc->GetStoredProcName(), "getit");
-  Proc->Close();
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->SetParamsList(nullptr); }), Open);
+  EXPECT_EQ(Params().Count(), 1);
 }
 
-TEST_F(StoredProcExec, AFailingCallReleasesTheSession) {
-  TZantrelParams List;
-  Fill(List, {{"x", ntInteger, nptInput}});
-  Proc->SetParamsList(&List);
-  Params().ParamByName("x")->SetAsInteger(1);
-  Log().FailAt("InternalExecute", rfReturnFalse, true, -9, "proc failed");
-  EXPECT_EQ(MessageOf<EZantrelDatasetError>([&] { Proc->ExecProc(); }), "proc failed");
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
-  EXPECT_FALSE(Proc->GetPrepared());
-  EXPECT_FALSE(Session.GetConnected());
-}
-
-TEST_F(StoredProcExec, ProviderOperations) {
+TEST_F(StoredProc, ProviderOperations) {
   IProviderSupport Provider(*Proc);
   EXPECT_EQ(Provider.PSGetTableName(), "");
   Provider.PSSetCommandText("");
   EXPECT_EQ(Proc->GetStoredProcName(), "getit");
   Provider.PSSetCommandText(" other ");
   EXPECT_EQ(Proc->GetStoredProcName(), "other");
-
   Proc->Catalog = {{"x", 1, 1}};
-  TZantrelParams Copy;
-  Proc->CopyParams(&Copy);
-  Params().ParamByName("x")->SetAsInteger(3);
+  Describe();
+  Param("x").SetAsInteger(3);
   Provider.PSExecute();
   EXPECT_TRUE(Logged("InternalPrepare(call other(:x))"));
   EXPECT_EQ(CountCalls("InternalExecute"), 1);
 }
 
-// ---- Name and parameter setters ---------------------------------------------------------
+// ---- Setters -------------------------------------------------------------------------------
 
-TEST_F(StoredProcFixture, ChangingTheNameClearsParametersAndCall) {
-  TZantrelParams Copy;
-  Proc->CopyParams(&Copy);
-  ASSERT_EQ(Params().Count(), 4);
-
+TEST_F(StoredProc, OnlyADifferentNameClearsParametersAndCall) {
+  Describe();
   Proc->SetProcName("getit");
   EXPECT_EQ(Params().Count(), 4);
-
-  // Compared before trimming and with case: these differ.
+  // Compared before trimming and with case.
   for (const char* Name : {"GETIT", " getit "}) {
-    Proc->CopyParams(&Copy);
-    ASSERT_EQ(Params().Count(), 4);
+    Describe();
     Proc->SetProcName(Name);
     EXPECT_EQ(Params().Count(), 0) << Name;
     EXPECT_EQ(Proc->GetSQL()->Count(), 0) << Name;
   }
   EXPECT_EQ(Proc->GetStoredProcName(), "getit");
 
-  // Renaming a prepared procedure unprepares it.
   Proc->Prepare();
   Proc->SetProcName("other");
   EXPECT_FALSE(Proc->GetPrepared());
-  EXPECT_EQ(Params().Count(), 0);
   Proc->UnPrepare();
-  EXPECT_FALSE(Session.GetConnected());
+  ExpectReleased();
 }
 
-TEST_F(StoredProcFixture, SetParamsListReplacesTheListAndRebuildsAPreparedCall) {
+TEST_F(StoredProc, SetParamsListReplacesTheListAndRebuildsAPreparedCall) {
   Proc->Prepare();
-  EXPECT_TRUE(Logged("BuildProcSQL(:r|:x,:y,:p1)"));
-
-  TZantrelParams List;
-  Fill(List, {{"only", ntString, nptInput}});
-  Proc->SetParamsList(&List);
+  Use({{"only", ntString, nptInput}});
   EXPECT_TRUE(Proc->GetPrepared());
   ASSERT_EQ(Params().Count(), 1);
-  EXPECT_EQ(Params().GetParam(0)->GetName(), "only");
-  EXPECT_TRUE(Logged("BuildProcSQL(|:only)"));
   EXPECT_TRUE(Logged("InternalPrepare(call getit(:only))"));
+
+  // A prepared procedure's parameters are copied without the catalog.
+  TZantrelParams Copy;
+  Proc->CopyParams(&Copy);
+  EXPECT_TRUE(Copy.IsEqual(Proc->GetParams()));
+  EXPECT_EQ(CountCalls("GetParamDescSQL"), 1);
 
   Proc->UnPrepare();
   Proc->SetParamsList(nullptr);
   EXPECT_EQ(Params().Count(), 0);
-  EXPECT_EQ(Proc->GetDBFlags(), 0);
-}
-
-TEST_F(StoredProcFixture, CopyParamsOfAPreparedProcedureReadsNoCatalog) {
-  TZantrelParams List;
-  Fill(List, {{"a", ntInteger, nptInput}});
-  Proc->SetParamsList(&List);
-  Proc->Prepare();
-  TZantrelParams Copy;
-  Proc->CopyParams(&Copy);
-  EXPECT_TRUE(Copy.IsEqual(Proc->GetParams()));
-  EXPECT_TRUE(Proc->GetPrepared());
-  EXPECT_EQ(CountCalls("GetParamDescSQL"), 0);
-  Proc->UnPrepare();
 }
 
 // ---- Form files -----------------------------------------------------------------------------
@@ -496,28 +385,24 @@ TEST(StoredProcForm, NameAndParametersTravelThroughFormFiles) {
   auto* Proc = new TRecordingStoredProc(&Module, Session);
   Proc->SetName("Proc1");
   Proc->SetProcName("dba.getit");
-  TZantrelParams List;
-  Fill(List, {{"x", ntInteger, nptInput}, {"y", ntString, nptOutput}});
-  Proc->SetParamsList(&List);
-  Proc->GetParams()->ParamByName("x")->SetAsInteger(42);
+  Proc->Catalog = {{"x", 1, 1}, {"y", 3, 7}};
+  TZantrelParams Copy;
+  Proc->CopyParams(&Copy);
+  Proc->ParamByName("x")->SetAsInteger(42);
 
   const std::string Form = ComponentToString(&Module);
-  EXPECT_NE(Form.find("StoredProcName = 'dba.getit'"), std::string::npos) << Form;
-  EXPECT_NE(Form.find("Params.Data = {"), std::string::npos) << Form;
-  EXPECT_NE(Form.find("Session = Session1"), std::string::npos) << Form;
+  for (const char* Line : {"StoredProcName = 'dba.getit'", "Params.Data = {", "Session = Session1"})
+    EXPECT_NE(Form.find(Line), std::string::npos) << Line << "\n" << Form;
   EXPECT_EQ(Form.find("SQL.Strings"), std::string::npos) << Form;
 
   std::unique_ptr<TComponent> Read(StringToComponent(Form));
-  auto* Copy = dynamic_cast<TRecordingStoredProc*>(Read->FindComponent("Proc1"));
-  ASSERT_NE(Copy, nullptr);
-  EXPECT_EQ(Copy->GetStoredProcName(), "dba.getit");
-  const TZantrelParams& Params = *Copy->GetParams();
-  ASSERT_EQ(Params.Count(), 2);
-  EXPECT_EQ(Params.GetParam(0)->GetAsInteger(), 42);
-  EXPECT_EQ(Params.GetParam(1)->GetName(), "y");
-  EXPECT_EQ(Params.GetParam(1)->GetDataType(), ntString);
-  EXPECT_EQ(Params.GetParam(1)->GetParamType(), nptOutput);
-  EXPECT_EQ(Copy->GetSession(), Read->FindComponent("Session1"));
+  auto* Loaded = dynamic_cast<TRecordingStoredProc*>(Read->FindComponent("Proc1"));
+  ASSERT_NE(Loaded, nullptr);
+  EXPECT_EQ(Loaded->GetStoredProcName(), "dba.getit");
+  ASSERT_EQ(Loaded->GetParamsCount(), 2);
+  EXPECT_EQ(Loaded->ParamByName("x")->GetAsInteger(), 42);
+  EXPECT_EQ(Loaded->ParamByName("y")->GetParamType(), nptOutput);
+  EXPECT_EQ(Loaded->GetSession(), Read->FindComponent("Session1"));
 }
 
 } // namespace

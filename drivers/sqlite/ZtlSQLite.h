@@ -4,4 +4,5 @@
 
 #include "drivers/sqlite/SQLiteBlobStream.h"
 #include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteRegister.h"
 #include "drivers/sqlite/SQLiteSession.h"

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/ZtlConsts.h"
+#include "framework/DataModule.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {
@@ -141,6 +142,28 @@ TEST(SQLiteConnect, AdoptedHandleIsUsedAndLeftOpen) {
   // Still open: the application closes it.
   EXPECT_EQ(SQLite().exec(Raw, "INSERT INTO a VALUES (43)", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(SQLite().close_v2(Raw), SQLITE_OK);
+}
+
+TEST(SQLiteForms, ConnectionPropertiesTravelThroughFormFiles) {
+  RegisterZantrelSQLiteClasses();
+  TTempDir Dir;
+  const std::string File = Dir.File("form.db");
+  std::unique_ptr<TComponent> Loaded(StringToComponent("object Db: TZantrelSQLiteSession\n"
+                                                       "  Connected = True\n"
+                                                       "  DatabaseName = '" +
+                                                       File +
+                                                       "'\n"
+                                                       "  BusyTimeout = 250\n"
+                                                       "end\n"));
+  auto* Session = dynamic_cast<TZantrelSQLiteSession*>(Loaded.get());
+  ASSERT_NE(Session, nullptr);
+  // Connected was applied once loading ended, with the database name read.
+  EXPECT_TRUE(Session->GetConnected());
+  EXPECT_EQ(Session->GetDatabaseName(), File);
+  EXPECT_EQ(Session->GetBusyTimeout(), 250);
+  const std::string Text = ComponentToString(Session);
+  EXPECT_NE(Text.find("BusyTimeout = 250"), std::string::npos) << Text;
+  EXPECT_EQ(Text.find("LibraryName"), std::string::npos) << Text; // the default is not stored
 }
 
 } // namespace ztl::testing

@@ -1,0 +1,13 @@
+// Registration of the SQLite driver's classes for form files.
+#pragma once
+
+namespace ztl {
+
+// Registers TZantrelSQLiteSession with its published connection properties
+// (AutoCommit, BusyTimeout, Connected, CreateIfMissing, DatabaseName,
+// KeepConnection, LibraryName, MaxStringSize, OemConvert, ReadOnly) and
+// TZantrelSQLiteSQL, so that forms can create them by class name. Safe to
+// call more than once.
+void RegisterZantrelSQLiteClasses();
+
+} // namespace ztl

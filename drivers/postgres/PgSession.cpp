@@ -1,0 +1,319 @@
+// The PostgreSQL driver's session: library loading, connecting, adopting a
+// handle, transactions and error records.
+#include "drivers/postgres/PgSession.h"
+
+#include "core/ZtlConsts.h"
+
+namespace ztl {
+
+std::int32_t PgErrorCode(const char* SqlState) noexcept {
+  if (!SqlState || !*SqlState)
+    return -1;
+  std::int32_t Value = 0;
+  int N = 0;
+  for (const char* P = SqlState; *P && N < 5; ++P, ++N) {
+    int Digit;
+    if (*P >= '0' && *P <= '9')
+      Digit = *P - '0';
+    else if (*P >= 'A' && *P <= 'Z')
+      Digit = *P - 'A' + 10;
+    else
+      return -1;
+    Value = Value * 36 + Digit; // 36^5 stays below 2^31
+  }
+  return Value == 0 ? -1 : -Value;
+}
+
+TZantrelPgSession::TZantrelPgSession(TComponent* AOwner) : TZantrelSession(AOwner) {
+  LibraryPath = DefaultLibraryName;
+}
+
+TZantrelPgSession::~TZantrelPgSession() {
+  DestroySession();
+}
+
+// --- Properties ---------------------------------------------------------------
+
+void TZantrelPgSession::CheckDisconnected() {
+  if (GetConnected())
+    RaiseLastError(LoadZtlStr(ZTL_ERR_SESS_CONNECTED), 0);
+}
+
+void TZantrelPgSession::SetServerName(const std::string& Value) {
+  if (Value != ServerName) {
+    CheckDisconnected();
+    ServerName = Value;
+  }
+}
+
+void TZantrelPgSession::SetPort(std::int32_t Value) {
+  if (Value != Port) {
+    CheckDisconnected();
+    Port = Value < 0 ? 0 : Value;
+  }
+}
+
+void TZantrelPgSession::SetDatabaseName(const std::string& Value) {
+  if (Value != DatabaseName) {
+    CheckDisconnected();
+    DatabaseName = Value;
+  }
+}
+
+void TZantrelPgSession::SetUserName(const std::string& Value) {
+  if (Value != UserName) {
+    CheckDisconnected();
+    UserName = Value;
+  }
+}
+
+void TZantrelPgSession::SetPassword(const std::string& Value) {
+  if (Value != Password) {
+    CheckDisconnected();
+    Password = Value;
+  }
+}
+
+void TZantrelPgSession::SetConnectOptions(const std::string& Value) {
+  if (Value != ConnectOptions) {
+    CheckDisconnected();
+    ConnectOptions = Value;
+  }
+}
+
+void TZantrelPgSession::SetLibraryName(const std::string& Value) {
+  if (Value != LibraryPath) {
+    CheckDisconnected();
+    LibraryPath = Value;
+  }
+}
+
+// --- Errors -------------------------------------------------------------------
+
+bool TZantrelPgSession::Fail(const std::string& Msg, std::int32_t Code) {
+  SetLastError(Msg, Code);
+  return false;
+}
+
+bool TZantrelPgSession::Fail(const PGresult* Res) {
+  if (Res && Pq().resultStatus(Res) != PGRES_COMMAND_OK &&
+      Pq().resultStatus(Res) != PGRES_TUPLES_OK) {
+    std::string Msg = Pq().resultErrorMessage(Res);
+    while (!Msg.empty() && (Msg.back() == '\n' || Msg.back() == ' '))
+      Msg.pop_back();
+    return Fail(Msg, PgErrorCode(Pq().resultErrorField(Res, PG_DIAG_SQLSTATE)));
+  }
+  if (!Conn)
+    return Fail(LoadZtlStr(ZTL_ERR_SESS_INVALID_HANDLE), -1);
+  std::string Msg = Pq().errorMessage(Conn);
+  while (!Msg.empty() && (Msg.back() == '\n' || Msg.back() == ' '))
+    Msg.pop_back();
+  return Fail(Msg.empty() ? std::string("Unknown PostgreSQL client error") : Msg, -1);
+}
+
+std::int32_t TZantrelPgSession::Check(void* AHandle, std::int32_t Code, std::int32_t,
+                                      bool RaiseError) {
+  if (Code == PGRES_COMMAND_OK || Code == PGRES_TUPLES_OK || Code == PGRES_EMPTY_QUERY)
+    return 0;
+  PGconn* C = AHandle ? static_cast<PGconn*>(AHandle) : Conn;
+  std::string Msg = C ? Pq().errorMessage(C) : LoadZtlStr(ZTL_ERR_SESS_INVALID_HANDLE);
+  while (!Msg.empty() && Msg.back() == '\n')
+    Msg.pop_back();
+  SetLastError(Msg, -1);
+  if (RaiseError)
+    RaiseLastError(LastError, LastErrorCode);
+  return LastErrorCode;
+}
+
+TPgResult TZantrelPgSession::Run(const char* SQL) {
+  return TPgResult(Conn ? Pq().exec(Conn, SQL) : nullptr);
+}
+
+void TZantrelPgSession::RunOrRaise(const char* SQL) {
+  const TPgResult R = Run(SQL);
+  if (!R.Ok()) {
+    Fail(R.Get());
+    RaiseLastError(LastError, LastErrorCode);
+  }
+}
+
+std::string TZantrelPgSession::NewStatementName() {
+  return "ztl_stmt_" + std::to_string(++StatementSeq);
+}
+
+// --- Library ------------------------------------------------------------------
+
+std::int32_t TZantrelPgSession::GetLibraryRefCount() {
+  return LibraryRefCount;
+}
+
+void TZantrelPgSession::SetLibraryRefCount(std::int32_t Value) {
+  LibraryRefCount = Value;
+}
+
+void TZantrelPgSession::InternalLoadLibrary() {
+  if (!TPgLibrary::Load(LibraryPath))
+    RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_LOAD_FAILED), -1);
+}
+
+void TZantrelPgSession::InternalInitLibrary() {
+  // Libraries older than 9.1 lack entry points this driver calls; they are
+  // refused here and unloaded so that a corrected LibraryName is tried next
+  // time.
+  try {
+    if (Pq().libVersion() < 90100)
+      RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_WRONG), -1);
+  } catch (...) {
+    TPgLibrary::Free();
+    throw;
+  }
+}
+
+void TZantrelPgSession::InternalFreeLibrary() {
+  TPgLibrary::Free();
+}
+
+// --- Connection ---------------------------------------------------------------
+
+namespace {
+
+// Appends key='value' to S, quoting as libpq's connection strings want.
+void AddKeyword(std::string& S, const char* Key, const std::string& Value) {
+  if (Value.empty())
+    return;
+  S += Key;
+  S += "='";
+  for (const char C : Value) {
+    if (C == '\'' || C == '\\')
+      S += '\\';
+    S += C;
+  }
+  S += "' ";
+}
+
+} // namespace
+
+std::string TZantrelPgSession::ConnectionString() const {
+  std::string S;
+  AddKeyword(S, "host", ServerName);
+  if (Port > 0)
+    AddKeyword(S, "port", std::to_string(Port));
+  AddKeyword(S, "dbname", DatabaseName);
+  AddKeyword(S, "user", UserName);
+  AddKeyword(S, "password", Password);
+  AddKeyword(S, "client_encoding", "WIN1252");
+  // Free options come last so that they can refine the ones above.
+  S += ConnectOptions;
+  return S;
+}
+
+void TZantrelPgSession::ApplySettings(PGconn* C) {
+  if (Pq().setClientEncoding(C, "WIN1252") != 0) {
+    std::string Msg = Pq().errorMessage(C);
+    while (!Msg.empty() && Msg.back() == '\n')
+      Msg.pop_back();
+    RaiseLastError(Msg.empty() ? "The client encoding WIN1252 cannot be set" : Msg, -1);
+  }
+  RunOrRaise("SET DateStyle TO ISO, YMD; SET lc_monetary TO 'C'; "
+             "SET extra_float_digits TO 3; SET bytea_output TO hex");
+}
+
+void TZantrelPgSession::InternalConnect(void*& AHandle) {
+  PGconn* C = Pq().connectdb(ConnectionString().c_str());
+  if (!C)
+    RaiseLastError("Out of memory while connecting to the server", -1);
+  if (Pq().status(C) != CONNECTION_OK) {
+    std::string Msg = Pq().errorMessage(C);
+    while (!Msg.empty() && Msg.back() == '\n')
+      Msg.pop_back();
+    Pq().finish(C);
+    // libpq reports connection failures without an SQLSTATE; they share
+    // the code of class 08 "connection failure".
+    RaiseLastError(Msg, PgErrorCode("08006"));
+  }
+  Conn = C;
+  try {
+    ApplySettings(C);
+  } catch (...) {
+    Pq().finish(C);
+    Conn = nullptr;
+    throw;
+  }
+  OwnTransaction = false;
+  AHandle = C;
+}
+
+void TZantrelPgSession::InternalDisconnect() {
+  if (!Conn)
+    return;
+  Pq().finish(Conn);
+  Conn = nullptr;
+  OwnTransaction = false;
+}
+
+void TZantrelPgSession::InternalSetHandle(void* Value) {
+  Conn = static_cast<PGconn*>(Value);
+  OwnTransaction = false;
+  if (Conn)
+    ApplySettings(Conn);
+}
+
+bool TZantrelPgSession::Execute(const std::string& SQL) {
+  if (!Conn)
+    return Fail(nullptr);
+  if (!EnsureTransaction())
+    return false;
+  const TPgResult R = Run(SQL.c_str());
+  if (!R.Ok() && !(R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY))
+    return Fail(R.Get());
+  if (!InTransaction && AutoCommit)
+    InternalCommit(true);
+  return true;
+}
+
+std::int32_t TZantrelPgSession::Ping(const char*) {
+  if (!Conn)
+    return -1;
+  const TPgResult R = Run("SELECT 1");
+  if (R.Ok())
+    return 0;
+  return R ? PgErrorCode(Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE)) : -1;
+}
+
+// --- Transactions -------------------------------------------------------------
+
+bool TZantrelPgSession::EnsureTransaction() {
+  if (!Conn || (!InTransaction && AutoCommit) || Pq().transactionStatus(Conn) != PQTRANS_IDLE)
+    return true;
+  const TPgResult R = Run("BEGIN");
+  if (!R.Ok())
+    return Fail(R.Get());
+  OwnTransaction = true;
+  return true;
+}
+
+void TZantrelPgSession::InternalCommit(bool Automatic) {
+  if (!Conn || Pq().transactionStatus(Conn) == PQTRANS_IDLE) {
+    OwnTransaction = false;
+    return;
+  }
+  // After a statement outside a user transaction the server has committed
+  // it already; only a transaction this session began with AutoCommit off
+  // is still open then. One the application began with its own BEGIN is
+  // left to it.
+  if (Automatic && !OwnTransaction)
+    return;
+  OwnTransaction = false;
+  RunOrRaise("COMMIT");
+}
+
+void TZantrelPgSession::InternalRollback() {
+  if (!Conn || Pq().transactionStatus(Conn) == PQTRANS_IDLE) {
+    OwnTransaction = false;
+    return;
+  }
+  OwnTransaction = false;
+  RunOrRaise("ROLLBACK");
+}
+
+} // namespace ztl

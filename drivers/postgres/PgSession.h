@@ -1,0 +1,144 @@
+// The PostgreSQL driver's session: the connection to one server database,
+// its connection properties, transactions, error records and the counters
+// that show how often statements were prepared and bound.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/ZtlSession.h"
+#include "drivers/postgres/PgApi.h"
+
+namespace ztl {
+
+// How often the session's cursors did the expensive things, so that tests
+// and measurements can prove what was skipped.
+struct TZantrelPgStatistics {
+  std::int64_t Prepares = 0; // statements prepared on the server (PQprepare)
+  std::int64_t Binds = 0;    // host-variable lists bound to a prepared statement
+  std::int64_t Opens = 0;    // cursor statements run
+  std::int64_t Executes = 0; // executable statements run
+  std::int64_t Rereads = 0;  // rows read again by key
+  std::int64_t Fills = 0;    // fetch-buffer fills from a result
+};
+
+// The error code this driver records for a failure: minus the SQLSTATE read
+// as a base-36 number ("23505" gives -3,291,... ; every class stays apart),
+// or -1 for a failure of the client side that carries no SQLSTATE.
+std::int32_t PgErrorCode(const char* SqlState) noexcept;
+
+// A connection to one PostgreSQL database.
+//
+// Connection properties: ServerName (host name, or the directory of the
+// server's Unix socket), Port, DatabaseName, UserName, Password, and
+// ConnectOptions, further libpq "key=value" settings appended as given.
+// Empty ones take libpq's defaults. The client library is loaded at run time
+// from LibraryName (default "libpq.so.5") when the first session of the
+// driver needs it and unloaded when the last one is destroyed.
+//
+// Every connection, own or adopted through SetHandle, is switched to the
+// settings the driver reads values in: client encoding WIN1252 (the
+// library's text), ISO dates, the C monetary locale, full float precision
+// and hex bytea output.
+//
+// Transactions: outside a user transaction every statement commits on its
+// own (the server's autocommit), so the automatic commit a cursor asks for
+// has nothing left to do. The BEGIN of a user transaction is issued lazily,
+// before its first statement; Commit and Rollback end it. With AutoCommit
+// off, statements outside a user transaction gather in one lazily begun
+// transaction that lasts until Commit or Rollback.
+//
+// Failures are recorded as the last error with libpq's message and the code
+// given by PgErrorCode.
+class TZantrelPgSession : public TZantrelSession {
+public:
+  static constexpr const char* DefaultLibraryName = "libpq.so.5";
+
+  explicit TZantrelPgSession(TComponent* AOwner = nullptr);
+  ~TZantrelPgSession() override;
+
+  // Published connection properties. Changing one while connected raises
+  // "Not allowed while connected to a database".
+  const std::string& GetServerName() const { return ServerName; }
+  void SetServerName(const std::string& Value);
+  std::int32_t GetPort() const { return Port; }
+  void SetPort(std::int32_t Value);
+  const std::string& GetDatabaseName() const { return DatabaseName; }
+  void SetDatabaseName(const std::string& Value);
+  const std::string& GetUserName() const { return UserName; }
+  void SetUserName(const std::string& Value);
+  const std::string& GetPassword() const { return Password; }
+  void SetPassword(const std::string& Value);
+  const std::string& GetConnectOptions() const { return ConnectOptions; }
+  void SetConnectOptions(const std::string& Value);
+  // The shared library to load; read when the driver's library is loaded.
+  const std::string& GetLibraryName() const { return LibraryPath; }
+  void SetLibraryName(const std::string& Value);
+
+  // The connection, or null while disconnected.
+  PGconn* GetConnection() const { return Conn; }
+
+  TZantrelPgStatistics& GetStatistics() { return Statistics; }
+  void ResetStatistics() { Statistics = TZantrelPgStatistics{}; }
+
+  static std::int32_t GetDriverLibraryRefCount() { return LibraryRefCount; }
+
+  // Runs SQL (one or more statements) on the connection. False, with the
+  // error recorded, when it fails or when not connected.
+  bool Execute(const std::string& SQL) override;
+  // 0 when the server answers, else the error code.
+  std::int32_t Ping(const char* P) override;
+
+  // --- For the driver's cursors ---------------------------------------------
+
+  // Issues the BEGIN of a user transaction (or of the AutoCommit-off
+  // transaction) when due. False, with the error recorded, on failure.
+  bool EnsureTransaction();
+  // Records the error of Res (or, without one, of the connection) and
+  // returns false.
+  bool Fail(const PGresult* Res);
+  // Records Msg with Code and returns false.
+  bool Fail(const std::string& Msg, std::int32_t Code);
+  // A name for a new server-side prepared statement, unique on this
+  // session's connections.
+  std::string NewStatementName();
+  // Runs one statement without parameters; the result, whatever its state.
+  TPgResult Run(const char* SQL);
+
+protected:
+  std::int32_t GetLibraryRefCount() override;
+  void SetLibraryRefCount(std::int32_t Value) override;
+  void InternalLoadLibrary() override;
+  void InternalFreeLibrary() override;
+  void InternalInitLibrary() override;
+  void InternalConnect(void*& AHandle) override;
+  void InternalDisconnect() override;
+  void InternalSetHandle(void* Value) override;
+  // Code is a libpq ExecStatusType for the connection AHandle (the session's
+  // own when null): success statuses give 0; otherwise the connection's
+  // error is recorded and, with RaiseError, raised, else its code returned.
+  std::int32_t Check(void* AHandle, std::int32_t Code, std::int32_t Code2,
+                     bool RaiseError) override;
+  void InternalCommit(bool Automatic) override;
+  void InternalRollback() override;
+
+private:
+  void CheckDisconnected();
+  // The libpq connection string of the published properties.
+  std::string ConnectionString() const;
+  // Switches Conn to the driver's settings; raises on failure.
+  void ApplySettings(PGconn* C);
+  // Runs SQL; raises its error.
+  void RunOrRaise(const char* SQL);
+
+  static inline std::int32_t LibraryRefCount = 0; // sessions of this driver holding the library
+
+  PGconn* Conn = nullptr;          // the connection (own or adopted), null when none
+  std::int32_t Port = 0;           // server port; 0 for libpq's default
+  std::string ConnectOptions;      // further "key=value" settings for libpq
+  bool OwnTransaction = false;     // the open transaction was begun by this session
+  std::uint64_t StatementSeq = 0;  // numbers prepared-statement names
+  TZantrelPgStatistics Statistics; // counters of the cursors' work
+};
+
+} // namespace ztl

@@ -1,0 +1,5 @@
+// The PostgreSQL driver's public header: the session, the cursor and the
+// blob stream of the server driver.
+#pragma once
+
+#include "drivers/postgres/PgSession.h"

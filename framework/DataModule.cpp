@@ -3,12 +3,21 @@
 
 #include <memory>
 
+#include "framework/Forms.h"
 #include "framework/Streaming.h"
 #include "framework/TypInfo.h"
 
 namespace ztl {
 
-TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
+TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {
+  Screen().AddDataModule(this);
+}
+
+// Out of the screen before the owned components go, so a walk over the
+// screen never reaches a module that is being torn down.
+TDataModule::~TDataModule() {
+  Screen().RemoveDataModule(this);
+}
 
 void TDataModule::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
   (void)Root;

@@ -18,9 +18,13 @@ namespace ztl {
 // Width and Height (with the Left and Top every component stores) are the
 // designer's window for the module; OldCreateOrder is kept for form files
 // that carry it. None of them has any effect at run time.
+//
+// A data module stands in Screen's list of data modules (framework/Forms.h)
+// from its construction until its destruction begins.
 class TDataModule : public TComponent {
 public:
   explicit TDataModule(TComponent* AOwner);
+  ~TDataModule() override;
 
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
 

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "framework/DataModule.h"
+#include "framework/Forms.h"
 #include "framework/Strings.h"
 
 namespace ztl {
@@ -46,6 +47,7 @@ void RegisterStandardClasses() {
   RegisterClass<TStrings, TPersistent>();
   RegisterClass<TStringList, TStrings>();
   RegisterDataModuleClass();
+  RegisterFormClass();
 }
 
 // The registry, with the standard classes in it. The flag is set before

@@ -2,4 +2,6 @@
 // blob stream of the server driver.
 #pragma once
 
+#include "drivers/postgres/PgBlobStream.h"
+#include "drivers/postgres/PgCursor.h"
 #include "drivers/postgres/PgSession.h"

@@ -1,0 +1,490 @@
+// The PostgreSQL cursor: preparing on the server, describing the result,
+// binding host variables, opening and executing.
+#include "drivers/postgres/PgCursor.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/ZtlConsts.h"
+#include "drivers/postgres/PgBlobStream.h"
+#include "drivers/postgres/PgSession.h"
+
+namespace ztl {
+
+TZantrelPgSQL::TZantrelPgSQL(TComponent* AOwner) : TZantrelSQL(AOwner) {}
+
+TZantrelPgSQL::~TZantrelPgSQL() {
+  DestroySQL();
+}
+
+TZantrelPgSession& TZantrelPgSQL::PgSession() {
+  auto* S = dynamic_cast<TZantrelPgSession*>(GetSession());
+  if (!S)
+    RaiseLastError("The session is not a PostgreSQL session", -1);
+  return *S;
+}
+
+bool TZantrelPgSQL::Connected() {
+  if (PgSession().GetConnection())
+    return true;
+  return PgSession().Fail(LoadZtlStr(ZTL_ERR_SESS_INVALID_HANDLE), -1);
+}
+
+// --- Statements on the server -------------------------------------------------
+
+bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt) {
+  Deallocate(Stmt);
+  if (!Connected())
+    return false;
+  TZantrelPgSession& S = PgSession();
+  PGconn* C = S.GetConnection();
+  std::int32_t Markers = 0;
+  std::string Text = PgRewriteMarkers(SQL, Markers);
+  const std::string Name = S.NewStatementName();
+  const TPgResult Prepared(Pq().prepare(C, Name.c_str(), Text.c_str(), 0, nullptr));
+  if (!Prepared.Ok())
+    return S.Fail(Prepared.Get());
+  ++S.GetStatistics().Prepares;
+  Stmt.Name = Name;
+  Stmt.Text = std::move(Text);
+  TPgResult Desc(Pq().describePrepared(C, Name.c_str()));
+  if (!Desc.Ok()) {
+    S.Fail(Desc.Get());
+    Deallocate(Stmt);
+    return false;
+  }
+  Stmt.Params = Pq().nparams(Desc.Get());
+  Stmt.Description = std::move(Desc);
+  return true;
+}
+
+void TZantrelPgSQL::Deallocate(TStatement& Stmt) {
+  // A statement left on the server when the connection went needs nothing;
+  // a DEALLOCATE refused inside a failed transaction only leaves the
+  // statement until the connection ends, so its error is not reported.
+  auto* S = dynamic_cast<TZantrelPgSession*>(GetSessionObject());
+  if (!Stmt.Name.empty() && S && S->GetConnection() && TPgLibrary::Loaded())
+    S->Run(("DEALLOCATE " + Stmt.Name).c_str());
+  Stmt.Name.clear();
+  Stmt.Text.clear();
+  Stmt.Params = 0;
+  Stmt.Description.Reset();
+}
+
+TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<TParam>& Params) {
+  std::vector<const char*> Values;
+  std::vector<int> Lengths, Formats;
+  for (const TParam& P : Params) {
+    Values.push_back(P.Null ? nullptr : P.Text.c_str());
+    Lengths.push_back(static_cast<int>(P.Text.size()));
+    Formats.push_back(P.Binary ? 1 : 0);
+  }
+  const int N = static_cast<int>(Params.size());
+  return TPgResult(Pq().execPrepared(PgSession().GetConnection(), Name.c_str(), N,
+                                     N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
+                                     N ? Formats.data() : nullptr, 0));
+}
+
+TPgResult TZantrelPgSQL::RunParams(const std::string& SQL, const std::vector<TParam>& Params) {
+  std::vector<const char*> Values;
+  std::vector<int> Lengths, Formats;
+  for (const TParam& P : Params) {
+    Values.push_back(P.Null ? nullptr : P.Text.c_str());
+    Lengths.push_back(static_cast<int>(P.Text.size()));
+    Formats.push_back(P.Binary ? 1 : 0);
+  }
+  const int N = static_cast<int>(Params.size());
+  return TPgResult(Pq().execParams(PgSession().GetConnection(), SQL.c_str(), N, nullptr,
+                                   N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
+                                   N ? Formats.data() : nullptr, 0));
+}
+
+// --- Preparing ----------------------------------------------------------------
+
+bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
+  TStatement Stmt;
+  if (!PrepareOnServer(SQL, Stmt))
+    return false;
+  if (Pq().nfields(Stmt.Description.Get()) > 0) {
+    OpenStmt = std::move(Stmt);
+    return AdoptQuery(SQL);
+  }
+  ExecStmt = std::move(Stmt);
+  return TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+bool TZantrelPgSQL::InternalPrepareOpen(const std::string& SQL) {
+  return PrepareOnServer(SQL, OpenStmt) && AdoptQuery(SQL);
+}
+
+bool TZantrelPgSQL::InternalPrepareExecute(const std::string& SQL) {
+  return PrepareOnServer(SQL, ExecStmt) && TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
+  const PGresult* D = OpenStmt.Description.Get();
+  Columns.clear();
+  const int N = Pq().nfields(D);
+  for (int I = 0; I < N; ++I) {
+    TColumn C;
+    C.Name = Pq().fname(D, I);
+    C.StmtColumn = I;
+    C.Oid = Pq().ftype(D, I);
+    const TPgColumnType T = PgMapType(C.Oid, Pq().fmod(D, I));
+    C.Type = T.Type;
+    C.Size = T.Size;
+    Columns.push_back(std::move(C));
+  }
+  if (!AnalyseTable(SQL)) {
+    Deallocate(OpenStmt);
+    Columns.clear();
+    return false;
+  }
+  LayOut();
+  return TZantrelSQL::InternalPrepareOpen(SQL);
+}
+
+void TZantrelPgSQL::LayOut() {
+  const PGresult* D = OpenStmt.Description.Get();
+  std::int32_t Offset = 0;
+  BlobColumns = 0;
+  for (TColumn& C : Columns) {
+    const TPgColumnType T = PgMapType(C.Oid, Pq().fmod(D, C.StmtColumn));
+    TZantrelFieldDef* Def =
+        InternalAddFieldDef(FieldDefs, C.Name, C.Type, static_cast<std::int32_t>(C.Oid), C.Size,
+                            T.Length, T.Decimals, C.Key == kiRegularField, C.Key);
+    C.Name = Def->Name;
+    C.Offset = Offset;
+    Offset += C.Size;
+    if (IsBlobFieldType(C.Type)) {
+      ++BlobColumns;
+      // The manager owns the stream it is handed.
+      new TZantrelPgBlobStream(BlobManager.get(), Def->Name);
+    }
+  }
+  RowSize = Offset;
+  NullSize = static_cast<std::int32_t>(Columns.size());
+  FetchRows = MaxFetchCount;
+  InternalAllocOpenBuffer();
+}
+
+bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
+  Updatable = false;
+  HiddenKey = false;
+  BaseTable.clear();
+  BaseOid = 0;
+  ReadOnlyReason = "The result does not come from one table";
+  const PGresult* D = OpenStmt.Description.Get();
+  const int N = Pq().nfields(D);
+  std::uint32_t Table = 0;
+  for (int I = 0; I < N; ++I) {
+    const std::uint32_t T = Pq().ftable(D, I);
+    const int Col = Pq().ftablecol(D, I);
+    if (T == 0 || Col <= 0 || (Table != 0 && T != Table))
+      return true;
+    Table = T;
+    for (int J = 0; J < I; ++J)
+      if (Pq().ftablecol(D, J) == Col)
+        return true;
+  }
+  if (Table == 0)
+    return true;
+  TZantrelPgSession& S = PgSession();
+  const std::vector<TParam> Oid{{std::to_string(Table), false, false}};
+  const TPgResult Rel = RunParams(
+      "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind "
+      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = $1::oid",
+      Oid);
+  if (!Rel.Ok())
+    return S.Fail(Rel.Get());
+  if (Pq().ntuples(Rel.Get()) != 1)
+    return true;
+  const std::string Kind = Pq().getvalue(Rel.Get(), 0, 1);
+  if (Kind != "r" && Kind != "p")
+    return true;
+  const TPgResult Attrs = RunParams(
+      "SELECT a.attnum, quote_ident(a.attname), "
+      "coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
+      "FROM pg_attribute a LEFT JOIN pg_index i ON i.indrelid = a.attrelid AND i.indisprimary "
+      "WHERE a.attrelid = $1::oid AND a.attnum > 0 AND NOT a.attisdropped",
+      Oid);
+  if (!Attrs.Ok())
+    return S.Fail(Attrs.Get());
+  std::map<int, std::string> Names;
+  std::vector<int> KeyCols;
+  for (int R = 0; R < Pq().ntuples(Attrs.Get()); ++R) {
+    const int Num = std::atoi(Pq().getvalue(Attrs.Get(), R, 0));
+    Names[Num] = Pq().getvalue(Attrs.Get(), R, 1);
+    if (std::strcmp(Pq().getvalue(Attrs.Get(), R, 2), "t") == 0)
+      KeyCols.push_back(Num);
+  }
+  for (TColumn& C : Columns) {
+    C.TableCol = static_cast<std::int16_t>(Pq().ftablecol(D, C.StmtColumn));
+    C.Attr = Names[C.TableCol];
+  }
+  BaseTable = Pq().getvalue(Rel.Get(), 0, 0);
+  BaseOid = Table;
+  bool AllKeys = !KeyCols.empty();
+  for (const int K : KeyCols) {
+    bool Found = false;
+    for (const TColumn& C : Columns)
+      Found = Found || C.TableCol == K;
+    AllKeys = AllKeys && Found;
+  }
+  if (AllKeys) {
+    for (TColumn& C : Columns)
+      for (const int K : KeyCols)
+        if (C.TableCol == K)
+          C.Key = kiKeyField;
+    Updatable = true;
+    ReadOnlyReason.clear();
+    return true;
+  }
+  // No usable primary key: try the statement again with the row's ctid as
+  // its first column. A statement that cannot take it (DISTINCT, GROUP BY,
+  // a subquery) stays read-only. The attempt runs under a savepoint inside
+  // a transaction, whose failure would otherwise abort the transaction.
+  std::size_t P = 0;
+  while (P < SQL.size() && std::isspace(static_cast<unsigned char>(SQL[P])))
+    ++P;
+  if (SQL.size() < P + 7 || !SameText(SQL.substr(P, 6), "SELECT") ||
+      !std::isspace(static_cast<unsigned char>(SQL[P + 6])))
+    return true;
+  std::size_t Q = P + 6;
+  while (Q < SQL.size() && std::isspace(static_cast<unsigned char>(SQL[Q])))
+    ++Q;
+  if (SQL.size() >= Q + 8 && SameText(SQL.substr(Q, 8), "DISTINCT"))
+    return true;
+  const std::string WithCtid = SQL.substr(0, P + 6) + " ctid," + SQL.substr(P + 6);
+  PGconn* Conn = S.GetConnection();
+  const bool InBlock = Pq().transactionStatus(Conn) != PQTRANS_IDLE;
+  if (InBlock && !S.Run("SAVEPOINT ztl_probe").Ok())
+    return true;
+  const std::string SavedError = S.GetLastError();
+  const std::int32_t SavedCode = S.GetLastErrorCode();
+  TStatement Probe;
+  bool Ok = PrepareOnServer(WithCtid, Probe);
+  if (Ok) {
+    const PGresult* PD = Probe.Description.Get();
+    Ok = Pq().nfields(PD) == N + 1 && Pq().ftype(PD, 0) == pgTid && Pq().ftable(PD, 0) == Table;
+  }
+  if (InBlock)
+    S.Run(Ok ? "RELEASE SAVEPOINT ztl_probe" : "ROLLBACK TO SAVEPOINT ztl_probe");
+  if (!Ok) {
+    Deallocate(Probe);
+    S.SetLastError(SavedError, SavedCode);
+    return true;
+  }
+  Deallocate(OpenStmt);
+  OpenStmt = std::move(Probe);
+  for (TColumn& C : Columns)
+    ++C.StmtColumn;
+  TColumn Ctid;
+  Ctid.Name = "ctid";
+  Ctid.StmtColumn = 0;
+  Ctid.Oid = pgTid;
+  Ctid.Type = ntString;
+  Ctid.Size = PgMapType(pgTid, -1).Size;
+  Ctid.Attr = "ctid";
+  Ctid.Key = kiHiddenKeyField;
+  Columns.push_back(std::move(Ctid));
+  HiddenKey = true;
+  Updatable = true;
+  ReadOnlyReason.clear();
+  return true;
+}
+
+void TZantrelPgSQL::InternalUnprepareOpen() {
+  Deallocate(OpenStmt);
+  Columns.clear();
+  Updatable = false;
+  HiddenKey = false;
+  BaseTable.clear();
+  TZantrelSQL::InternalUnprepareOpen();
+}
+
+void TZantrelPgSQL::InternalUnprepareExecute() {
+  Deallocate(ExecStmt);
+  TZantrelSQL::InternalUnprepareExecute();
+}
+
+// --- Host variables -----------------------------------------------------------
+
+std::int32_t TZantrelPgSQL::InternalGetDefaultSize(TZantrelFieldTypes FieldType) {
+  switch (FieldType) {
+  case ntString:
+    // Longer texts become memos, which are bound afresh on every use.
+    return 1024;
+  case ntBinary:
+    // A byte array of any length becomes a blob of exactly its length.
+    return 0;
+  case ntInteger:
+    return 4;
+  case ntBoolean:
+    return 2;
+  case ntInt64:
+  case ntFloat:
+  case ntCurrency:
+  case ntDate:
+  case ntTime:
+  case ntDateTime:
+    return 8;
+  default:
+    return 0;
+  }
+}
+
+std::int32_t TZantrelPgSQL::InternalGetExtType(TZantrelFieldTypes FieldType) {
+  return PgOidOf(FieldType);
+}
+
+std::vector<TZantrelPgSQL::TParam> TZantrelPgSQL::VariableParams(const TZantrelVariableDefs& Vars) {
+  std::vector<TParam> Params;
+  const std::uint8_t* Buf = Vars.GetBuffer();
+  for (const TZantrelFieldDef* Def : Vars) {
+    TParam P;
+    if (Buf && Vars.GetBufferBlock().Covers(Def->Offset, Def->Size)) {
+      const std::uint8_t* V = Buf + Def->Offset;
+      switch (Def->FieldType) {
+      case ntUnknown:
+        break;
+      case ntMemo:
+      case ntBlob:
+        P.Text.assign(reinterpret_cast<const char*>(V), static_cast<std::size_t>(Def->Size));
+        P.Null = false;
+        P.Binary = Def->FieldType == ntBlob;
+        break;
+      default:
+        P.Text = PgFormatValue(Def->FieldType, V, Def->Size);
+        P.Null = false;
+        break;
+      }
+    }
+    Params.push_back(std::move(P));
+  }
+  return Params;
+}
+
+bool TZantrelPgSQL::CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars) {
+  TZantrelPgSession& S = PgSession();
+  if (Stmt.Name.empty())
+    return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -1);
+  if (Stmt.Params != Vars.GetCount())
+    return S.Fail(Format("The statement takes %d parameter values, %d were given",
+                         {std::int64_t{Stmt.Params}, std::int64_t{Vars.GetCount()}}),
+                  PgErrorCode("08P01"));
+  ++S.GetStatistics().Binds;
+  return true;
+}
+
+bool TZantrelPgSQL::InternalBindOpenVariables(TStringList*) {
+  if (!CheckParameterCount(OpenStmt, OpenVariables))
+    return false;
+  OpenVariables.SetBound(true);
+  return true;
+}
+
+bool TZantrelPgSQL::InternalBindExecVariables(TStringList*) {
+  if (!CheckParameterCount(ExecStmt, ExecVariables))
+    return false;
+  ExecVariables.SetBound(true);
+  return true;
+}
+
+// --- Opening and executing ----------------------------------------------------
+
+bool TZantrelPgSQL::InternalIsScrollable() {
+  return true;
+}
+
+bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
+  if (!Connected())
+    return false;
+  TZantrelPgSession& S = PgSession();
+  if (!S.EnsureTransaction())
+    return false;
+  TPgResult R = RunPrepared(OpenStmt.Name, VariableParams(OpenVariables));
+  if (!R.Ok())
+    return S.Fail(R.Get());
+  ++S.GetStatistics().Opens;
+  TZantrelSQL::InternalOpen(AReadOnly);
+  Rows = std::move(R);
+  Rewritten.clear();
+  RecordCount = Pq().ntuples(Rows.Get());
+  RowsProcessed = RecordCount;
+  Position = -1;
+  WindowRows = 0;
+  BufferRows = 0;
+  BufferPos = 0;
+  InternalAutoCommit();
+  return true;
+}
+
+void TZantrelPgSQL::InternalClose() {
+  Rows.Reset();
+  Rewritten.clear();
+  Position = -1;
+  WindowRows = 0;
+  TZantrelSQL::InternalClose();
+}
+
+bool TZantrelPgSQL::InternalExecute(TStringList*) {
+  if (!Connected())
+    return false;
+  TZantrelPgSession& S = PgSession();
+  if (!S.EnsureTransaction())
+    return false;
+  const TPgResult R = RunPrepared(ExecStmt.Name, VariableParams(ExecVariables));
+  if (!R.Ok())
+    return S.Fail(R.Get());
+  ++S.GetStatistics().Executes;
+  RowsProcessed = std::atoi(Pq().cmdTuples(R.Get()));
+  if (Pq().nfields(R.Get()) > 0 && Pq().ntuples(R.Get()) > 0)
+    ReadOutVariables(R.Get());
+  InternalAutoCommit();
+  return true;
+}
+
+void TZantrelPgSQL::ReadOutVariables(const PGresult* Res) {
+  // Output values are the first row's columns, each sized to its value; a
+  // null one is an untyped variable, which reads as Null.
+  OutVariables.Clear();
+  const int N = Pq().nfields(Res);
+  std::vector<std::string> Texts(static_cast<std::size_t>(N));
+  for (int I = 0; I < N; ++I) {
+    const bool Null = Pq().getisnull(Res, 0, I) != 0;
+    TPgColumnType T = PgMapType(Pq().ftype(Res, I), Pq().fmod(Res, I));
+    std::string Text(Pq().getvalue(Res, 0, I), static_cast<std::size_t>(Pq().getlength(Res, 0, I)));
+    if (T.Type == ntBlob && !PgDecodeBytea(Text, Texts[static_cast<std::size_t>(I)]))
+      T.Type = ntMemo;
+    if (T.Type != ntBlob)
+      Texts[static_cast<std::size_t>(I)] = std::move(Text);
+    if (!Null && !IsBlobFieldType(T.Type) && T.Type != ntString) {
+      // A value this driver cannot decode is handed over as its text.
+      std::uint8_t Scratch[16];
+      if (!PgParseValue(T.Type, Texts[static_cast<std::size_t>(I)], Scratch, T.Size).empty())
+        T = {ntMemo, 0, 0, 0};
+    }
+    if (Null)
+      T = {ntUnknown, 0, 0, 0};
+    else if (IsBlobFieldType(T.Type))
+      T.Size = static_cast<std::int32_t>(Texts[static_cast<std::size_t>(I)].size());
+    else if (T.Type == ntString)
+      T.Size = std::max<std::int32_t>(
+          T.Size, static_cast<std::int32_t>(Texts[static_cast<std::size_t>(I)].size()) + 1);
+    InternalAddFieldDef(OutVariables, Pq().fname(Res, I), T.Type,
+                        static_cast<std::int32_t>(Pq().ftype(Res, I)), T.Size, T.Length, T.Decimals,
+                        true, kiRegularField);
+  }
+  OutVariables.SetBufSize(OutVariables.Size());
+  for (const TZantrelFieldDef* Def : OutVariables) {
+    const std::string& Text = Texts[static_cast<std::size_t>(Def->Index)];
+    std::uint8_t* P = OutVariables.GetBuffer() + Def->Offset;
+    if (IsBlobFieldType(Def->FieldType))
+      std::memcpy(P, Text.data(), Text.size());
+    else if (Def->FieldType != ntUnknown)
+      PgParseValue(Def->FieldType, Text, P, Def->Size);
+  }
+}
+
+} // namespace ztl

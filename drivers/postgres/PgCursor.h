@@ -1,0 +1,195 @@
+// The PostgreSQL driver's cursor: statements prepared on the server, host
+// variables bound as parameters, a scrollable result read through a window
+// of rows, and row operations on single-table results.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/ZtlSQL.h"
+#include "drivers/postgres/PgApi.h"
+#include "drivers/postgres/PgTypes.h"
+
+namespace ztl {
+
+class TZantrelPgSession;
+class TZantrelPgBlobStream;
+
+// A cursor of the PostgreSQL driver.
+//
+// Preparing: the text is prepared on the server (extended protocol) after
+// its "?" and ":name" markers are rewritten to "$n" (PgRewriteMarkers); a
+// text that yields result columns takes the cursor path, any other the
+// executable path. Column types come from the server's description of the
+// prepared statement (PgMapType). Values travel as text, bytea parameters
+// in binary.
+//
+// Host variables: a repeated open or execute of the same shape reuses the
+// prepared statement and only sends the new values.
+//
+// Rows: opening runs the statement and keeps its whole result in the
+// client library's memory, so RecordCount is exact at once and the cursor
+// moves both ways and to any row without going back to the server. Rows
+// are decoded into the fetch buffer MaxFetchCount at a time as navigation
+// reaches them; memory is the result plus that window.
+//
+// Row operations: a SELECT of plain columns from one table can be written
+// back: rows are found by the table's primary key when the result holds all
+// its columns, otherwise by the row's ctid, which the driver adds to the
+// statement as a hidden key column (kiHiddenKeyField). An update or delete
+// that would touch anything but exactly one row is undone and reported.
+// FetchCurrent reads the current row again from the server. Other results
+// (joins, expressions, aggregates, views) are read-only.
+//
+// Values that do not fit their column are reported with a message naming
+// the column, never cut.
+class TZantrelPgSQL : public TZantrelSQL {
+public:
+  explicit TZantrelPgSQL(TComponent* AOwner = nullptr);
+  ~TZantrelPgSQL() override;
+
+  bool FetchNext() override;
+  bool FetchCurrent() override;
+  bool FetchPrior() override;
+  bool UpdateRecord() override;
+  bool InsertRecord() override;
+  bool DeleteRecord() override;
+  bool IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) override;
+  void SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) override;
+
+  // The result can be written back: one table and a key for its rows.
+  bool GetUpdatable() const { return Updatable; }
+  // The table the rows come from, quoted ("" when not one table).
+  const std::string& GetBaseTable() const { return BaseTable; }
+  // The text sent to the server for the cursor statement.
+  const std::string& GetServerSQL() const { return OpenStmt.Text; }
+
+protected:
+  bool InternalPrepare(const std::string& SQL) override;
+  bool InternalPrepareOpen(const std::string& SQL) override;
+  bool InternalBindOpenVariables(TStringList* List) override;
+  bool InternalIsScrollable() override;
+  bool InternalOpen(bool AReadOnly) override;
+  void InternalClose() override;
+  void InternalUnprepareOpen() override;
+  bool InternalPrepareExecute(const std::string& SQL) override;
+  bool InternalBindExecVariables(TStringList* List) override;
+  bool InternalExecute(TStringList* List) override;
+  void InternalUnprepareExecute() override;
+  std::int32_t InternalGetDefaultSize(TZantrelFieldTypes FieldType) override;
+  std::int32_t InternalGetExtType(TZantrelFieldTypes FieldType) override;
+  bool InternalFetchNext() override;
+  bool InternalFetchFirst() override;
+  bool InternalMoveToFirst() override;
+  bool InternalMoveToLast() override;
+  bool InternalMoveTo(std::int32_t Row) override;
+  void InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                        TZantrelFieldTypes FieldType, TZantrelBlobStream* Blob,
+                        Variant& Value) override;
+  void InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                        TZantrelFieldTypes FieldType, const Variant& Value,
+                        TZantrelBlobStream* Blob) override;
+
+private:
+  // One statement prepared on the server.
+  struct TStatement {
+    std::string Name;        // server-side name, "" while none
+    std::string Text;        // the text sent (markers rewritten)
+    std::int32_t Params = 0; // parameters the server expects
+    TPgResult Description;   // the server's description of its columns
+  };
+
+  // One result column as the driver sees it.
+  struct TColumn {
+    std::string Name;                          // column name as reported
+    std::int32_t StmtColumn = 0;               // position in the statement's result
+    std::uint32_t Oid = 0;                     // server type
+    TZantrelFieldTypes Type = ntUnknown;       // logical type
+    std::int32_t Offset = 0;                   // offset in the row
+    std::int32_t Size = 0;                     // bytes in the row
+    std::int16_t TableCol = 0;                 // attribute number in the base table, 0 if none
+    std::string Attr;                          // quoted name of that attribute
+    TZantrelKeyIndicator Key = kiRegularField; // key role
+  };
+
+  // A row value as the server will take it.
+  struct TParam {
+    std::string Text;    // the value's text (or bytes for binary)
+    bool Null = true;    // SQL NULL
+    bool Binary = false; // sent in binary (bytea)
+  };
+
+  // --- Preparing (PgCursor.cpp) ---
+  TZantrelPgSession& PgSession();
+  bool Connected();
+  // Rewrites and prepares SQL on the server into Stmt; false on failure.
+  bool PrepareOnServer(const std::string& SQL, TStatement& Stmt);
+  // Drops Stmt on the server (when still connected) and forgets it.
+  void Deallocate(TStatement& Stmt);
+  // Describes Stmt's columns, finds out whether its rows can be written and
+  // allocates the row buffers.
+  bool AdoptQuery(const std::string& SQL);
+  // Decides the base table and key of the result; may prepare again with a
+  // hidden ctid. False only when a query to the server fails.
+  bool AnalyseTable(const std::string& SQL);
+  void LayOut();
+  // The parameters of Vars, in order.
+  std::vector<TParam> VariableParams(const TZantrelVariableDefs& Vars);
+  bool CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars);
+  // Runs a prepared statement with Params; the result (null on a lost
+  // connection).
+  TPgResult RunPrepared(const std::string& Name, const std::vector<TParam>& Params);
+  // Runs SQL with Params (unprepared).
+  TPgResult RunParams(const std::string& SQL, const std::vector<TParam>& Params);
+  void ReadOutVariables(const PGresult* Res);
+
+  // --- Fetching (PgFetch.cpp) ---
+  // Decodes row Row of Res into Slot/Nulls; false with the error recorded.
+  bool DecodeRow(const PGresult* Res, std::int32_t Row, std::uint8_t* Slot, std::uint8_t* Nulls);
+  // Loads the window so that it holds row Row; false on a decoding error.
+  bool EnsureWindow(std::int32_t Row);
+  // Shows row Row (in the window) as the current row.
+  bool ShowRow(std::int32_t Row);
+  // Loads the blob streams from row Row of Res.
+  bool LoadBlobs(const PGresult* Res, std::int32_t Row);
+  // The result and row that hold row Row of the cursor now.
+  const PGresult* SourceOf(std::int32_t Row, std::int32_t& SourceRow) const;
+  TZantrelPgBlobStream* StreamOf(const TColumn& C) const;
+  bool Misfit(const TColumn& C, const std::string& Detail, std::int32_t Code);
+
+  // --- Row operations (PgRowOps.cpp) ---
+  bool CheckWritable();
+  TParam ColumnParam(const TColumn& C, const std::uint8_t* Row, const std::uint8_t* Nulls,
+                     bool Fetched);
+  // " WHERE k1 = $n AND ..." with the key values of the fetched row.
+  std::string KeyCondition(std::vector<TParam>& Params);
+  std::string ReturningList() const;
+  // Runs a write that must touch exactly one row, undoing it otherwise; on
+  // success shows the returned row as the current row (and as row Keep of
+  // the result when Keep >= 0).
+  bool RunSingleRowWrite(const std::string& SQL, const std::vector<TParam>& Params,
+                         const char* What, std::int32_t Keep);
+  bool ColumnChanged(const TColumn& C);
+  // Shows row 0 of Res (in the field order of the columns) as the current
+  // row; false on a decoding error.
+  bool ShowSingleRow(const PGresult* Res, std::int32_t Keep);
+
+  // --- State ---
+  std::vector<TColumn> Columns;                // result columns in field order (hidden key last)
+  TStatement OpenStmt;                         // the cursor statement
+  TStatement ExecStmt;                         // the executable statement
+  TPgResult Rows;                              // the open result
+  std::map<std::int32_t, TPgResult> Rewritten; // rows re-read or written, by row number
+  std::int32_t Position = -1;   // -1 before the first row, RecordCount after the last
+  std::int32_t WindowRows = 0;  // rows decoded in the fetch buffer (BufferRows mirrors it)
+  bool Updatable = false;       // rows can be written back
+  std::string ReadOnlyReason;   // why not, as the row operations report it
+  std::string BaseTable;        // the base table, quoted with its schema
+  std::uint32_t BaseOid = 0;    // its OID
+  bool HiddenKey = false;       // the ctid column was added
+  std::int32_t BlobColumns = 0; // memo and blob columns
+};
+
+} // namespace ztl

@@ -1,0 +1,477 @@
+// The PostgreSQL cursor's rows: the decoding window over the open result,
+// navigation, blob streams of the current row, and the encoding of values
+// in the row and bind buffers.
+//
+// Row and bind encoding as in PgTypes.cpp; ntBinary is a 16-bit length and
+// the bytes. Memos and blobs keep their data in the column's blob stream; as
+// host variables they hold exactly Size bytes in the bind buffer. Null
+// indicators are one byte per column, non-zero meaning null.
+#include <algorithm>
+#include <cstring>
+
+#include "core/ZtlConsts.h"
+#include "drivers/postgres/PgBlobStream.h"
+#include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgSession.h"
+
+namespace ztl {
+
+bool TZantrelPgSQL::Misfit(const TColumn& C, const std::string& Detail, std::int32_t Code) {
+  return PgSession().Fail("Value of column \"" + C.Name + "\" does not fit: " + Detail, Code);
+}
+
+TZantrelPgBlobStream* TZantrelPgSQL::StreamOf(const TColumn& C) const {
+  for (TZantrelBlobStream* S : BlobManager->GetList())
+    if (SameText(S->GetFieldName(), C.Name))
+      return static_cast<TZantrelPgBlobStream*>(S);
+  return nullptr;
+}
+
+const PGresult* TZantrelPgSQL::SourceOf(std::int32_t Row, std::int32_t& SourceRow) const {
+  const auto It = Rewritten.find(Row);
+  if (It != Rewritten.end()) {
+    SourceRow = 0;
+    return It->second.Get();
+  }
+  SourceRow = Row;
+  return Rows.Get();
+}
+
+bool TZantrelPgSQL::DecodeRow(const PGresult* Res, std::int32_t Row, std::uint8_t* Slot,
+                              std::uint8_t* Nulls) {
+  if (!Res || Row < 0 || Row >= Pq().ntuples(Res))
+    return PgSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -1);
+  const int Fields = Pq().nfields(Res);
+  for (std::size_t I = 0; I < Columns.size(); ++I) {
+    const TColumn& C = Columns[I];
+    std::uint8_t* P = Slot + C.Offset;
+    if (C.StmtColumn >= Fields || Pq().getisnull(Res, Row, C.StmtColumn)) {
+      Nulls[I] = 1;
+      std::memset(P, 0, static_cast<std::size_t>(C.Size));
+      continue;
+    }
+    Nulls[I] = 0;
+    if (IsBlobFieldType(C.Type))
+      continue;
+    const std::string_view Text(Pq().getvalue(Res, Row, C.StmtColumn),
+                                static_cast<std::size_t>(Pq().getlength(Res, Row, C.StmtColumn)));
+    const std::string Why = PgParseValue(C.Type, Text, P, C.Size);
+    if (!Why.empty())
+      return Misfit(C, Why, PgErrorCode("22003"));
+  }
+  return true;
+}
+
+bool TZantrelPgSQL::EnsureWindow(std::int32_t Row) {
+  if (Row >= BufferPos && Row < BufferPos + WindowRows)
+    return true;
+  const std::int32_t Capacity = std::max(RowsAllocated, 1);
+  // Moving backwards, the window ends at the row, so that the next rows
+  // back are at hand too.
+  const std::int32_t Start =
+      (WindowRows > 0 && Row < BufferPos) ? std::max(0, Row - Capacity + 1) : Row;
+  const std::int32_t End = std::min(Start + Capacity, RecordCount);
+  WindowRows = 0;
+  BufferRows = 0;
+  if (!FetchBuffer.Covers(0, static_cast<std::int64_t>(RowSize) * Capacity) ||
+      !FetchNulls.Covers(0, static_cast<std::int64_t>(NullSize) * Capacity))
+    return PgSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -1);
+  for (std::int32_t R = Start; R < End; ++R) {
+    std::int32_t Source = 0;
+    const PGresult* Res = SourceOf(R, Source);
+    const std::size_t K = static_cast<std::size_t>(R - Start);
+    if (!DecodeRow(Res, Source, FetchBuffer.Data() + K * static_cast<std::size_t>(RowSize),
+                   FetchNulls.Data() + K * static_cast<std::size_t>(NullSize)))
+      return false;
+  }
+  BufferPos = Start;
+  WindowRows = End - Start;
+  BufferRows = WindowRows;
+  ++PgSession().GetStatistics().Fills;
+  return true;
+}
+
+bool TZantrelPgSQL::LoadBlobs(const PGresult* Res, std::int32_t Row) {
+  if (BlobColumns == 0)
+    return true;
+  for (const TColumn& C : Columns) {
+    if (!IsBlobFieldType(C.Type))
+      continue;
+    TZantrelPgBlobStream* S = StreamOf(C);
+    if (!S)
+      continue;
+    if (Pq().getisnull(Res, Row, C.StmtColumn)) {
+      S->SetFetched({});
+      continue;
+    }
+    std::string Text(Pq().getvalue(Res, Row, C.StmtColumn),
+                     static_cast<std::size_t>(Pq().getlength(Res, Row, C.StmtColumn)));
+    if (C.Oid == pgBytea) {
+      std::string Bytes;
+      if (!PgDecodeBytea(Text, Bytes))
+        return Misfit(C, "the bytea value is not in hex form", PgErrorCode("22P03"));
+      S->SetFetched(std::move(Bytes));
+    } else {
+      S->SetFetched(std::move(Text));
+    }
+  }
+  return true;
+}
+
+bool TZantrelPgSQL::ShowRow(std::int32_t Row) {
+  const std::size_t K = static_cast<std::size_t>(Row - BufferPos);
+  const std::uint8_t* Slot = FetchBuffer.Data() + K * static_cast<std::size_t>(RowSize);
+  const std::uint8_t* Nulls = FetchNulls.Data() + K * static_cast<std::size_t>(NullSize);
+  if (RowSize > 0) {
+    std::memcpy(CurrentRow.Data(), Slot, static_cast<std::size_t>(RowSize));
+    std::memcpy(OldRow.Data(), Slot, static_cast<std::size_t>(RowSize));
+  }
+  if (NullSize > 0) {
+    std::memcpy(CurrentNulls.Data(), Nulls, static_cast<std::size_t>(NullSize));
+    std::memcpy(OldNulls.Data(), Nulls, static_cast<std::size_t>(NullSize));
+  }
+  std::int32_t Source = 0;
+  const PGresult* Res = SourceOf(Row, Source);
+  return LoadBlobs(Res, Source);
+}
+
+bool TZantrelPgSQL::ShowSingleRow(const PGresult* Res, std::int32_t Keep) {
+  if (!DecodeRow(Res, 0, CurrentRow.Data(), CurrentNulls.Data()))
+    return false;
+  if (RowSize > 0)
+    std::memcpy(OldRow.Data(), CurrentRow.Data(), static_cast<std::size_t>(RowSize));
+  if (NullSize > 0)
+    std::memcpy(OldNulls.Data(), CurrentNulls.Data(), static_cast<std::size_t>(NullSize));
+  if (Keep >= BufferPos && Keep < BufferPos + WindowRows) {
+    const std::size_t K = static_cast<std::size_t>(Keep - BufferPos);
+    if (RowSize > 0)
+      std::memcpy(FetchBuffer.Data() + K * static_cast<std::size_t>(RowSize), CurrentRow.Data(),
+                  static_cast<std::size_t>(RowSize));
+    if (NullSize > 0)
+      std::memcpy(FetchNulls.Data() + K * static_cast<std::size_t>(NullSize), CurrentNulls.Data(),
+                  static_cast<std::size_t>(NullSize));
+  }
+  return LoadBlobs(Res, 0);
+}
+
+// --- Navigation ---------------------------------------------------------------
+
+bool TZantrelPgSQL::FetchNext() {
+  if (!Opened)
+    return PgSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -1);
+  const std::int32_t Next = std::min(Position + 1, RecordCount);
+  if (Next >= RecordCount) {
+    Position = RecordCount;
+    RecNo = -1;
+    Bof = false;
+    Eof = true;
+    return false;
+  }
+  if (!EnsureWindow(Next) || !ShowRow(Next))
+    return false;
+  Position = RecNo = Next;
+  Bof = Eof = false;
+  return true;
+}
+
+bool TZantrelPgSQL::FetchPrior() {
+  if (!Opened)
+    return PgSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -1);
+  const std::int32_t Prior = std::min(Position, RecordCount) - 1;
+  if (Prior < 0) {
+    Position = -1;
+    RecNo = -1;
+    Bof = true;
+    Eof = false;
+    return false;
+  }
+  if (!EnsureWindow(Prior) || !ShowRow(Prior))
+    return false;
+  Position = RecNo = Prior;
+  Bof = Eof = false;
+  return true;
+}
+
+bool TZantrelPgSQL::FetchCurrent() {
+  if (!Opened)
+    return PgSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -1);
+  if (Position < 0 || Position >= RecordCount) {
+    RecNo = -1;
+    Bof = Position < 0;
+    Eof = !Bof;
+    return false;
+  }
+  if (!EnsureWindow(Position) || !ShowRow(Position))
+    return false;
+  if (Updatable) {
+    // The row is read again by its key, so that changes made through other
+    // connections show, and kept for later visits of the row.
+    std::vector<TParam> Params;
+    const std::string SQL =
+        "SELECT " + ReturningList() + " FROM " + BaseTable + KeyCondition(Params);
+    TPgResult R = RunParams(SQL, Params);
+    if (!R.Ok())
+      return PgSession().Fail(R.Get());
+    ++PgSession().GetStatistics().Rereads;
+    if (Pq().ntuples(R.Get()) != 1)
+      return PgSession().Fail("The row is no longer in table " + BaseTable, PgErrorCode("02000"));
+    if (!ShowSingleRow(R.Get(), Position))
+      return false;
+    Rewritten[Position] = std::move(R);
+  }
+  RecNo = Position;
+  Bof = Eof = false;
+  return true;
+}
+
+bool TZantrelPgSQL::InternalFetchNext() {
+  return FetchNext();
+}
+
+bool TZantrelPgSQL::InternalFetchFirst() {
+  InternalMoveToFirst();
+  return FetchNext();
+}
+
+// The base blanks the fetch buffer before every move, so the window is gone.
+bool TZantrelPgSQL::InternalMoveToFirst() {
+  WindowRows = BufferRows = 0;
+  Position = RecNo = -1;
+  Bof = true;
+  Eof = false;
+  return true;
+}
+
+bool TZantrelPgSQL::InternalMoveToLast() {
+  WindowRows = BufferRows = 0;
+  Position = RecordCount;
+  RecNo = -1;
+  Bof = false;
+  Eof = true;
+  return true;
+}
+
+bool TZantrelPgSQL::InternalMoveTo(std::int32_t Row) {
+  WindowRows = BufferRows = 0;
+  if (Row < 0 || Row >= RecordCount) {
+    Position = Row < 0 ? -1 : RecordCount;
+    RecNo = -1;
+    Bof = Row < 0;
+    Eof = !Bof;
+    return false;
+  }
+  Position = RecNo = Row;
+  Bof = Eof = false;
+  return true;
+}
+
+// --- Values -------------------------------------------------------------------
+
+namespace {
+
+template <class T>
+T Load(const std::uint8_t* P) {
+  T V;
+  std::memcpy(&V, P, sizeof V);
+  return V;
+}
+
+template <class T>
+void Store(std::uint8_t* P, T V) {
+  std::memcpy(P, &V, sizeof V);
+}
+
+std::string StreamBytes(TZantrelBlobStream& Blob) {
+  if (auto* Pg = dynamic_cast<TZantrelPgBlobStream*>(&Blob))
+    return Pg->GetValue();
+  const std::uint8_t* M = Blob.GetMemory();
+  return M ? std::string(reinterpret_cast<const char*>(M),
+                         static_cast<std::size_t>(Blob.GetDataSize()))
+           : std::string();
+}
+
+// The bytes a Variant stands for in a binary or blob value.
+std::string VariantBytes(const Variant& Value) {
+  if (Value.VarType() == (varArray | varByte)) {
+    const std::span<const std::uint8_t> B = Value.Bytes();
+    return {reinterpret_cast<const char*>(B.data()), B.size()};
+  }
+  return Value.AsString();
+}
+
+} // namespace
+
+void TZantrelPgSQL::InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset,
+                                     std::int32_t Size, TZantrelFieldTypes FieldType,
+                                     TZantrelBlobStream* Blob, Variant& Value) {
+  const std::uint8_t* P = Buffer + Offset;
+  switch (FieldType) {
+  case ntString:
+    Value = std::string(reinterpret_cast<const char*>(P),
+                        strnlen(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size)));
+    break;
+  case ntInteger:
+    if (Size >= 4)
+      Value = Load<std::int32_t>(P);
+    break;
+  case ntInt64:
+    if (Size >= 8)
+      Value = Load<std::int64_t>(P);
+    break;
+  case ntFloat:
+    if (Size >= 8)
+      Value = Load<double>(P);
+    break;
+  case ntCurrency:
+    if (Size >= 8)
+      Value = Currency::FromRaw(Load<std::int64_t>(P));
+    break;
+  case ntDate:
+  case ntTime:
+  case ntDateTime:
+    if (Size >= 8)
+      Value = Variant::FromDateTime(Load<double>(P));
+    break;
+  case ntBoolean:
+    if (Size >= 2)
+      Value = Load<std::uint16_t>(P) != 0;
+    break;
+  case ntBinary:
+    if (Size >= 2)
+      Value = VarArrayFromBytes(
+          P + 2, std::min<std::size_t>(Load<std::uint16_t>(P), static_cast<std::size_t>(Size - 2)));
+    break;
+  case ntMemo:
+    Value = Blob ? StreamBytes(*Blob)
+                 : std::string(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size));
+    break;
+  case ntBlob: {
+    const std::string B =
+        Blob ? StreamBytes(*Blob)
+             : std::string(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size));
+    Value = VarArrayFromBytes(B.data(), B.size());
+    break;
+  }
+  default:
+    Value = Variant::Null();
+    break;
+  }
+}
+
+void TZantrelPgSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                                     TZantrelFieldTypes FieldType, const Variant& Value,
+                                     TZantrelBlobStream* Blob) {
+  std::uint8_t* P = Buffer + Offset;
+  const bool RowBuffer = Buffer == CurrentRow.Data() || Buffer == OldRow.Data();
+  const auto Refuse = [&](const std::string& Detail) {
+    std::string Target = "a host variable";
+    if (RowBuffer)
+      for (const TZantrelFieldDef* Def : FieldDefs)
+        if (Def->Offset == Offset && Def->FieldType == FieldType)
+          Target = "column \"" + Def->Name + "\"";
+    RaiseLastError("Value of " + Target + " does not fit: " + Detail, PgErrorCode("22001"));
+  };
+  if (Value.IsClear() && !IsBlobFieldType(FieldType)) {
+    if (Size > 0)
+      std::memset(P, 0, static_cast<std::size_t>(Size));
+    return;
+  }
+  try {
+    switch (FieldType) {
+    case ntString: {
+      const std::string S = Value.AsString();
+      if (static_cast<std::int64_t>(S.size()) >= Size)
+        Refuse(std::to_string(S.size()) + " bytes are longer than its size of " +
+               std::to_string(Size > 0 ? Size - 1 : 0));
+      if (std::memchr(S.data(), 0, S.size()))
+        Refuse("the text contains a NUL byte");
+      std::memcpy(P, S.data(), S.size());
+      std::memset(P + S.size(), 0, static_cast<std::size_t>(Size) - S.size());
+      break;
+    }
+    case ntInteger:
+    case ntInt64: {
+      if (VarIsFloat(Value) || Value.VarType() == varDate) {
+        const double D = Value.AsDouble();
+        if (D != static_cast<double>(Value.AsInt64()))
+          Refuse(Value.AsString() + " is not a whole number");
+      }
+      const std::int64_t V = Value.AsInt64();
+      if (FieldType == ntInteger) {
+        if (V < INT32_MIN || V > INT32_MAX)
+          Refuse(std::to_string(V) + " is outside the 32-bit integer range");
+        if (Size >= 4)
+          Store(P, static_cast<std::int32_t>(V));
+      } else if (Size >= 8) {
+        Store(P, V);
+      }
+      break;
+    }
+    case ntFloat:
+      if (Size >= 8)
+        Store(P, Value.AsDouble());
+      break;
+    case ntCurrency:
+      if (Size >= 8)
+        Store(P, Value.AsCurrency().Raw());
+      break;
+    case ntDate:
+    case ntTime:
+    case ntDateTime:
+      if (Size >= 8)
+        Store(P, Value.AsDateTime());
+      break;
+    case ntBoolean:
+      if (Size >= 2)
+        Store(P, static_cast<std::uint16_t>(Value.AsBoolean() ? 1 : 0));
+      break;
+    case ntBinary: {
+      const std::string B = VariantBytes(Value);
+      if (Size < 2 || static_cast<std::int64_t>(B.size()) > Size - 2) {
+        if (!(Size == 0 && B.empty()))
+          Refuse(std::to_string(B.size()) + " bytes are longer than its size of " +
+                 std::to_string(Size > 2 ? Size - 2 : 0));
+        break;
+      }
+      Store(P, static_cast<std::uint16_t>(B.size()));
+      std::memcpy(P + 2, B.data(), B.size());
+      std::memset(P + 2 + B.size(), 0, static_cast<std::size_t>(Size - 2) - B.size());
+      break;
+    }
+    case ntMemo:
+    case ntBlob: {
+      const std::string B = Value.IsClear() ? std::string() : VariantBytes(Value);
+      if (Blob) {
+        Blob->Truncate(); // even an empty value counts as written
+        if (!B.empty())
+          Blob->Write(B.data(), static_cast<std::int32_t>(B.size()));
+      } else if (Size > 0) {
+        if (static_cast<std::int64_t>(B.size()) > Size)
+          Refuse(std::to_string(B.size()) + " bytes are longer than its size of " +
+                 std::to_string(Size));
+        std::memcpy(P, B.data(), B.size());
+        std::memset(P + B.size(), 0, static_cast<std::size_t>(Size) - B.size());
+      }
+      break;
+    }
+    default:
+      Refuse("a value of type " + VarTypeAsText(Value.VarType()) + " cannot be bound");
+    }
+  } catch (const EVariantError& E) {
+    Refuse(E.what());
+  }
+}
+
+bool TZantrelPgSQL::IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) {
+  if (!NullBuffer || FieldIndex < 0 || FieldIndex >= NullSize)
+    return true;
+  return NullBuffer[FieldIndex] != 0;
+}
+
+void TZantrelPgSQL::SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) {
+  if (!NullBuffer || FieldIndex < 0 || FieldIndex >= NullSize)
+    return;
+  NullBuffer[FieldIndex] = Null ? 1 : 0;
+}
+
+} // namespace ztl

@@ -1,0 +1,85 @@
+// PostgreSQL types as the driver sees them: the logical type and row size
+// of a column type, the parsing of the server's text output into row
+// values, the text form of values sent to the server, and the rewriting of
+// parameter markers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ZtlFieldDefs.h"
+
+namespace ztl {
+
+// Type OIDs of the built-in types the driver maps.
+enum TPgTypeOid : std::uint32_t {
+  pgBool = 16,
+  pgBytea = 17,
+  pgChar = 18,
+  pgName = 19,
+  pgInt8 = 20,
+  pgInt2 = 21,
+  pgInt4 = 23,
+  pgText = 25,
+  pgOid = 26,
+  pgTid = 27,
+  pgFloat4 = 700,
+  pgFloat8 = 701,
+  pgMoney = 790,
+  pgBpchar = 1042,
+  pgVarchar = 1043,
+  pgDate = 1082,
+  pgTime = 1083,
+  pgTimestamp = 1114,
+  pgTimestamptz = 1184,
+  pgTimetz = 1266,
+  pgNumeric = 1700,
+  pgUuid = 2950,
+};
+
+// What a column of a server type becomes.
+struct TPgColumnType {
+  TZantrelFieldTypes Type = ntMemo; // logical type
+  std::int32_t Size = 0;            // bytes in the row (0 for memos and blobs)
+  std::int32_t Length = 0;          // declared length or precision
+  std::int32_t Decimals = 0;        // declared scale
+};
+
+// The logical type of a column of type Oid with type modifier Typmod.
+// Integers of up to 32 bits are ntInteger, int8 and oid ntInt64; float4,
+// float8 and numeric of at most 15 digits ntFloat (a double holds 15 decimal
+// digits exactly); wider or unconstrained numerics ntString, so no digit is
+// ever lost; money ntCurrency; dates and times by kind; varchar(n) and
+// char(n) ntString of n + 1 bytes (one byte per character in WIN1252);
+// text, unbounded varchar and every other type ntMemo (their text form);
+// bytea ntBlob.
+TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod);
+
+// The type OID of a host variable of a logical type, as the driver's ExtType.
+std::int32_t PgOidOf(TZantrelFieldTypes Type);
+
+// Parses the server's text output Text of a column into the Size bytes at
+// Dest in the row encoding of Type. Returns "" on success, otherwise why the
+// value does not fit (Dest is then unspecified).
+std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::uint8_t* Dest,
+                         std::int32_t Size);
+
+// The text the server takes for the Size bytes at P in the row encoding of
+// Type (not for binary, memo or blob types).
+std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::int32_t Size);
+
+// Decodes a bytea value in hex output form ("\x0a1b..."); false when the
+// text is not one.
+bool PgDecodeBytea(std::string_view Text, std::string& Bytes);
+
+// SQL with its parameter markers rewritten for the server: every "?" is a
+// new parameter; a ":name" stands for one parameter however often it
+// appears, the distinct names numbered in order of first appearance, mixed
+// with the "?"s in order. Quoted strings, quoted identifiers, dollar-quoted
+// strings, comments and "::" casts are left alone. Count receives the
+// number of parameters.
+std::string PgRewriteMarkers(const std::string& SQL, std::int32_t& Count);
+
+} // namespace ztl

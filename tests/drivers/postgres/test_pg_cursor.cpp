@@ -1,0 +1,237 @@
+// The PostgreSQL cursor: type mapping and value round trips, nulls, memos
+// and blobs, statement reuse, navigation across window fills, row
+// operations and re-reading, and markers.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "drivers/postgres/PgTypes.h"
+#include "framework/DateUtils.h"
+#include "tests/drivers/postgres/PgTestSupport.h"
+
+namespace ztl::testing {
+namespace {
+
+class PgCursorTest : public PgTest {
+protected:
+  void SetUp() override {
+    PgTest::SetUp();
+    if (!Session)
+      return;
+    Cursor = std::make_unique<TZantrelPgSQL>();
+    Cursor->SetSession(Session.get());
+  }
+  void TearDown() override { Cursor.reset(); }
+
+  std::unique_ptr<TZantrelPgSQL> Cursor;
+};
+
+TEST(PgMarkersTest, RewritesMarkersOutsideQuotesAndComments) {
+  struct Case {
+    const char* In;
+    const char* Out;
+    int Count;
+  } Cases[] = {
+      {"SELECT ? , ?", "SELECT $1 , $2", 2},
+      {"WHERE a = :x OR b = :y OR c = :X", "WHERE a = $1 OR b = $2 OR c = $1", 2},
+      {"SELECT '?:x', \"a?\" -- ?\n, ?", "SELECT '?:x', \"a?\" -- ?\n, $1", 1},
+      {"SELECT 1::int, /* :a /* ? */ */ :b", "SELECT 1::int, /* :a /* ? */ */ $1", 1},
+      {"SELECT $$ ? :a $$, $q$?$q$, E'\\'?', ?", "SELECT $$ ? :a $$, $q$?$q$, E'\\'?', $1", 1},
+  };
+  for (const Case& C : Cases) {
+    std::int32_t Count = 0;
+    EXPECT_EQ(PgRewriteMarkers(C.In, Count), C.Out) << C.In;
+    EXPECT_EQ(Count, C.Count) << C.In;
+  }
+}
+
+TEST_F(PgCursorTest, EveryLogicalTypeRoundTrips) {
+  Exec("CREATE TEMP TABLE types (i2 int2, i4 int4, i8 int8, f4 float4, f8 float8, "
+       "n numeric(10,2), nw numeric(30,10), m money, b bool, d date, t time, ts timestamp, "
+       "vc varchar(5), ch char(3), tx text, by bytea)");
+  ASSERT_TRUE(Cursor->Execute(
+      "INSERT INTO types VALUES (?, ?, ?, ?, ?, ?, ?, ?::numeric, ?, ?, "
+      "?, ?, ?, ?, ?, ?)",
+      {Variant(std::int16_t{-7}), 2147483647, std::int64_t{1} << 40, 1.5, 0.1, 12345678.91,
+       "12345678901234567890.0123456789", Currency::FromRaw(-123456700), true,
+       Variant::FromDateTime(EncodeDate(1999, 12, 31)),
+       Variant::FromDateTime(EncodeTime(13, 14, 15, 16)),
+       Variant::FromDateTime(EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 500)), "h\xE9llo",
+       "ab", std::string(3000, 'x'), VarArrayFromBytes("\0\1\xFF", 3)}))
+      << Session->GetLastError();
+  ASSERT_TRUE(Cursor->OpenRead("SELECT * FROM types", {})) << Session->GetLastError();
+  const struct {
+    const char* Name;
+    TZantrelFieldTypes Type;
+    std::int32_t Size;
+  } Expected[] = {
+      {"i2", ntInteger, 4}, {"i4", ntInteger, 4}, {"i8", ntInt64, 8},   {"f4", ntFloat, 8},
+      {"f8", ntFloat, 8},   {"n", ntFloat, 8},    {"nw", ntString, 33}, {"m", ntCurrency, 8},
+      {"b", ntBoolean, 2},  {"d", ntDate, 8},     {"t", ntTime, 8},     {"ts", ntDateTime, 8},
+      {"vc", ntString, 6},  {"ch", ntString, 4},  {"tx", ntMemo, 0},    {"by", ntBlob, 0}};
+  for (const auto& E : Expected) {
+    EXPECT_EQ(Cursor->GetFieldType(Variant(E.Name)), E.Type) << E.Name;
+    EXPECT_EQ(Cursor->GetFieldSize(Variant(E.Name)), E.Size) << E.Name;
+  }
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("i2")).AsInteger(), -7);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("i4")).AsInteger(), 2147483647);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("i8")).AsInt64(), std::int64_t{1} << 40);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("f4")).AsDouble(), 1.5);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("f8")).AsDouble(), 0.1);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("n")).AsDouble(), 12345678.91);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("nw")).AsString(), "12345678901234567890.0123456789");
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("m")).AsCurrency().Raw(), -123456700);
+  EXPECT_TRUE(Cursor->GetFieldValue(Variant("b")).AsBoolean());
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("d")).AsDateTime(), EncodeDate(1999, 12, 31));
+  EXPECT_NEAR(Cursor->GetFieldValue(Variant("t")).AsDateTime(), EncodeTime(13, 14, 15, 16), 1e-9);
+  EXPECT_NEAR(Cursor->GetFieldValue(Variant("ts")).AsDateTime(),
+              EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 500), 1e-9);
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("vc")).AsString(), "h\xE9llo");
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("ch")).AsString(), "ab ");
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("tx")).AsString(), std::string(3000, 'x'));
+  const Variant By = Cursor->GetFieldValue(Variant("by"));
+  ASSERT_EQ(By.Bytes().size(), 3u);
+  EXPECT_EQ(By.Bytes()[2], 0xFF);
+}
+
+TEST_F(PgCursorTest, NullsAreFlaggedAndUnfitValuesNameTheColumn) {
+  ASSERT_TRUE(Cursor->OpenRead("SELECT NULL::int4 AS a, NULL::text AS b, NULL::bytea AS c", {}));
+  for (const char* N : {"a", "b", "c"})
+    EXPECT_TRUE(Cursor->IsFieldNull(Variant(N))) << N;
+  EXPECT_FALSE(Cursor->OpenRead("SELECT 'infinity'::date AS far", {}));
+  EXPECT_NE(Session->GetLastError().find("\"far\""), std::string::npos) << Session->GetLastError();
+  EXPECT_LT(Session->GetLastErrorCode(), 0);
+}
+
+TEST_F(PgCursorTest, ServerErrorsCarryTheSqlState) {
+  EXPECT_FALSE(Cursor->OpenRead("SELECT * FROM missing_table", {}));
+  EXPECT_EQ(Session->GetLastErrorCode(), PgErrorCode("42P01"));
+  EXPECT_FALSE(Cursor->Execute("SELECT 1/0", {}));
+  EXPECT_EQ(Session->GetLastErrorCode(), PgErrorCode("22012"));
+  EXPECT_FALSE(Cursor->OpenRead("SELECT ?::int", {1, 2}));
+  EXPECT_NE(Session->GetLastError().find("takes 1 parameter values, 2 were given"),
+            std::string::npos);
+}
+
+TEST_F(PgCursorTest, SameShapeReopenSkipsPrepareAndBind) {
+  const std::string SQL = "SELECT :a::int + :b::int + :a::int AS s";
+  ASSERT_TRUE(Cursor->OpenRead(SQL, {1, 2})) << Session->GetLastError();
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("s")).AsInteger(), 4);
+  Session->ResetStatistics();
+  ASSERT_TRUE(Cursor->OpenRead(SQL, {10, 20}));
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("s")).AsInteger(), 40);
+  EXPECT_EQ(Stats().Prepares, 0);
+  EXPECT_EQ(Stats().Binds, 0);
+  EXPECT_EQ(Stats().Opens, 1);
+  ASSERT_TRUE(Cursor->OpenRead(SQL, {1.0, 2})) << Session->GetLastError(); // Double: new shape
+  EXPECT_EQ(Stats().Binds, 1);
+}
+
+TEST_F(PgCursorTest, NavigatesBothWaysAcrossWindowFills) {
+  Cursor->SetMaxFetchCount(4);
+  ASSERT_TRUE(Cursor->OpenRead("SELECT g FROM generate_series(0, 9) g", {}));
+  EXPECT_EQ(Cursor->GetRecordCount(), 10);
+  for (int I = 1; I < 10; ++I) {
+    ASSERT_TRUE(Cursor->FetchNext());
+    EXPECT_EQ(Cursor->GetRecNo(), I);
+    EXPECT_EQ(Cursor->GetFieldValue(Variant("g")).AsInteger(), I);
+  }
+  EXPECT_FALSE(Cursor->FetchNext());
+  EXPECT_TRUE(Cursor->GetEof());
+  for (int I = 9; I >= 0; --I) {
+    ASSERT_TRUE(Cursor->FetchPrior());
+    EXPECT_EQ(Cursor->GetFieldValue(Variant("g")).AsInteger(), I);
+  }
+  EXPECT_FALSE(Cursor->FetchPrior());
+  EXPECT_TRUE(Cursor->GetBof());
+  EXPECT_GE(Stats().Fills, 5);
+  ASSERT_TRUE(Cursor->MoveTo(7));
+  ASSERT_TRUE(Cursor->FetchCurrent());
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("g")).AsInteger(), 7);
+  ASSERT_TRUE(Cursor->MoveToLast());
+  ASSERT_TRUE(Cursor->FetchPrior());
+  EXPECT_EQ(Cursor->GetRecNo(), 9);
+}
+
+class PgRowOpsTest : public PgCursorTest {};
+
+TEST_F(PgRowOpsTest, UpdateInsertDeleteByPrimaryKey) {
+  Exec("CREATE TEMP TABLE pk (id serial PRIMARY KEY, name varchar(10), note text, data bytea)");
+  Exec("INSERT INTO pk (name) VALUES ('a'), ('b')");
+  ASSERT_TRUE(Cursor->OpenWrite("SELECT id, name, note, data FROM pk ORDER BY id", {}));
+  EXPECT_TRUE(Cursor->GetUpdatable());
+  Cursor->SetFieldValue(Variant("name"), "A2");
+  Cursor->SetFieldValue(Variant("note"), "memo");
+  Cursor->SetFieldValue(Variant("data"), VarArrayFromBytes("xy", 2));
+  ASSERT_TRUE(Cursor->UpdateRecord()) << Session->GetLastError();
+  EXPECT_FALSE(Cursor->IsDirty());
+  Cursor->Clear();
+  Cursor->SetFieldValue(Variant("name"), "c");
+  ASSERT_TRUE(Cursor->InsertRecord()) << Session->GetLastError();
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("id")).AsInteger(), 3); // the serial's default
+  ASSERT_TRUE(Cursor->FetchNext());
+  ASSERT_TRUE(Cursor->DeleteRecord()) << Session->GetLastError();
+
+  auto Check = std::make_unique<TZantrelPgSQL>();
+  Check->SetSession(Session.get());
+  ASSERT_TRUE(Check->OpenRead("SELECT string_agg(id || name || coalesce(note, '') || "
+                              "coalesce(encode(data, 'escape'), ''), ',' ORDER BY id) AS s FROM pk",
+                              {}));
+  EXPECT_EQ(Check->GetFieldValue(Variant("s")).AsString(), "1A2memoxy,3c");
+}
+
+TEST_F(PgRowOpsTest, HiddenCtidKeysTablesWithoutPrimaryKey) {
+  Exec("CREATE TEMP TABLE nokey (n int, s varchar(4))");
+  Exec("INSERT INTO nokey VALUES (1, 'x'), (1, 'x')"); // twins told apart by ctid
+  ASSERT_TRUE(Cursor->OpenWrite("SELECT n, s FROM nokey", {}));
+  EXPECT_TRUE(Cursor->GetUpdatable());
+  EXPECT_EQ(Cursor->GetFieldCount(), 3);
+  EXPECT_EQ(Cursor->GetFieldDefs().GetItem(2)->KeyIndicator, kiHiddenKeyField);
+  Cursor->SetFieldValue(Variant("s"), "y");
+  ASSERT_TRUE(Cursor->UpdateRecord()) << Session->GetLastError();
+  Cursor->SetFieldValue(Variant("s"), "z"); // the new ctid finds the row again
+  ASSERT_TRUE(Cursor->UpdateRecord()) << Session->GetLastError();
+  ASSERT_TRUE(Cursor->OpenRead("SELECT string_agg(s, ',' ORDER BY s) AS s FROM nokey", {}));
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("s")).AsString(), "x,z");
+}
+
+TEST_F(PgRowOpsTest, JoinsAndExpressionsAreReadOnly) {
+  Exec("CREATE TEMP TABLE ro (id int PRIMARY KEY)");
+  Exec("INSERT INTO ro VALUES (1)");
+  for (const char* SQL : {"SELECT id + 1 AS x FROM ro", "SELECT count(*) FROM ro",
+                          "SELECT DISTINCT id * 2 FROM ro"}) {
+    ASSERT_TRUE(Cursor->OpenWrite(SQL, {})) << SQL;
+    EXPECT_FALSE(Cursor->GetUpdatable()) << SQL;
+    EXPECT_FALSE(Cursor->DeleteRecord()) << SQL;
+  }
+}
+
+TEST_F(PgRowOpsTest, FetchCurrentSeesAChangeFromAnotherConnection) {
+  Exec("CREATE TABLE shared_rows (id int PRIMARY KEY, v int)");
+  Exec("INSERT INTO shared_rows VALUES (1, 10)");
+  ASSERT_TRUE(Cursor->OpenWrite("SELECT id, v FROM shared_rows", {}));
+  TZantrelPgSession Other;
+  AimAtCluster(Other);
+  Other.Open();
+  ASSERT_TRUE(Other.Execute("UPDATE shared_rows SET v = 11"));
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("v")).AsInteger(), 10);
+  ASSERT_TRUE(Cursor->FetchCurrent());
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("v")).AsInteger(), 11);
+  ASSERT_TRUE(Other.Execute("DELETE FROM shared_rows"));
+  EXPECT_FALSE(Cursor->FetchCurrent());
+  EXPECT_NE(Session->GetLastError().find("no longer"), std::string::npos);
+  Cursor->Close();
+  Exec("DROP TABLE shared_rows");
+}
+
+TEST_F(PgCursorTest, ExecuteReportsAffectedRowsAndOutputValues) {
+  Exec("CREATE TEMP TABLE ex (id serial, v text)");
+  ASSERT_TRUE(Cursor->Execute("INSERT INTO ex (v) VALUES (?), (?)", {"a", "b"}));
+  EXPECT_EQ(Cursor->GetRowsProcessed(), 2);
+  ASSERT_TRUE(Cursor->Execute("UPDATE ex SET v = 'c' WHERE id = ? RETURNING id, v", {2}));
+  EXPECT_EQ(Cursor->GetRowsProcessed(), 1);
+  EXPECT_EQ(Cursor->GetOutVar(Variant("v")).AsString(), "c");
+}
+
+} // namespace
+} // namespace ztl::testing

@@ -73,12 +73,13 @@ void WithCatalogDataset(TZantrelSession& Session, const TZantrelDatasetClass& Da
   Session.CloseSession(nullptr);
 }
 
+// Catalog names may come blank-padded from fixed-width columns.
 std::string FieldText(const TDataSet& Dataset, const char* FieldName) {
   return TrimRight(Dataset.FieldByName(FieldName)->GetAsString());
 }
 
-// Reads an open-able owner/name catalog query into List: every row's
-// NameField, prefixed by "user_name." when WithOwner.
+// Runs the dataset's statement and adds every row's NameField to List, as
+// "owner.name" (the owner from user_name) when WithOwner.
 void ReadOwnedNames(TZantrelCustomDataset& Dataset, const char* NameField, bool WithOwner,
                     TStrings& List) {
   Dataset.Open();

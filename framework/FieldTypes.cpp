@@ -45,6 +45,24 @@ bool ReadRaw(const TField& Field, std::uint8_t (&Raw)[N]) {
   return Field.GetData(Raw);
 }
 
+// Reads a whole number stored as T, widened to 64 bits; false when null.
+template <class T>
+bool ReadInt(const TField& Field, std::int64_t& Value) {
+  std::uint8_t Raw[sizeof(T)];
+  if (!ReadRaw(Field, Raw))
+    return false;
+  Value = LoadLE<T>(Raw);
+  return true;
+}
+
+// Stores a whole number as T; the caller has checked that it fits.
+template <class T>
+void WriteInt(TField& Field, std::int64_t Value) {
+  std::uint8_t Raw[sizeof(T)];
+  StoreLE<T>(Raw, static_cast<T>(Value));
+  Field.SetData(Raw);
+}
+
 // A whole number: optional blanks, sign and decimal digits, nothing else;
 // false on anything else or on overflow of 64 bits.
 bool TryParseInt64(std::string_view S, std::int64_t& Result) {
@@ -319,22 +337,20 @@ TIntegerField::TIntegerField(TComponent* AOwner)
 }
 
 bool TIntegerField::GetValue(std::int64_t& Value) const {
-  std::uint8_t Raw[4];
-  if (!ReadRaw(*this, Raw))
-    return false;
-  Value = LoadLE<std::int32_t>(Raw);
-  return true;
+  return ReadInt<std::int32_t>(*this, Value);
+}
+
+void TIntegerField::CheckRange(std::int64_t Value) const {
+  const bool Limited = MinValue != 0 || MaxValue != 0;
+  const std::int64_t Min = Limited ? std::max(MinValue, FMinRange) : FMinRange;
+  const std::int64_t Max = Limited ? std::min(MaxValue, FMaxRange) : FMaxRange;
+  if (Value < Min || Value > Max)
+    RangeError(IntToStr(Value), IntToStr(Min), IntToStr(Max));
 }
 
 void TIntegerField::StoreValue(std::int64_t Value) {
-  bool Limited = MinValue != 0 || MaxValue != 0;
-  std::int64_t Min = Limited ? std::max(MinValue, FMinRange) : FMinRange;
-  std::int64_t Max = Limited ? std::min(MaxValue, FMaxRange) : FMaxRange;
-  if (Value < Min || Value > Max)
-    RangeError(IntToStr(Value), IntToStr(Min), IntToStr(Max));
-  std::uint8_t Raw[4];
-  StoreLE<std::int32_t>(Raw, static_cast<std::int32_t>(Value));
-  SetData(Raw);
+  CheckRange(Value);
+  WriteInt<std::int32_t>(*this, Value);
 }
 
 Variant TIntegerField::GetAsVariant() const {
@@ -407,22 +423,12 @@ TSmallintField::TSmallintField(TComponent* AOwner) : TIntegerField(AOwner) {
 }
 
 bool TSmallintField::GetValue(std::int64_t& Value) const {
-  std::uint8_t Raw[2];
-  if (!ReadRaw(*this, Raw))
-    return false;
-  Value = LoadLE<std::int16_t>(Raw);
-  return true;
+  return ReadInt<std::int16_t>(*this, Value);
 }
 
 void TSmallintField::StoreValue(std::int64_t Value) {
-  bool Limited = MinValue != 0 || MaxValue != 0;
-  std::int64_t Min = Limited ? std::max(MinValue, FMinRange) : FMinRange;
-  std::int64_t Max = Limited ? std::min(MaxValue, FMaxRange) : FMaxRange;
-  if (Value < Min || Value > Max)
-    RangeError(IntToStr(Value), IntToStr(Min), IntToStr(Max));
-  std::uint8_t Raw[2];
-  StoreLE<std::int16_t>(Raw, static_cast<std::int16_t>(Value));
-  SetData(Raw);
+  CheckRange(Value);
+  WriteInt<std::int16_t>(*this, Value);
 }
 
 TWordField::TWordField(TComponent* AOwner) : TIntegerField(AOwner) {
@@ -432,22 +438,12 @@ TWordField::TWordField(TComponent* AOwner) : TIntegerField(AOwner) {
 }
 
 bool TWordField::GetValue(std::int64_t& Value) const {
-  std::uint8_t Raw[2];
-  if (!ReadRaw(*this, Raw))
-    return false;
-  Value = LoadLE<std::uint16_t>(Raw);
-  return true;
+  return ReadInt<std::uint16_t>(*this, Value);
 }
 
 void TWordField::StoreValue(std::int64_t Value) {
-  bool Limited = MinValue != 0 || MaxValue != 0;
-  std::int64_t Min = Limited ? std::max(MinValue, FMinRange) : FMinRange;
-  std::int64_t Max = Limited ? std::min(MaxValue, FMaxRange) : FMaxRange;
-  if (Value < Min || Value > Max)
-    RangeError(IntToStr(Value), IntToStr(Min), IntToStr(Max));
-  std::uint8_t Raw[2];
-  StoreLE<std::uint16_t>(Raw, static_cast<std::uint16_t>(Value));
-  SetData(Raw);
+  CheckRange(Value);
+  WriteInt<std::uint16_t>(*this, Value);
 }
 
 TAutoIncField::TAutoIncField(TComponent* AOwner) : TIntegerField(AOwner) {
@@ -461,26 +457,16 @@ TLargeintField::TLargeintField(TComponent* AOwner) : TNumericField(AOwner) {
   FDataType = ftLargeint;
 }
 
-namespace {
-bool ReadInt64(const TField& Field, std::int64_t& Value) {
-  std::uint8_t Raw[8];
-  if (!ReadRaw(Field, Raw))
-    return false;
-  Value = LoadLE<std::int64_t>(Raw);
-  return true;
-}
-} // namespace
-
 Variant TLargeintField::GetAsVariant() const {
   std::int64_t Value = 0;
-  if (!ReadInt64(*this, Value))
+  if (!ReadInt<std::int64_t>(*this, Value))
     return Variant::Null();
   return Variant(Value);
 }
 
 std::string TLargeintField::GetAsString() const {
   std::int64_t Value = 0;
-  return ReadInt64(*this, Value) ? IntToStr(Value) : std::string();
+  return ReadInt<std::int64_t>(*this, Value) ? IntToStr(Value) : std::string();
 }
 
 void TLargeintField::SetAsString(const std::string& Value) {
@@ -507,16 +493,14 @@ void TLargeintField::SetAsInteger(std::int32_t Value) {
 
 std::int64_t TLargeintField::GetAsLargeInt() const {
   std::int64_t Value = 0;
-  ReadInt64(*this, Value);
+  ReadInt<std::int64_t>(*this, Value);
   return Value;
 }
 
 void TLargeintField::SetAsLargeInt(std::int64_t Value) {
   if ((MinValue != 0 || MaxValue != 0) && (Value < MinValue || Value > MaxValue))
     RangeError(IntToStr(Value), IntToStr(MinValue), IntToStr(MaxValue));
-  std::uint8_t Raw[8];
-  StoreLE<std::int64_t>(Raw, Value);
-  SetData(Raw);
+  WriteInt<std::int64_t>(*this, Value);
 }
 
 double TLargeintField::GetAsFloat() const {

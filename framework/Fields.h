@@ -352,6 +352,9 @@ protected:
   virtual bool GetValue(std::int64_t& Value) const;
   // Range-checks and stores.
   virtual void StoreValue(std::int64_t Value);
+  // Raises SFieldRangeError when Value lies outside the storage type's range
+  // narrowed by MinValue/MaxValue.
+  void CheckRange(std::int64_t Value) const;
   std::int64_t FMinRange; // the storage type's smallest value
   std::int64_t FMaxRange; // the storage type's largest value
 };

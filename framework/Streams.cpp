@@ -39,6 +39,25 @@ std::int64_t SeekTarget(std::int64_t Offset, int Origin, std::int64_t Current, s
   return Target;
 }
 
+// Repeats Call (a read or a write of up to N bytes at P) until Count bytes
+// have gone through or it reports end or failure; an interrupted call is
+// retried. Answers the bytes moved.
+template <class Byte, class IoCall>
+std::int32_t TransferAll(Byte* P, std::int32_t Count, IoCall Call) {
+  if (Count <= 0)
+    return 0;
+  std::int32_t Done = 0;
+  while (Done < Count) {
+    const ssize_t N = Call(P + Done, static_cast<std::size_t>(Count - Done));
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N <= 0)
+      break;
+    Done += static_cast<std::int32_t>(N);
+  }
+  return Done;
+}
+
 // Bytes that a read of Count at Pos finds in a block of Size bytes.
 std::int32_t Available(std::int64_t Pos, std::int64_t Size, std::int32_t Count) {
   if (Count <= 0 || Pos >= Size)
@@ -333,35 +352,13 @@ TFileStream::~TFileStream() {
 }
 
 std::int32_t TFileStream::Read(void* Buffer, std::int32_t Count) {
-  if (Count <= 0)
-    return 0;
-  auto* P = static_cast<char*>(Buffer);
-  std::int32_t Done = 0;
-  while (Done < Count) {
-    const ssize_t N = ::read(Handle, P + Done, static_cast<std::size_t>(Count - Done));
-    if (N < 0 && errno == EINTR)
-      continue;
-    if (N <= 0)
-      break;
-    Done += static_cast<std::int32_t>(N);
-  }
-  return Done;
+  return TransferAll(static_cast<char*>(Buffer), Count,
+                     [this](char* P, std::size_t N) { return ::read(Handle, P, N); });
 }
 
 std::int32_t TFileStream::Write(const void* Buffer, std::int32_t Count) {
-  if (Count <= 0)
-    return 0;
-  const auto* P = static_cast<const char*>(Buffer);
-  std::int32_t Done = 0;
-  while (Done < Count) {
-    const ssize_t N = ::write(Handle, P + Done, static_cast<std::size_t>(Count - Done));
-    if (N < 0 && errno == EINTR)
-      continue;
-    if (N <= 0)
-      break;
-    Done += static_cast<std::int32_t>(N);
-  }
-  return Done;
+  return TransferAll(static_cast<const char*>(Buffer), Count,
+                     [this](const char* P, std::size_t N) { return ::write(Handle, P, N); });
 }
 
 std::int64_t TFileStream::Seek(std::int64_t Offset, int Origin) {
@@ -393,8 +390,7 @@ void TFileStream::SetSize(std::int64_t NewSize) {
 
 std::int32_t TStringStream::Read(void* Buffer, std::int32_t Count) {
   // The string's own length bounds the copy, whatever a descendant's GetSize says.
-  const std::int32_t N =
-      Available(Position, static_cast<std::int64_t>(DataString.size()), Count);
+  const std::int32_t N = Available(Position, static_cast<std::int64_t>(DataString.size()), Count);
   if (N == 0)
     return 0;
   std::memcpy(Buffer, DataString.data() + Position, static_cast<std::size_t>(N));

@@ -359,6 +359,7 @@ private:
   void OpenAppendSlot();
 
   // Editing (DataSetEdit.cpp).
+  void StartNewRecord(bool Append);
   void BeginNewRecord(bool Append);
   void UndoNewRecord(std::exception_ptr Error);
   void AddRecord(const std::vector<Variant>& Values, bool Append);

@@ -89,12 +89,13 @@ void TDataSet::UndoNewRecord(std::exception_ptr Error) {
   std::rethrow_exception(Error);
 }
 
-void TDataSet::Insert() {
+// Insert and Append differ only in where the new record's slot opens.
+void TDataSet::StartNewRecord(bool Append) {
   CheckBrowseMode();
   CheckCanModify();
   DoBeforeInsert();
   DoBeforeScroll();
-  BeginNewRecord(false);
+  BeginNewRecord(Append);
   try {
     InternalInsert();
     SetState(dsInsert);
@@ -108,23 +109,12 @@ void TDataSet::Insert() {
   DoAfterScroll();
 }
 
+void TDataSet::Insert() {
+  StartNewRecord(false);
+}
+
 void TDataSet::Append() {
-  CheckBrowseMode();
-  CheckCanModify();
-  DoBeforeInsert();
-  DoBeforeScroll();
-  BeginNewRecord(true);
-  try {
-    InternalInsert();
-    SetState(dsInsert);
-    DoOnNewRecord();
-    FModified = false;
-  } catch (...) {
-    UndoNewRecord(std::current_exception());
-  }
-  DataEvent(deDataSetChange);
-  DoAfterInsert();
-  DoAfterScroll();
+  StartNewRecord(true);
 }
 
 void TDataSet::SetFields(const std::vector<Variant>& Values) {

@@ -373,14 +373,20 @@ bool TReader::ReadDefinedProperty(TPersistent& Instance, const std::string& Name
   return Found;
 }
 
+// A definition without a reader still takes the property, so that its value
+// is consumed rather than reported as unknown.
+bool TReader::ClaimProperty(const std::string& Name, bool CanRead) {
+  if (PropFound || !PropValue || !SameText(Name, PropName))
+    return false;
+  PropFound = true;
+  return CanRead;
+}
+
 void TReader::DefineProperty(const std::string& Name, const TReaderProc& ReadData,
                              const TWriterProc& WriteData, bool HasData) {
   (void)WriteData;
   (void)HasData;
-  if (PropFound || !PropValue || !SameText(Name, PropName))
-    return;
-  PropFound = true;
-  if (!ReadData)
+  if (!ClaimProperty(Name, static_cast<bool>(ReadData)))
     return;
   Cursors.assign(1, TCursor{PropValue, 1, 0});
   ReadData(*this);
@@ -391,10 +397,7 @@ void TReader::DefineBinaryProperty(const std::string& Name, const TStreamProc& R
                                    const TStreamProc& WriteData, bool HasData) {
   (void)WriteData;
   (void)HasData;
-  if (PropFound || !PropValue || !SameText(Name, PropName))
-    return;
-  PropFound = true;
-  if (!ReadData)
+  if (!ClaimProperty(Name, static_cast<bool>(ReadData)))
     return;
   if (PropValue->Type != vaBinary || PropValue->Text.size() > static_cast<std::size_t>(INT32_MAX))
     ValueError();

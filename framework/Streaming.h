@@ -261,6 +261,9 @@ private:
   void CallLoaded();
   const TFormValue& TakeValue();
   [[noreturn]] void ValueError() const;
+  // Marks the defined property being looked for as found when Name is its
+  // name; answers whether its reader must then run.
+  bool ClaimProperty(const std::string& Name, bool CanRead);
 
   std::vector<TFormObject> Forms;        // the parsed layers, ancestors first
   std::unique_ptr<TTracker> Tracker;     // created components, loaded list, fixup targets

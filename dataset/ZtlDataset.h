@@ -415,6 +415,10 @@ private:
   void StoreBookmark(TRecordBuffer Buffer, std::int32_t Row, TBookmarkFlag Flag);
   // Row number held in a bookmark.
   static std::int32_t BookmarkRow(const std::uint8_t* Bookmark);
+  // Moves to the found row with the scroll events; on a miss, a cursor last
+  // sent to the end goes back there.
+  bool LocateAndScroll(const std::string& AKeyFields, const Variant& KeyValues,
+                       TLocateOptions Options, bool Next);
 
   std::size_t LayoutRowSize = 0;  // R of the open result's record layout
   std::size_t LayoutNullSize = 0; // N of the open result's record layout

@@ -51,10 +51,11 @@ int CompareFixed(const std::uint8_t* Key, const std::uint8_t* Row, std::size_t S
 
 // ---- Locate and lookup -----------------------------------------------------------
 
-bool TZantrelDataset::Locate(const std::string& AKeyFields, const Variant& KeyValues,
-                             TLocateOptions Options) {
+// Locate and LocateNext differ only in where the search starts.
+bool TZantrelDataset::LocateAndScroll(const std::string& AKeyFields, const Variant& KeyValues,
+                                      TLocateOptions Options, bool Next) {
   DoBeforeScroll();
-  const bool Result = LocateRecord(AKeyFields, KeyValues, Options, true, false);
+  const bool Result = LocateRecord(AKeyFields, KeyValues, Options, true, Next);
   if (Result) {
     Resync({rmExact, rmCenter});
     DoAfterScroll();
@@ -64,17 +65,14 @@ bool TZantrelDataset::Locate(const std::string& AKeyFields, const Variant& KeyVa
   return Result;
 }
 
+bool TZantrelDataset::Locate(const std::string& AKeyFields, const Variant& KeyValues,
+                             TLocateOptions Options) {
+  return LocateAndScroll(AKeyFields, KeyValues, Options, false);
+}
+
 bool TZantrelDataset::LocateNext(const std::string& AKeyFields, const Variant& KeyValues,
                                  TLocateOptions Options) {
-  DoBeforeScroll();
-  const bool Result = LocateRecord(AKeyFields, KeyValues, Options, true, true);
-  if (Result) {
-    Resync({rmExact, rmCenter});
-    DoAfterScroll();
-  } else if (AtLast) {
-    Cursor->MoveToLast();
-  }
-  return Result;
+  return LocateAndScroll(AKeyFields, KeyValues, Options, true);
 }
 
 // Reads the found row in the temporary buffer; the current record and the

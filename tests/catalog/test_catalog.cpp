@@ -214,10 +214,7 @@ protected:
   }
 
   bool LogHas(const std::string& Operation) const {
-    for (const std::string& Call : Session->GetLog().Calls)
-      if (TRecordingLog::OperationOf(Call) == Operation)
-        return true;
-    return false;
+    return Session->GetLog().CountOf(Operation) > 0;
   }
 
   // The steps every finished call ends with.

@@ -61,11 +61,11 @@ TEST_F(DatasetEdit, EditRereadsTheRowAndRefusesOneChangedBehindItsBack) {
       EXPECT_EQ(Query->State(), dsEdit);
       EXPECT_TRUE(CalledInOrder({"InternalMoveTo(1)", "FetchCurrent"}));
     } else {
-      EXPECT_EQ(RaisedBy<EDatabaseError>([&] { Query->Edit(); }), RowChanged);
+      EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->Edit(); }), RowChanged);
       EXPECT_EQ(Query->State(), dsBrowse);
       EXPECT_EQ(Id(), 20) << "the record keeps what the user saw";
       // Every new Edit checks afresh.
-      EXPECT_EQ(RaisedBy<EDatabaseError>([&] { Query->Edit(); }), RowChanged);
+      EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->Edit(); }), RowChanged);
     }
     Query->Close();
   }
@@ -105,7 +105,7 @@ TEST_F(DatasetEdit, FailedUpdateShowsTheDatabaseStateBeforeTheErrorSurfaces) {
   Log().FailAt("UpdateRecord", rfReturnFalse, true, -5, "row is locked");
   Query->Edit();
   Query->FieldByName("NAME")->SetValue("washer");
-  EXPECT_EQ(RaisedBy<EZantrelDatasetError>([&] { Query->Post(); }), "row is locked");
+  EXPECT_EQ(MessageOf<EZantrelDatasetError>([&] { Query->Post(); }), "row is locked");
   EXPECT_TRUE(CalledInOrder({"UpdateRecord", "InternalClose", "InternalOpen(False)"}));
   EXPECT_EQ(Query->State(), dsEdit);
   EXPECT_EQ(SQL().GetRows()[0][1].AsString(), "bolt");

@@ -188,7 +188,7 @@ TEST_F(DatasetLocate, KeySearchFollowsTheTypedOrderOfItsColumn) {
 
 TEST_F(DatasetLocate, KeySearchNeedsAnOrderByIndex) {
   OpenOn("select * from PEOPLE order by 2", ByName());
-  EXPECT_EQ(RaisedBy<EDatabaseError>([&] { Query->FindKey({"Smith"}); }),
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->FindKey({"Smith"}); }),
             "Missing or unsupported ORDER BY clause to build index");
   EXPECT_EQ(Query->State(), dsBrowse);
 }

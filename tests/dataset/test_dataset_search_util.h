@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/dataset/test_dataset_util.h"
 #include "tests/support/RecordingDataset.h"
 
 namespace ztl::test {
@@ -65,31 +66,13 @@ struct SearchFixture : ::testing::Test {
 
   TRecordingSQL& SQL() { return Query->GetRecordingSQL(); }
   TRecordingLog& Log() { return Session.GetLog(); }
-  int CountCalls(const std::string& Operation) {
-    return static_cast<int>(std::count_if(Log().Calls.begin(), Log().Calls.end(), [&](auto& C) {
-      return TRecordingLog::OperationOf(C) == Operation;
-    }));
-  }
-  bool Called(const std::string& Call) {
-    return std::find(Log().Calls.begin(), Log().Calls.end(), Call) != Log().Calls.end();
-  }
+  int CountCalls(const std::string& Operation) { return Log().CountOf(Operation); }
+  bool Called(const std::string& Call) { return Log().Has(Call); }
   int Id() { return Query->FieldByName("ID")->AsInteger(); }
   std::string Name() { return Query->FieldByName("NAME")->AsString(); }
 
   TRecordingSession Session;
   std::unique_ptr<TSearchDataset> Query;
 };
-
-// The message of the exception of type E that Fn raises.
-template <class E, class F>
-std::string RaisedBy(F&& Fn) {
-  try {
-    Fn();
-  } catch (const E& Error) {
-    return Error.what();
-  }
-  ADD_FAILURE() << "no exception raised";
-  return {};
-}
 
 } // namespace ztl::test

@@ -33,12 +33,7 @@ struct DatasetFixture : ::testing::Test {
   TRecordingSQL& SQL() { return Query->GetRecordingSQL(); }
   TRecordingLog& Log() { return Session.GetLog(); }
   // The calls of one operation (name without arguments) in the log.
-  int CountCalls(const std::string& Operation) {
-    int N = 0;
-    for (const std::string& Call : Log().Calls)
-      N += TRecordingLog::OperationOf(Call) == Operation;
-    return N;
-  }
+  int CountCalls(const std::string& Operation) { return Log().CountOf(Operation); }
 
   TRecordingSession Session;
   std::unique_ptr<TRecordingDataset> Query;

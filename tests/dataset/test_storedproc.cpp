@@ -39,14 +39,8 @@ struct StoredProc : ::testing::Test {
   TRecordingLog& Log() { return Session.GetLog(); }
   TZantrelParams& Params() { return *Proc->GetParams(); }
   TZantrelParam& Param(const char* Name) { return *Params().ParamByName(Name); }
-  int CountCalls(const std::string& Operation) {
-    return static_cast<int>(std::count_if(Log().Calls.begin(), Log().Calls.end(), [&](auto& C) {
-      return TRecordingLog::OperationOf(C) == Operation;
-    }));
-  }
-  bool Logged(const std::string& Call) {
-    return std::find(Log().Calls.begin(), Log().Calls.end(), Call) != Log().Calls.end();
-  }
+  int CountCalls(const std::string& Operation) { return Log().CountOf(Operation); }
+  bool Logged(const std::string& Call) { return Log().Has(Call); }
   void Describe() {
     TZantrelParams Copy;
     Proc->CopyParams(&Copy);

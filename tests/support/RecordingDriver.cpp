@@ -71,6 +71,16 @@ TRecordingLog::Except(std::initializer_list<std::string_view> Operations) const 
   return Kept;
 }
 
+int TRecordingLog::CountOf(std::string_view Operation) const {
+  return static_cast<int>(std::count_if(Calls.begin(), Calls.end(), [&](const std::string& Call) {
+    return OperationOf(Call) == Operation;
+  }));
+}
+
+bool TRecordingLog::Has(std::string_view Call) const {
+  return std::find(Calls.begin(), Calls.end(), Call) != Calls.end();
+}
+
 TRecordingSession::TRecordingSession(TComponent* AOwner, std::shared_ptr<TRecordingLog> Log)
     : TZantrelSession(AOwner), Log(Log ? std::move(Log) : std::make_shared<TRecordingLog>()) {}
 

@@ -56,6 +56,11 @@ public:
   // for tests that do not care about, say, "GetLibraryRefCount".
   std::vector<std::string> Except(std::initializer_list<std::string_view> Operations) const;
 
+  // How many calls of Operation (its name without arguments) were recorded.
+  int CountOf(std::string_view Operation) const;
+  // Whether Call was recorded, arguments and all.
+  bool Has(std::string_view Call) const;
+
   // The name part of a call: "InternalCommit(True)" gives "InternalCommit".
   static std::string_view OperationOf(std::string_view Call);
 

@@ -7,7 +7,21 @@
 
 namespace ztl {
 
+namespace {
+
+// The query and the stored procedure publish what their bases publish.
+void RegisterSQLiteDatasets() {
+  if (FindClassInfo(typeid(TZantrelSQLiteQuery)))
+    return;
+  RegisterZantrelStoredProcClass(); // also the dataset and query bases
+  RegisterClass<TZantrelSQLiteQuery, TZantrelCustomDataset>();
+  RegisterClass<TZantrelSQLiteStoredProc, TZantrelCustomStoredProc>();
+}
+
+} // namespace
+
 void RegisterZantrelSQLiteClasses() {
+  RegisterSQLiteDatasets();
   if (FindClassInfo(typeid(TZantrelSQLiteSession)))
     return;
   // The abstract bases are registered here when nobody did before, so that

@@ -6,13 +6,12 @@
 #include <functional>
 
 #include "tests/framework/MemDataSet.h"
+#include "tests/framework/test_dataset_util.h"
 
 using namespace ztl;
 using namespace ztl::test;
 
 namespace {
-
-using Calls = std::vector<std::string>;
 
 // A table of ID (integer) and NAME (string 10), rows 1..Rows named "r<n>".
 struct Table {
@@ -36,15 +35,6 @@ struct Table {
     return Cell.Null ? "<null>" : std::string(reinterpret_cast<const char*>(Cell.Data.data()));
   }
 };
-
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "<no error>";
-}
 
 } // namespace
 

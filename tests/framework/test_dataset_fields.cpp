@@ -7,6 +7,7 @@
 
 #include "framework/Streams.h"
 #include "tests/framework/MemDataSet.h"
+#include "tests/framework/test_dataset_util.h"
 
 using namespace ztl;
 using namespace ztl::test;
@@ -30,15 +31,6 @@ Bytes Text(std::string_view S, std::size_t Size) {
   Bytes Result(S.begin(), S.end());
   Result.resize(Size, 0);
   return Result;
-}
-
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "<no error>";
 }
 
 // A one-column table named F, open and empty.

@@ -7,13 +7,12 @@
 #include <memory>
 
 #include "tests/framework/MemDataSet.h"
+#include "tests/framework/test_dataset_util.h"
 
 using namespace ztl;
 using namespace ztl::test;
 
 namespace {
-
-using Calls = std::vector<std::string>;
 
 struct Linked {
   TMemDataSet DS;
@@ -28,15 +27,6 @@ struct Linked {
     Link.SetDataSource(&Source);
   }
 };
-
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "<no error>";
-}
 
 } // namespace
 

@@ -7,22 +7,12 @@
 
 #include "framework/Dialogs.h"
 #include "tests/framework/MemDataSet.h"
+#include "tests/framework/test_dataset_util.h"
 
 using namespace ztl;
 using namespace ztl::test;
 
 namespace {
-
-using Calls = std::vector<std::string>;
-
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "<no error>";
-}
 
 struct Logged {
   Calls Log;

@@ -136,6 +136,11 @@ void RecordingWriteFieldData(const TZantrelFieldDef& Def, std::uint8_t* Dest, co
   }
 }
 
+std::unique_ptr<TRecordingSQL> NewRecordingSQL(TRecordingSession* Session) {
+  return Session ? std::make_unique<TRecordingSQL>(Session)
+                 : std::make_unique<TRecordingSQL>(static_cast<TComponent*>(nullptr));
+}
+
 TRecordingDataset::TRecordingDataset(TComponent* AOwner, TRecordingSession* ASession)
     : TZantrelCustomDataset(AOwner), InitialSession(ASession) {
   ConstructSQL();
@@ -152,11 +157,8 @@ TRecordingSQL& TRecordingDataset::GetRecordingSQL() const {
 
 std::unique_ptr<TZantrelSQL> TRecordingDataset::CreateSQL() {
   if (!GetSQLCursor())
-    return InitialSession ? std::make_unique<TRecordingSQL>(InitialSession)
-                          : std::make_unique<TRecordingSQL>(static_cast<TComponent*>(nullptr));
-  auto* Session = dynamic_cast<TRecordingSession*>(GetSession());
-  auto SQL = Session ? std::make_unique<TRecordingSQL>(Session)
-                     : std::make_unique<TRecordingSQL>(static_cast<TComponent*>(nullptr));
+    return NewRecordingSQL(InitialSession);
+  auto SQL = NewRecordingSQL(dynamic_cast<TRecordingSession*>(GetSession()));
   if (OnCreateSQL)
     OnCreateSQL(*SQL);
   return SQL;

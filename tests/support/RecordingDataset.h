@@ -24,6 +24,10 @@ void RecordingReadFieldData(const TZantrelFieldDef& Def, const std::uint8_t* Sou
 void RecordingWriteFieldData(const TZantrelFieldDef& Def, std::uint8_t* Dest, const void* Source,
                              std::size_t DataSize);
 
+// A recording cursor linked to Session, or writing to a fresh log when there
+// is none. Shared by every recording dataset class's CreateSQL.
+std::unique_ptr<TRecordingSQL> NewRecordingSQL(TRecordingSession* Session);
+
 // The query dataset of the recording driver, and the example a driver author
 // reads: CreateSQL makes the driver's cursor, ReadFieldData and WriteFieldData
 // convert column values, and the constructor ends with ConstructSQL.

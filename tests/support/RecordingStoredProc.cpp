@@ -42,11 +42,8 @@ TRecordingSQL& TRecordingStoredProc::GetRecordingSQL() const {
 
 std::unique_ptr<TZantrelSQL> TRecordingStoredProc::CreateSQL() {
   if (!GetSQLCursor())
-    return InitialSession ? std::make_unique<TRecordingSQL>(InitialSession)
-                          : std::make_unique<TRecordingSQL>(static_cast<TComponent*>(nullptr));
-  auto* Session = dynamic_cast<TRecordingSession*>(GetSession());
-  auto SQL = Session ? std::make_unique<TRecordingSQL>(Session)
-                     : std::make_unique<TRecordingSQL>(static_cast<TComponent*>(nullptr));
+    return NewRecordingSQL(InitialSession);
+  auto SQL = NewRecordingSQL(dynamic_cast<TRecordingSession*>(GetSession()));
   SQL->SetResult(CatalogColumns(), Catalog);
   TRecordingSQL* Raw = SQL.get();
   SQL->AfterOpen = [this, Raw](TObject*) {

@@ -8,9 +8,12 @@
 #include <limits>
 
 #include "framework/SysUtils.h"
+#include "framework/VariantInternal.h"
 #include "framework/Variants.h"
 
 namespace ztl {
+
+using detail::TrimView;
 
 namespace {
 
@@ -152,14 +155,6 @@ bool ReadTime(TTextReader& R, TDateTime& Result) {
 
 bool IsBlank(char C) {
   return static_cast<unsigned char>(C) <= ' ';
-}
-
-std::string_view TrimView(std::string_view S) {
-  while (!S.empty() && IsBlank(S.front()))
-    S.remove_prefix(1);
-  while (!S.empty() && IsBlank(S.back()))
-    S.remove_suffix(1);
-  return S;
 }
 
 bool ParseDateTime(std::string_view S, TDateTime& Result) {

@@ -16,19 +16,8 @@ constexpr double TwoPow63 = 9223372036854775808.0;
 constexpr std::int64_t Int64Max = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t Int64Min = std::numeric_limits<std::int64_t>::min();
 
-bool IsBlank(char C) {
-  return static_cast<unsigned char>(C) <= ' ';
-}
 bool IsDigit(char C) {
   return C >= '0' && C <= '9';
-}
-
-std::string_view TrimView(std::string_view S) {
-  while (!S.empty() && IsBlank(S.front()))
-    S.remove_prefix(1);
-  while (!S.empty() && IsBlank(S.back()))
-    S.remove_suffix(1);
-  return S;
 }
 
 // The shape of a number text, found before any value is computed so that
@@ -285,6 +274,7 @@ std::string FormatGeneral(double Value, int Precision) {
 
 using detail::FormatGeneral;
 using detail::RoundHalfEven;
+using detail::TrimView;
 
 // ---- Currency -------------------------------------------------------------
 

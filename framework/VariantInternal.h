@@ -37,4 +37,15 @@ bool TextToCurrency(std::string_view S, Currency& Result);
 // The framework's general float format with Precision significant digits.
 std::string FormatGeneral(double Value, int Precision);
 
+// S without the blanks around it: number and date texts may carry any
+// character up to ' ' on either side.
+inline std::string_view TrimView(std::string_view S) {
+  const auto IsBlank = [](char C) { return static_cast<unsigned char>(C) <= ' '; };
+  while (!S.empty() && IsBlank(S.front()))
+    S.remove_prefix(1);
+  while (!S.empty() && IsBlank(S.back()))
+    S.remove_suffix(1);
+  return S;
+}
+
 } // namespace ztl::detail

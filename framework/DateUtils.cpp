@@ -157,6 +157,17 @@ bool IsBlank(char C) {
   return static_cast<unsigned char>(C) <= ' ';
 }
 
+// Reads S, blanks around it allowed, with Read, which must take all of it;
+// Result is left alone on failure.
+bool ReadWhole(std::string_view S, bool (*Read)(TTextReader&, TDateTime&), TDateTime& Result) {
+  TTextReader R{TrimView(S)};
+  TDateTime Value;
+  if (!Read(R, Value) || !R.AtEnd())
+    return false;
+  Result = Value;
+  return true;
+}
+
 bool ParseDateTime(std::string_view S, TDateTime& Result) {
   TTextReader R{TrimView(S)};
   TDateTime D;
@@ -335,21 +346,11 @@ std::string DateTimeToStr(TDateTime DateTime) {
 }
 
 bool TryStrToDate(std::string_view S, TDateTime& Result) {
-  TTextReader R{TrimView(S)};
-  TDateTime D;
-  if (!ReadDate(R, D) || !R.AtEnd())
-    return false;
-  Result = D;
-  return true;
+  return ReadWhole(S, ReadDate, Result);
 }
 
 bool TryStrToTime(std::string_view S, TDateTime& Result) {
-  TTextReader R{TrimView(S)};
-  TDateTime T;
-  if (!ReadTime(R, T) || !R.AtEnd())
-    return false;
-  Result = T;
-  return true;
+  return ReadWhole(S, ReadTime, Result);
 }
 
 bool TryStrToDateTime(std::string_view S, TDateTime& Result) {

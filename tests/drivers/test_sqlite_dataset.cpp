@@ -282,10 +282,16 @@ TEST_F(SQLiteDataset, AStoredProcedureSaysSQLiteHasNone) {
   Proc.SetSession(Session.get());
   Proc.SetProcName("anything");
   for (const auto& Run : {std::function<void()>([&] { Proc.ExecProc(); }),
-                          std::function<void()>([&] { Proc.Open(); })})
+                          std::function<void()>([&] { Proc.Open(); }),
+                          std::function<void()>([&] { Proc.Prepare(); })})
     EXPECT_NE(MessageOf(Run).find(SSQLiteNoStoredProcs), std::string::npos);
   EXPECT_FALSE(Proc.GetActive());
   EXPECT_FALSE(Proc.GetPrepared());
+  EXPECT_EQ(Session->GetOpenCount(), 0);
+  TZantrelParams Copy;
+  EXPECT_NE(MessageOf([&] { Proc.CopyParams(&Copy); }).find(SSQLiteNoStoredProcs),
+            std::string::npos);
+  EXPECT_EQ(Session->GetOpenCount(), 0);
 }
 
 } // namespace

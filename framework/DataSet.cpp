@@ -106,21 +106,12 @@ void TDataSet::DoOpen() {
     DoAfterScroll();
   } catch (...) {
     std::exception_ptr Error = std::current_exception();
-    try {
-      CloseCursor();
-    } catch (...) {
-      ReportSecondaryError();
-    }
+    CleanUp([this] { CloseCursor(); });
     FState = dsInactive;
     FModified = false;
     FBOF = FEOF = true;
-    if (Announced) {
-      try {
-        DataEvent(deUpdateState);
-      } catch (...) {
-        ReportSecondaryError();
-      }
-    }
+    if (Announced)
+      CleanUp([this] { DataEvent(deUpdateState); });
     std::rethrow_exception(Error);
   }
 }
@@ -142,20 +133,12 @@ void TDataSet::DoClose() {
 }
 
 void TDataSet::CloseOnDestroy() noexcept {
-  try {
-    Close();
-  } catch (...) {
-    ReportSecondaryError();
-  }
+  CleanUp([this] { Close(); });
   if (FState == dsInactive)
     return;
   FState = dsInactive;
   FModified = false;
-  try {
-    CloseCursor();
-  } catch (...) {
-    ReportSecondaryError();
-  }
+  CleanUp([this] { CloseCursor(); });
 }
 
 void TDataSet::OpenCursor(bool InfoQuery) {
@@ -186,11 +169,7 @@ void TDataSet::InitFieldDefs() {
     OpenCursor(true);
   } catch (...) {
     std::exception_ptr Error = std::current_exception();
-    try {
-      CloseCursor();
-    } catch (...) {
-      ReportSecondaryError();
-    }
+    CleanUp([this] { CloseCursor(); });
     std::rethrow_exception(Error);
   }
   CloseCursor();

@@ -370,6 +370,16 @@ private:
   void FlushPendingEvent();
   // Reports an error that follows the one being raised (which must win).
   void ReportSecondaryError() noexcept;
+  // Runs a clean-up step while an error is on its way out; the step's own
+  // error is only reported.
+  template <class Step>
+  void CleanUp(Step&& S) noexcept {
+    try {
+      S();
+    } catch (...) {
+      ReportSecondaryError();
+    }
+  }
 
   void AddDataSource(TDataSource* Source);
   void RemoveDataSource(TDataSource* Source);

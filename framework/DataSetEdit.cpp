@@ -79,13 +79,11 @@ void TDataSet::BeginNewRecord(bool Append) {
 
 // Drops the new record's slot after a failure and raises Error again.
 void TDataSet::UndoNewRecord(std::exception_ptr Error) {
-  try {
+  CleanUp([this] {
     FreeFieldBuffers();
     SetState(dsBrowse);
     Resync({});
-  } catch (...) {
-    ReportSecondaryError();
-  }
+  });
   std::rethrow_exception(Error);
 }
 
@@ -146,12 +144,10 @@ void TDataSet::AddRecord(const std::vector<Variant>& Values, bool Append) {
       CheckOperation([this, Append] { InternalAddRecord(ActiveBuffer(), Append); }, OnPostError);
     } catch (...) {
       std::exception_ptr Error = std::current_exception();
-      try {
+      CleanUp([this] {
         FreeFieldBuffers();
         SetState(dsBrowse);
-      } catch (...) {
-        ReportSecondaryError();
-      }
+      });
       std::rethrow_exception(Error);
     }
     FreeFieldBuffers();

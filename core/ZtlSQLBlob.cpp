@@ -8,6 +8,24 @@
 
 namespace ztl {
 
+namespace {
+
+// The picture's graphic of the kind a blob holds, as TPicture hands it out;
+// nullptr for a value outside the kinds.
+TGraphic* GraphicOf(TPicture& Picture, TZantrelGraphicType GraphicType) {
+  switch (GraphicType) {
+  case gtBitmap:
+    return Picture.GetBitmap();
+  case gtMetafile:
+    return Picture.GetMetafile();
+  case gtIcon:
+    return Picture.GetIcon();
+  }
+  return nullptr;
+}
+
+} // namespace
+
 void TZantrelSQL::StreamToBlob(const Variant& Field, TStream* Stream) {
   if (ReadOnly)
     RaiseLastError(LoadZtlStr(ZTL_ERR_CURS_READ_ONLY), 0);
@@ -46,17 +64,8 @@ void TZantrelSQL::GraphicToBlob(const Variant& Field, TPicture* Picture,
   TZantrelBlobStream* Blob = BlobManager->BlobByName(Def.Name);
   CheckNullsExist(CurrentNulls);
   Blob->Clear();
-  switch (GraphicType) {
-  case gtBitmap:
-    Picture->GetBitmap()->SaveToStream(*Blob);
-    break;
-  case gtMetafile:
-    Picture->GetMetafile()->SaveToStream(*Blob);
-    break;
-  case gtIcon:
-    Picture->GetIcon()->SaveToStream(*Blob);
-    break;
-  }
+  if (TGraphic* Graphic = GraphicOf(*Picture, GraphicType))
+    Graphic->SaveToStream(*Blob);
   // Even a type that saved nothing leaves the column not null.
   SetNull(CurrentNulls.Data(), Def.Index, false);
 }
@@ -68,17 +77,8 @@ void TZantrelSQL::BlobToGraphic(const Variant& Field, TPicture* Picture,
   const TZantrelFieldDef& Def = FieldOrRaise(Field);
   TZantrelBlobStream* Blob = BlobManager->BlobByName(Def.Name);
   Blob->SetPosition(0);
-  switch (GraphicType) {
-  case gtBitmap:
-    Picture->GetBitmap()->LoadFromStream(*Blob);
-    break;
-  case gtMetafile:
-    Picture->GetMetafile()->LoadFromStream(*Blob);
-    break;
-  case gtIcon:
-    Picture->GetIcon()->LoadFromStream(*Blob);
-    break;
-  }
+  if (TGraphic* Graphic = GraphicOf(*Picture, GraphicType))
+    Graphic->LoadFromStream(*Blob);
 }
 
 Variant TZantrelSQL::StrToVarByte(const void* P, std::int32_t Len) {

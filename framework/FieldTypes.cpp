@@ -625,10 +625,10 @@ TBooleanField::TBooleanField(TComponent* AOwner) : TField(AOwner) {
 
 namespace {
 bool ReadWordBool(const TField& Field, bool& Value) {
-  std::uint8_t Raw[2];
-  if (!ReadRaw(Field, Raw))
+  std::int64_t Word = 0;
+  if (!ReadInt<std::uint16_t>(Field, Word))
     return false;
-  Value = LoadLE<std::uint16_t>(Raw) != 0;
+  Value = Word != 0;
   return true;
 }
 } // namespace
@@ -672,9 +672,7 @@ bool TBooleanField::GetAsBoolean() const {
 }
 
 void TBooleanField::SetAsBoolean(bool Value) {
-  std::uint8_t Raw[2];
-  StoreLE<std::uint16_t>(Raw, Value ? 1 : 0);
-  SetData(Raw);
+  WriteInt<std::uint16_t>(*this, Value ? 1 : 0);
 }
 
 void TBooleanField::SetVarValue(const Variant& V) {
@@ -769,19 +767,17 @@ TDateField::TDateField(TComponent* AOwner) : TDateTimeField(AOwner) {
 }
 
 bool TDateField::GetValue(TDateTime& Value) const {
-  std::uint8_t Raw[4];
-  if (!ReadRaw(*this, Raw))
+  std::int64_t Day = 0;
+  if (!ReadInt<std::int32_t>(*this, Day))
     return false;
   TTimeStamp Stamp;
-  Stamp.Date = LoadLE<std::int32_t>(Raw);
+  Stamp.Date = static_cast<std::int32_t>(Day);
   Value = TimeStampToDateTime(Stamp);
   return true;
 }
 
 void TDateField::StoreValue(TDateTime Value) {
-  std::uint8_t Raw[4];
-  StoreLE<std::int32_t>(Raw, DateTimeToTimeStamp(Value).Date);
-  SetData(Raw);
+  WriteInt<std::int32_t>(*this, DateTimeToTimeStamp(Value).Date);
 }
 
 std::string TDateField::FormatValue(TDateTime Value) const {
@@ -793,20 +789,18 @@ TTimeField::TTimeField(TComponent* AOwner) : TDateTimeField(AOwner) {
 }
 
 bool TTimeField::GetValue(TDateTime& Value) const {
-  std::uint8_t Raw[4];
-  if (!ReadRaw(*this, Raw))
+  std::int64_t Millis = 0;
+  if (!ReadInt<std::int32_t>(*this, Millis))
     return false;
   TTimeStamp Stamp;
   Stamp.Date = DateDelta;
-  Stamp.Time = LoadLE<std::int32_t>(Raw);
+  Stamp.Time = static_cast<std::int32_t>(Millis);
   Value = TimeStampToDateTime(Stamp);
   return true;
 }
 
 void TTimeField::StoreValue(TDateTime Value) {
-  std::uint8_t Raw[4];
-  StoreLE<std::int32_t>(Raw, DateTimeToTimeStamp(Value).Time);
-  SetData(Raw);
+  WriteInt<std::int32_t>(*this, DateTimeToTimeStamp(Value).Time);
 }
 
 std::string TTimeField::FormatValue(TDateTime Value) const {

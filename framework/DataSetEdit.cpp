@@ -52,9 +52,14 @@ void TDataSet::Edit() {
 
 // ---- Insert and append ----------------------------------------------------------
 
-// Opens the new record's slot and initialises it; on failure the window is
-// restored from the cursor and the error raised again.
+// Checks that a record may be added and runs the before-events, then opens
+// the new record's slot and initialises it; when the slot cannot be set up,
+// the window is restored from the cursor and the error raised again.
 void TDataSet::BeginNewRecord(bool Append) {
+  CheckBrowseMode();
+  CheckCanModify();
+  DoBeforeInsert();
+  DoBeforeScroll();
   if (!Append) {
     UpdateCursorPos();
     OpenInsertSlot();
@@ -89,10 +94,6 @@ void TDataSet::UndoNewRecord(std::exception_ptr Error) {
 
 // Insert and Append differ only in where the new record's slot opens.
 void TDataSet::StartNewRecord(bool Append) {
-  CheckBrowseMode();
-  CheckCanModify();
-  DoBeforeInsert();
-  DoBeforeScroll();
   BeginNewRecord(Append);
   try {
     InternalInsert();
@@ -129,10 +130,6 @@ void TDataSet::SetFields(const std::vector<Variant>& Values) {
 }
 
 void TDataSet::AddRecord(const std::vector<Variant>& Values, bool Append) {
-  CheckBrowseMode();
-  CheckCanModify();
-  DoBeforeInsert();
-  DoBeforeScroll();
   BeginNewRecord(Append);
   try {
     TControlsGuard Controls(*this);

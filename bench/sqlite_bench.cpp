@@ -1,11 +1,20 @@
 // The SQLite driver side by side with direct sqlite3 calls on one database
 // file: a full scan that keeps every row scrollable, point lookups by primary
 // key with a reused binding, and inserts in one transaction.
+//
+// ZTL_BENCH_ROWS sets the table size (default 1,000,000; lookups and inserts
+// are a fifth of it), each size on a file of its own. "--once NAME" runs one
+// workload a single time (scan-raw, scan-cursor, lookup-raw, lookup-cursor,
+// insert-raw, insert-cursor) for instruction counts, e.g.
+//   ZTL_BENCH_ROWS=100000 valgrind --tool=callgrind --collect-atstart=no
+//     --toggle-collect='*Once*' ztl_sqlite_bench --once scan-cursor
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -20,16 +29,24 @@ namespace {
 
 using namespace ztl;
 
-constexpr int Rows = 1000000;
-constexpr int Lookups = 200000;
-constexpr int Inserts = 200000;
+int BenchRows() {
+  const char* Text = std::getenv("ZTL_BENCH_ROWS");
+  const int N = Text ? std::atoi(Text) : 0;
+  return N > 0 ? N : 1000000;
+}
+
+const int Rows = BenchRows();
+const int Lookups = std::max(1, Rows / 5);
+const int Inserts = std::max(1, Rows / 5);
 
 const char* const Schema =
     "CREATE TABLE IF NOT EXISTS %s(id INTEGER PRIMARY KEY, name VARCHAR(40), "
     "amount REAL, qty INTEGER, created DATETIME, note TEXT)";
 
 std::string DatabaseFile() {
-  return (std::filesystem::temp_directory_path() / "ztl-sqlite-bench.db").string();
+  const std::string Name =
+      Rows == 1000000 ? "ztl-sqlite-bench.db" : "ztl-sqlite-bench-" + std::to_string(Rows) + ".db";
+  return (std::filesystem::temp_directory_path() / Name).string();
 }
 
 void Check(int Rc, sqlite3* Db, const char* What) {
@@ -146,19 +163,42 @@ void ReadCursor(TZantrelSQLiteSQL& C, TZantrelBlobStream* Note, std::int64_t& Su
   Sum += N + Buf[0];
 }
 
+// Each workload's timed part is a function of its own (never inlined), so
+// that instruction counts can be limited to it.
+#define ZTL_BENCH_ONCE __attribute__((noinline))
+
 // --- (a) full scan ----------------------------------------------------------
+
+ZTL_BENCH_ONCE std::int64_t ScanRawOnce(sqlite3_stmt* S) {
+  std::int64_t Sum = 0;
+  while (sqlite3_step(S) == SQLITE_ROW)
+    ReadRaw(S, Sum);
+  sqlite3_reset(S);
+  return Sum;
+}
+
+ZTL_BENCH_ONCE std::int64_t ScanCursorOnce(TDriver& D) {
+  if (!D.Cursor.OpenPrepared({}, true))
+    throw std::runtime_error(D.Session.GetLastError());
+  TZantrelBlobStream* Note = D.Cursor.GetBlobManager()->BlobByName("note");
+  std::int64_t Sum = 0;
+  D.Cursor.MoveToFirst();
+  while (D.Cursor.FetchNext())
+    ReadCursor(D.Cursor, Note, Sum);
+  return Sum;
+}
+
+void PrepareScan(TDriver& D) {
+  if (!D.Cursor.Prepare("SELECT * FROM t"))
+    throw std::runtime_error(D.Session.GetLastError());
+}
 
 void BM_ScanRaw(benchmark::State& State) {
   sqlite3* Db = OpenRaw();
   sqlite3_stmt* S;
   Check(sqlite3_prepare_v2(Db, "SELECT * FROM t", -1, &S, nullptr), Db, "scan");
-  for (auto _ : State) {
-    std::int64_t Sum = 0;
-    while (sqlite3_step(S) == SQLITE_ROW)
-      ReadRaw(S, Sum);
-    sqlite3_reset(S);
-    benchmark::DoNotOptimize(Sum);
-  }
+  for (auto _ : State)
+    benchmark::DoNotOptimize(ScanRawOnce(S));
   State.SetItemsProcessed(State.iterations() * Rows);
   sqlite3_finalize(S);
   sqlite3_close_v2(Db);
@@ -167,18 +207,10 @@ void BM_ScanRaw(benchmark::State& State) {
 void BM_ScanCursor(benchmark::State& State) {
   sqlite3_close_v2(OpenRaw());
   TDriver D;
-  if (!D.Cursor.Prepare("SELECT * FROM t"))
-    throw std::runtime_error(D.Session.GetLastError());
+  PrepareScan(D);
   std::size_t CacheBytes = 0;
   for (auto _ : State) {
-    if (!D.Cursor.OpenPrepared({}, true))
-      throw std::runtime_error(D.Session.GetLastError());
-    TZantrelBlobStream* Note = D.Cursor.GetBlobManager()->BlobByName("note");
-    std::int64_t Sum = 0;
-    D.Cursor.MoveToFirst();
-    while (D.Cursor.FetchNext())
-      ReadCursor(D.Cursor, Note, Sum);
-    benchmark::DoNotOptimize(Sum);
+    benchmark::DoNotOptimize(ScanCursorOnce(D));
     State.PauseTiming();
     CacheBytes = D.Cursor.GetCacheMemory();
     // Every row stays reachable.
@@ -205,24 +237,44 @@ void BM_ScanCursor(benchmark::State& State) {
 
 // --- (b) point lookups --------------------------------------------------------
 
+const char* const LookupSQL = "SELECT * FROM t WHERE id = ?";
+
+ZTL_BENCH_ONCE std::int64_t LookupRawOnce(sqlite3* Db, sqlite3_stmt* S,
+                                          const std::vector<int>& Ids) {
+  Exec(Db, "BEGIN");
+  std::int64_t Sum = 0;
+  for (const int Id : Ids) {
+    sqlite3_reset(S);
+    sqlite3_bind_int64(S, 1, Id);
+    if (sqlite3_step(S) == SQLITE_ROW)
+      ReadRaw(S, Sum);
+  }
+  sqlite3_reset(S);
+  Exec(Db, "COMMIT");
+  return Sum;
+}
+
+ZTL_BENCH_ONCE std::int64_t LookupCursorOnce(TDriver& D, const std::vector<int>& Ids) {
+  const std::string SQL = LookupSQL;
+  D.Session.StartTransaction();
+  std::int64_t Sum = 0;
+  for (const int Id : Ids) {
+    if (!D.Cursor.OpenRead(SQL, {Variant(Id)}))
+      throw std::runtime_error(D.Session.GetLastError());
+    ReadCursor(D.Cursor, D.Cursor.GetBlobManager()->BlobByName("note"), Sum);
+  }
+  D.Cursor.Close();
+  D.Session.Commit();
+  return Sum;
+}
+
 void BM_LookupRaw(benchmark::State& State) {
   sqlite3* Db = OpenRaw();
   const std::vector<int> Ids = LookupIds();
   sqlite3_stmt* S;
-  Check(sqlite3_prepare_v2(Db, "SELECT * FROM t WHERE id = ?", -1, &S, nullptr), Db, "lookup");
-  for (auto _ : State) {
-    Exec(Db, "BEGIN");
-    std::int64_t Sum = 0;
-    for (const int Id : Ids) {
-      sqlite3_reset(S);
-      sqlite3_bind_int64(S, 1, Id);
-      if (sqlite3_step(S) == SQLITE_ROW)
-        ReadRaw(S, Sum);
-    }
-    sqlite3_reset(S);
-    Exec(Db, "COMMIT");
-    benchmark::DoNotOptimize(Sum);
-  }
+  Check(sqlite3_prepare_v2(Db, LookupSQL, -1, &S, nullptr), Db, "lookup");
+  for (auto _ : State)
+    benchmark::DoNotOptimize(LookupRawOnce(Db, S, Ids));
   State.SetItemsProcessed(State.iterations() * Lookups);
   sqlite3_finalize(S);
   sqlite3_close_v2(Db);
@@ -232,19 +284,8 @@ void BM_LookupCursor(benchmark::State& State) {
   sqlite3_close_v2(OpenRaw());
   TDriver D;
   const std::vector<int> Ids = LookupIds();
-  const std::string SQL = "SELECT * FROM t WHERE id = ?";
-  for (auto _ : State) {
-    D.Session.StartTransaction();
-    std::int64_t Sum = 0;
-    for (const int Id : Ids) {
-      if (!D.Cursor.OpenRead(SQL, {Variant(Id)}))
-        throw std::runtime_error(D.Session.GetLastError());
-      ReadCursor(D.Cursor, D.Cursor.GetBlobManager()->BlobByName("note"), Sum);
-    }
-    D.Cursor.Close();
-    D.Session.Commit();
-    benchmark::DoNotOptimize(Sum);
-  }
+  for (auto _ : State)
+    benchmark::DoNotOptimize(LookupCursorOnce(D, Ids));
   State.SetItemsProcessed(State.iterations() * Lookups);
   State.counters["prepares"] = static_cast<double>(D.Session.GetStatistics().Prepares);
   State.counters["binds"] = static_cast<double>(D.Session.GetStatistics().Binds);
@@ -252,35 +293,65 @@ void BM_LookupCursor(benchmark::State& State) {
 
 // --- (c) inserts -----------------------------------------------------------------
 
+const char* const InsertSQL = "INSERT INTO t2 VALUES (?, ?, ?, ?, ?, ?)";
+
 std::vector<TRowText> InsertTexts() {
   std::vector<TRowText> Texts;
-  Texts.reserve(Inserts);
+  Texts.reserve(static_cast<std::size_t>(Inserts));
   for (int Id = 1; Id <= Inserts; ++Id)
     Texts.push_back(RowText(Id));
   return Texts;
+}
+
+// The application's values, ready in the form the cursor takes them, as the
+// raw side has its strings ready.
+std::vector<std::array<Variant, 6>> InsertValues() {
+  std::vector<std::array<Variant, 6>> Values;
+  Values.reserve(static_cast<std::size_t>(Inserts));
+  for (const TRowText& T : InsertTexts()) {
+    const int Id = static_cast<int>(Values.size()) + 1;
+    Values.push_back({Variant(Id), Variant(T.Name), Variant(Id * 0.25), Variant(Id % 100),
+                      Variant(T.Created), Variant(T.Note)});
+  }
+  return Values;
+}
+
+ZTL_BENCH_ONCE void InsertRawOnce(sqlite3* Db, sqlite3_stmt* S,
+                                  const std::vector<TRowText>& Texts) {
+  Exec(Db, "BEGIN");
+  for (int Id = 1; Id <= Inserts; ++Id) {
+    const TRowText& T = Texts[static_cast<std::size_t>(Id - 1)];
+    sqlite3_reset(S);
+    sqlite3_bind_int64(S, 1, Id);
+    sqlite3_bind_text(S, 2, T.Name.data(), static_cast<int>(T.Name.size()), SQLITE_STATIC);
+    sqlite3_bind_double(S, 3, Id * 0.25);
+    sqlite3_bind_int(S, 4, Id % 100);
+    sqlite3_bind_text(S, 5, T.Created.data(), static_cast<int>(T.Created.size()), SQLITE_STATIC);
+    sqlite3_bind_text(S, 6, T.Note.data(), static_cast<int>(T.Note.size()), SQLITE_STATIC);
+    Check(sqlite3_step(S), Db, "insert row");
+  }
+  sqlite3_reset(S);
+  Exec(Db, "COMMIT");
+}
+
+ZTL_BENCH_ONCE void InsertCursorOnce(TDriver& D,
+                                     const std::vector<std::array<Variant, 6>>& Values) {
+  const std::string SQL = InsertSQL;
+  D.Session.StartTransaction();
+  for (const auto& Row : Values) {
+    if (!D.Cursor.Execute(SQL, std::span<const Variant>(Row)))
+      throw std::runtime_error(D.Session.GetLastError());
+  }
+  D.Session.Commit();
 }
 
 void BM_InsertRaw(benchmark::State& State) {
   sqlite3* Db = OpenRaw();
   const std::vector<TRowText> Texts = InsertTexts();
   sqlite3_stmt* S;
-  Check(sqlite3_prepare_v2(Db, "INSERT INTO t2 VALUES (?, ?, ?, ?, ?, ?)", -1, &S, nullptr), Db,
-        "insert");
+  Check(sqlite3_prepare_v2(Db, InsertSQL, -1, &S, nullptr), Db, "insert");
   for (auto _ : State) {
-    Exec(Db, "BEGIN");
-    for (int Id = 1; Id <= Inserts; ++Id) {
-      const TRowText& T = Texts[static_cast<std::size_t>(Id - 1)];
-      sqlite3_reset(S);
-      sqlite3_bind_int64(S, 1, Id);
-      sqlite3_bind_text(S, 2, T.Name.data(), static_cast<int>(T.Name.size()), SQLITE_STATIC);
-      sqlite3_bind_double(S, 3, Id * 0.25);
-      sqlite3_bind_int(S, 4, Id % 100);
-      sqlite3_bind_text(S, 5, T.Created.data(), static_cast<int>(T.Created.size()), SQLITE_STATIC);
-      sqlite3_bind_text(S, 6, T.Note.data(), static_cast<int>(T.Note.size()), SQLITE_STATIC);
-      Check(sqlite3_step(S), Db, "insert row");
-    }
-    sqlite3_reset(S);
-    Exec(Db, "COMMIT");
+    InsertRawOnce(Db, S, Texts);
     State.PauseTiming();
     Exec(Db, "DELETE FROM t2");
     State.ResumeTiming();
@@ -293,23 +364,9 @@ void BM_InsertRaw(benchmark::State& State) {
 void BM_InsertCursor(benchmark::State& State) {
   sqlite3_close_v2(OpenRaw());
   TDriver D;
-  // The application's values, ready in the form the cursor takes them, as
-  // the raw side has its strings ready.
-  std::vector<std::array<Variant, 6>> Values;
-  Values.reserve(Inserts);
-  for (const TRowText& T : InsertTexts()) {
-    const int Id = static_cast<int>(Values.size()) + 1;
-    Values.push_back({Variant(Id), Variant(T.Name), Variant(Id * 0.25), Variant(Id % 100),
-                      Variant(T.Created), Variant(T.Note)});
-  }
-  const std::string SQL = "INSERT INTO t2 VALUES (?, ?, ?, ?, ?, ?)";
+  const std::vector<std::array<Variant, 6>> Values = InsertValues();
   for (auto _ : State) {
-    D.Session.StartTransaction();
-    for (const auto& Row : Values) {
-      if (!D.Cursor.Execute(SQL, std::span<const Variant>(Row)))
-        throw std::runtime_error(D.Session.GetLastError());
-    }
-    D.Session.Commit();
+    InsertCursorOnce(D, Values);
     State.PauseTiming();
     D.Session.Execute("DELETE FROM t2");
     State.ResumeTiming();
@@ -317,6 +374,48 @@ void BM_InsertCursor(benchmark::State& State) {
   State.SetItemsProcessed(State.iterations() * Inserts);
   State.counters["prepares"] = static_cast<double>(D.Session.GetStatistics().Prepares);
   State.counters["binds"] = static_cast<double>(D.Session.GetStatistics().Binds);
+}
+
+// Runs one workload once, after the same set-up as its benchmark; false for
+// an unknown name.
+bool RunWorkload(const std::string& Name) {
+  std::int64_t Sum = 0;
+  if (Name == "scan-raw" || Name == "lookup-raw" || Name == "insert-raw") {
+    sqlite3* Db = OpenRaw();
+    sqlite3_stmt* S;
+    const char* SQL = Name == "scan-raw"     ? "SELECT * FROM t"
+                      : Name == "lookup-raw" ? LookupSQL
+                                             : InsertSQL;
+    Check(sqlite3_prepare_v2(Db, SQL, -1, &S, nullptr), Db, SQL);
+    if (Name == "scan-raw") {
+      Sum = ScanRawOnce(S);
+    } else if (Name == "lookup-raw") {
+      Sum = LookupRawOnce(Db, S, LookupIds());
+    } else {
+      InsertRawOnce(Db, S, InsertTexts());
+      Exec(Db, "DELETE FROM t2");
+    }
+    sqlite3_finalize(S);
+    sqlite3_close_v2(Db);
+  } else if (Name == "scan-cursor" || Name == "lookup-cursor" || Name == "insert-cursor") {
+    sqlite3_close_v2(OpenRaw());
+    TDriver D;
+    if (Name == "scan-cursor") {
+      PrepareScan(D);
+      Sum = ScanCursorOnce(D);
+      std::printf("cache bytes per row: %.1f\n",
+                  static_cast<double>(D.Cursor.GetCacheMemory()) / Rows);
+    } else if (Name == "lookup-cursor") {
+      Sum = LookupCursorOnce(D, LookupIds());
+    } else {
+      InsertCursorOnce(D, InsertValues());
+      D.Session.Execute("DELETE FROM t2");
+    }
+  } else {
+    return false;
+  }
+  std::printf("%s: %lld\n", Name.c_str(), static_cast<long long>(Sum));
+  return true;
 }
 
 } // namespace
@@ -328,4 +427,17 @@ BENCHMARK(BM_LookupCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--once") {
+    if (RunWorkload(argv[2]))
+      return 0;
+    std::fprintf(stderr, "unknown workload %s\n", argv[2]);
+    return 2;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

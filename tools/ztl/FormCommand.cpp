@@ -12,6 +12,7 @@
 #include <memory>
 #include <ostream>
 
+#include "drivers/sqlite/SQLiteRegister.h"
 #include "framework/DataModule.h"
 #include "framework/Streaming.h"
 #include "framework/Strings.h"
@@ -100,6 +101,9 @@ int RunFormCommand(const std::vector<std::string>& Args, std::ostream& Out, std:
     Err << "usage: ztl form FILE [--ancestor ANCESTOR] [--save OUT]\n";
     return ExitUsage;
   }
+  // The package's components and the embedded driver's are what our forms
+  // hold; registering is idempotent.
+  RegisterZantrelSQLiteClasses();
 
   std::unique_ptr<TComponent> Root(Ancestor.empty()
                                        ? ReadComponentResFile(File)

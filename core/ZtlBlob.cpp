@@ -149,8 +149,10 @@ TZantrelBlobStream* TZantrelBlobManager::GetBlob(std::uint16_t Index) {
 }
 
 TZantrelBlobStream* TZantrelBlobManager::BlobByName(std::string_view Name) {
+  // Case folding maps byte to byte, so names of other lengths never match
+  // and need no folding.
   for (TZantrelBlobStream* Stream : List)
-    if (AnsiCompareText(Stream->FieldName, Name) == 0)
+    if (Stream->FieldName.size() == Name.size() && AnsiCompareText(Stream->FieldName, Name) == 0)
       return Stream;
   const std::string Msg = LoadZtlStrFmt(ZTL_ERR_BLOB_REQUIRED, {Name});
   if (SQL)

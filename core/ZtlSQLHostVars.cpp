@@ -93,10 +93,12 @@ bool TZantrelSQL::InternalNeedNewVariables(const TZtlHostValues& V,
                                            const TZantrelVariableDefs& Defs) {
   if (!V.IsArray() || Defs.GetCount() != V.GetCount())
     return true;
-  for (std::int32_t I = 0; I < V.GetCount(); ++I) {
-    const TZantrelFieldDef* Def = Defs.GetItem(I);
+  const std::vector<TZantrelFieldDef*>& List = Defs.GetList();
+  for (std::size_t I = 0; I < List.size(); ++I) {
+    const TZantrelFieldDef* Def = List[I];
     std::int32_t Size = 0;
-    const TZantrelFieldTypes Type = InternalGetVariableTypeAndLength(V.Get(I), Size);
+    const TZantrelFieldTypes Type =
+        InternalGetVariableTypeAndLength(V.Get(static_cast<std::int32_t>(I)), Size);
     if (!Def || Def->FieldType != Type || Def->Size != Size || IsBlobFieldType(Type))
       return true;
   }
@@ -114,13 +116,19 @@ void TZantrelSQL::InternalSetVariables(const TZtlHostValues& V, TZantrelVariable
     }
     Defs.SetBufSize(Defs.Size());
   }
-  for (std::int32_t I = 0; I < Defs.GetCount() && I < V.GetCount(); ++I) {
-    const TZantrelFieldDef* Def = Defs.GetItem(I);
+  const std::vector<TZantrelFieldDef*>& List = Defs.GetList();
+  const TZtlBuffer& Block = Defs.GetBufferBlock();
+  std::uint8_t* const Buffer = Defs.GetBuffer();
+  const std::size_t Count =
+      std::min(List.size(), static_cast<std::size_t>(std::max(0, V.GetCount())));
+  for (std::size_t I = 0; I < Count; ++I) {
+    const TZantrelFieldDef* Def = List[I];
     // A definition a driver sized beyond the buffer gets no value rather
     // than a write outside it.
-    if (!Defs.GetBufferBlock().Covers(Def->Offset, Def->Size))
+    if (!Block.Covers(Def->Offset, Def->Size))
       continue;
-    InternalSetValue(Defs.GetBuffer(), Def->Offset, Def->Size, Def->FieldType, V.Get(I), nullptr);
+    InternalSetValue(Buffer, Def->Offset, Def->Size, Def->FieldType,
+                     V.Get(static_cast<std::int32_t>(I)), nullptr);
   }
 }
 

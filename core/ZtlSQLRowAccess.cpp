@@ -1,5 +1,6 @@
 // Field access on the cursor's current row: descriptions, reading, writing,
 // clearing, null tests and dirty tracking.
+#include <algorithm>
 #include <cstring>
 
 #include "core/ZtlConsts.h"
@@ -46,6 +47,15 @@ bool TZantrelSQL::GetFieldNulls(const Variant& Field) const {
 // --- Checks shared by the operations on the row ---------------------------------
 
 TZantrelFieldDef& TZantrelSQL::FieldOrRaise(const Variant& Field) {
+  // A position in range is answered here, the way GetField answers it, so
+  // that reading a row by positions makes no further call per value.
+  const TVarType Type = Field.VarType();
+  if (Type == varInteger || Type == varSmallint) {
+    const std::int64_t I = Field.RawInt();
+    const std::vector<TZantrelFieldDef*>& List = FieldDefs.GetList();
+    if (I >= 0 && static_cast<std::uint64_t>(I) < List.size())
+      return *List[static_cast<std::size_t>(I)];
+  }
   TZantrelFieldDef* Def = GetField(Field);
   if (!Def)
     RaiseLastError(LoadZtlStrFmt(ZTL_ERR_FIELD_NOT_FOUND, {SetVarToStr(Field)}), 0);
@@ -53,7 +63,28 @@ TZantrelFieldDef& TZantrelSQL::FieldOrRaise(const Variant& Field) {
 }
 
 TZantrelBlobStream* TZantrelSQL::BlobOf(const TZantrelFieldDef& Def) {
-  return IsBlobFieldType(Def.FieldType) ? BlobManager->BlobByName(Def.Name) : nullptr;
+  if (!IsBlobFieldType(Def.FieldType))
+    return nullptr;
+  // Drivers make one stream per memo or blob column, in column order, so the
+  // stream is usually found at the column's rank among those columns. It is
+  // taken only when it carries the name and no stream before it answers to
+  // the name too; otherwise the search by name decides, as it always has.
+  const std::vector<TZantrelBlobStream*>& Streams = BlobManager->GetList();
+  std::size_t Rank = 0;
+  for (const TZantrelFieldDef* Other : FieldDefs) {
+    if (Other == &Def)
+      break;
+    if (IsBlobFieldType(Other->FieldType))
+      ++Rank;
+  }
+  if (Rank < Streams.size() && Streams[Rank]->GetFieldName() == Def.Name &&
+      std::none_of(Streams.begin(), Streams.begin() + static_cast<std::ptrdiff_t>(Rank),
+                   [&](const TZantrelBlobStream* S) {
+                     return S->GetFieldName().size() == Def.Name.size() &&
+                            AnsiCompareText(S->GetFieldName(), Def.Name) == 0;
+                   }))
+    return Streams[Rank];
+  return BlobManager->BlobByName(Def.Name);
 }
 
 // Drivers decode and encode values in place, so a column whose bytes are
@@ -74,7 +105,7 @@ void TZantrelSQL::CheckNullsExist(const TZtlBuffer& Nulls) {
 Variant TZantrelSQL::ReadValue(const TZtlBuffer& Row, const Variant& Field) {
   Variant Result = Variant::Null();
   const TZantrelFieldDef& Def = FieldOrRaise(Field);
-  TZantrelBlobStream* Blob = BlobOf(Def);
+  TZantrelBlobStream* Blob = IsBlobFieldType(Def.FieldType) ? BlobOf(Def) : nullptr;
   CheckRowCovers(Row, Def);
   InternalGetValue(Row.Data(), Def.Offset, Def.Size, Def.FieldType, Blob, Result);
   return Result;
@@ -152,7 +183,7 @@ bool TZantrelSQL::FieldDirty(const TZantrelFieldDef& Def) {
   const bool CurNull = IsNull(CurrentNulls.Data(), Def.Index);
   const bool OldNull = IsNull(OldNulls.Data(), Def.Index);
   if (IsBlobFieldType(Def.FieldType))
-    return BlobManager->BlobByName(Def.Name)->GetModified() || CurNull != OldNull;
+    return BlobOf(Def)->GetModified() || CurNull != OldNull;
   if (Def.Size <= 0)
     return false;
   CheckRowCovers(CurrentRow, Def);

@@ -259,8 +259,12 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
   std::size_t BlobBytes = 0;
   char Scratch[32];
 
-  for (std::size_t I = 0; I < Slots.size(); ++I) {
-    const TSlotColumn& C = Slots[I];
+  // The column list is read through locals: the stores into the slot could
+  // otherwise alias the vector and force a reload for every column.
+  const TSlotColumn* const SlotColumns = Slots.data();
+  const std::size_t ColumnCount = Slots.size();
+  for (std::size_t I = 0; I < ColumnCount; ++I) {
+    const TSlotColumn& C = SlotColumns[I];
     const int Col = ByField ? static_cast<int>(I) : C.StmtColumn;
     std::uint8_t* Dst = Slot + C.Offset;
     // One call per column reaches the value; the value accessors after it
@@ -292,7 +296,9 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     switch (C.Type) {
     case ntInteger: {
       std::int64_t I64;
-      if (!ReadInteger(V, Class, I64))
+      if (Class == SQLITE_INTEGER)
+        I64 = A.value_int64(V);
+      else if (!ReadInteger(V, Class, I64))
         return Misfit(Columns[I], ShowValue(V, Class) + " is not an integer", -SQLITE_MISMATCH);
       if (I64 < std::numeric_limits<std::int32_t>::min() ||
           I64 > std::numeric_limits<std::int32_t>::max())
@@ -304,7 +310,9 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     }
     case ntInt64: {
       std::int64_t I64;
-      if (!ReadInteger(V, Class, I64))
+      if (Class == SQLITE_INTEGER)
+        I64 = A.value_int64(V);
+      else if (!ReadInteger(V, Class, I64))
         return Misfit(Columns[I], ShowValue(V, Class) + " is not a 64-bit integer",
                       -SQLITE_MISMATCH);
       std::memcpy(Dst, &I64, sizeof I64);
@@ -312,7 +320,9 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
     }
     case ntFloat: {
       double D;
-      if (!ReadReal(V, Class, D))
+      if (Class == SQLITE_FLOAT)
+        D = A.value_double(V);
+      else if (!ReadReal(V, Class, D))
         return Misfit(Columns[I], ShowValue(V, Class) + " is not a number a double holds exactly",
                       -SQLITE_MISMATCH);
       std::memcpy(Dst, &D, sizeof D);
@@ -342,8 +352,12 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
       double D = 0;
       bool Ok = false;
       if (Class == SQLITE_TEXT) {
-        const auto* P = reinterpret_cast<const char*>(A.value_text(V));
-        Ok = P && SQLiteParseDateTime({P, static_cast<std::size_t>(A.value_bytes(V))}, D);
+        if (!Text.data()) {
+          const unsigned char* P = A.value_text(V);
+          Text = {P, P ? static_cast<std::size_t>(A.value_bytes(V)) : 0};
+        }
+        Ok = Text.data() &&
+             SQLiteParseDateTime({reinterpret_cast<const char*>(Text.data()), Text.size()}, D);
       } else if (Class == SQLITE_INTEGER || Class == SQLITE_FLOAT) {
         // Numbers are Julian day numbers, as in SQLite's date functions.
         D = SQLiteJulianToDateTime(A.value_double(V));

@@ -132,6 +132,35 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
                                          std::int32_t Size, TZantrelFieldTypes FieldType,
                                          const Variant& Value, TZantrelBlobStream* Blob) {
   std::uint8_t* P = Buffer + Offset;
+  // A value already of the column's own kind is stored as it is: no
+  // conversion can fail or change it. Everything else takes the checked
+  // conversions below.
+  switch (Value.VarType()) {
+  case varSmallint:
+  case varInteger:
+  case varByte:
+  case varInt64:
+    if ((FieldType == ntInteger && Size >= 4) || (FieldType == ntInt64 && Size >= 8)) {
+      const std::int64_t V = Value.RawInt();
+      if (FieldType == ntInt64) {
+        Store(P, V);
+        return;
+      }
+      if (V >= INT32_MIN && V <= INT32_MAX) {
+        Store(P, static_cast<std::int32_t>(V));
+        return;
+      }
+    }
+    break;
+  case varDouble:
+    if (FieldType == ntFloat && Size >= 8) {
+      Store(P, Value.RawReal());
+      return;
+    }
+    break;
+  default:
+    break;
+  }
   // Names what is being written for messages: a result column of the row
   // buffers, or a host variable.
   const auto Target = [&]() -> std::string {

@@ -125,6 +125,12 @@ private:
 // at the end of the constructor: a C++ base constructor cannot reach the
 // descendant's CreateSQL. A driver class that overrides an operation used
 // while closing calls DestroyDataset first in its destructor.
+//
+// The package's own messages are raised as they stand, without the
+// dataset's name in front, so that every component of the layer (the
+// stored procedure included) reports them in the same words; the
+// framework's checks (not editing, read-only field, not inactive) keep the
+// framework's habit of naming the dataset.
 class TZantrelDataset : public TDataSet {
   friend class TZantrelDataLink;
   friend class TZantrelDatasetBlobStream;

@@ -15,7 +15,7 @@ TZantrelDatasetBlobStream::TZantrelDatasetBlobStream(TBlobField* AField, TBlobSt
   if (!DataSet->GetActiveRecBuf(Buffer))
     return; // no record: an inert stream
   if (DataSet->State() == dsFilter)
-    DatabaseErrorFmt(LoadZtlStr(SZtlNoFieldAccess), {Field->DisplayName()}, DataSet);
+    DatabaseError(LoadZtlStrFmt(SZtlNoFieldAccess, {Field->DisplayName()}));
   if (Mode == bmWrite && !Field->Modified()) {
     if (Field->ReadOnly())
       DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()}, DataSet);

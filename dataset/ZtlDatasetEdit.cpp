@@ -54,7 +54,7 @@ void TZantrelDataset::InternalEdit() {
       SameBytes(Active + NullOffset, Cursor->GetCurrentNulls(), LayoutNullSize))
     return;
   EditChecked = true;
-  DatabaseError(LoadZtlStr(SZtlRowChanged), this);
+  DatabaseError(LoadZtlStr(SZtlRowChanged));
 }
 
 void TZantrelDataset::InternalPost() {
@@ -98,7 +98,7 @@ void TZantrelDataset::InternalCancel() {
 void TZantrelDataset::InternalRefresh() {
   // Re-executing would throw away the result sets still pending.
   if (GetStillInProc())
-    DatabaseError(LoadZtlStr(SZtlStoredProcRefresh), this);
+    DatabaseError(LoadZtlStr(SZtlStoredProcRefresh));
   RefreshCursor(nullptr, nullptr, bfCurrent);
 }
 

@@ -124,7 +124,7 @@ bool TZantrelDataset::LocateRecord(const std::string& AKeyFields, const Variant&
 // items beyond the values stay null.
 void TZantrelDataset::SetKeyFields(const std::vector<Variant>& KeyValues) {
   if (IndexDefs->Count() == 0)
-    DatabaseError(LoadZtlStr(SZtlNoMissingOrderBy), this);
+    DatabaseError(LoadZtlStr(SZtlNoMissingOrderBy));
   // The key buffer is the temporary buffer, which exists only while open.
   CheckActive();
   KeyBuffer = TempBuffer();

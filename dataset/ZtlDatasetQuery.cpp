@@ -83,7 +83,7 @@ void TZantrelDataset::SetSession(TZantrelSession* Value) {
 
 void TZantrelDataset::CheckUnPrepared() {
   if (Prepared)
-    DatabaseError(LoadZtlStr(SZtlDataSetPrepared), this);
+    DatabaseError(LoadZtlStr(SZtlDataSetPrepared));
 }
 
 void TZantrelDataset::SetReadOnly(bool Value) {
@@ -144,7 +144,7 @@ void TZantrelDataset::SetPrepared(bool Value) {
       // Measured without the line break every line of SQL ends in, which
       // would otherwise make any text long enough.
       if (CutStatementEnd(SQLText).size() < 2)
-        DatabaseError(LoadZtlStr(SZtlEmptySQLStatement), this);
+        DatabaseError(LoadZtlStr(SZtlEmptySQLStatement));
       PrepareSQL(SQLText);
     }
   } else {
@@ -185,7 +185,7 @@ void TZantrelDataset::CreateHandle() {
 
 void TZantrelDataset::CreateCursor(bool GenHandle) {
   if (SQL->Count() == 0)
-    DatabaseError(LoadZtlStr(SZtlEmptySQLStatement), this);
+    DatabaseError(LoadZtlStr(SZtlEmptySQLStatement));
   SetPrepared(true);
   if (DataLink->GetDataSource())
     SetParamsFromCursor();
@@ -331,7 +331,7 @@ bool TZantrelDataset::GetStillInProc() const {
 
 void TZantrelDataset::Resume() {
   if (!GetStillInProc())
-    DatabaseError(LoadZtlStr(SZtlStoredProcCompleted), this);
+    DatabaseError(LoadZtlStr(SZtlStoredProcCompleted));
   CheckActive();
   Cursor->Resume();
   if (!GetStillInProc()) {

@@ -50,12 +50,14 @@ TEST_F(DatasetBlob, ReadsTheColumnAndNothingOfANullOne) {
 }
 
 TEST_F(DatasetBlob, CreationChecks) {
+  Query->SetName("Query1");
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Stream(bmWrite); }),
-            "Dataset not in edit or insert mode");
+            "Query1: Dataset not in edit or insert mode");
   EXPECT_NO_THROW(Stream(bmReadWrite)); // read-write skips both checks
   Query->Edit();
   Note->SetReadOnly(true);
-  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Stream(bmWrite); }), "Field 'NOTE' cannot be modified");
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Stream(bmWrite); }),
+            "Query1: Field 'NOTE' cannot be modified");
   Note->SetReadOnly(false);
 
   Query->FilterBuffer = Query->ActiveBuffer();

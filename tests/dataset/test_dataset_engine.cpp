@@ -52,7 +52,10 @@ TEST_F(DatasetLifecycle, TrailingBlanksAndSemicolonsAreCut) {
       Log().Calls.end());
 }
 
+// Package messages read the same whatever the dataset is called; the
+// framework's own checks name the dataset first.
 TEST_F(DatasetLifecycle, StatementErrors) {
+  Query->SetName("Query1");
   const std::string Empty = "No SQL statement available";
   Query->GetSQL()->SetText("x");
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->Prepare(); }), Empty);
@@ -69,7 +72,7 @@ TEST_F(DatasetLifecycle, StatementErrors) {
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->SetSession(&Other); }), Prepared);
   Query->Open();
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->SetSyncInserts(true); }),
-            "Cannot perform this operation on an open dataset");
+            "Query1: Cannot perform this operation on an open dataset");
 }
 
 TEST_F(DatasetLifecycle, ACursorClosedOrUnpreparedByItsDriverTakesTheDatasetAlong) {

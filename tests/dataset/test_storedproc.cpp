@@ -22,7 +22,7 @@ std::vector<std::vector<Variant>> GetItCatalog() {
   return {{"x   ", 1, 1}, {"y", 3, 276}, {"gone", 0, 7}, {"r", 4, 24}, {"@p1", 2, 7}};
 }
 
-struct ParamSpec {
+struct ParamRow {
   const char* Name;
   TZantrelFieldTypes Type;
   TZantrelParamType Direction;
@@ -45,13 +45,13 @@ struct StoredProc : ::testing::Test {
     TZantrelParams Copy;
     Proc->CopyParams(&Copy);
   }
-  void Use(const std::vector<ParamSpec>& Specs) {
+  void Use(const std::vector<ParamRow>& Rows) {
     TZantrelParams List;
-    for (const ParamSpec& Spec : Specs) {
-      TZantrelParam* P = List.CreateParam(Spec.Name);
-      P->SetAlias(Spec.Name);
-      P->SetDataType(Spec.Type);
-      P->SetParamType(Spec.Direction);
+    for (const ParamRow& Row : Rows) {
+      TZantrelParam* P = List.CreateParam(Row.Name);
+      P->SetAlias(Row.Name);
+      P->SetDataType(Row.Type);
+      P->SetParamType(Row.Direction);
     }
     Proc->SetParamsList(&List);
   }
@@ -71,14 +71,14 @@ struct StoredProc : ::testing::Test {
 TEST_F(StoredProc, CatalogRowsBecomeParametersAndTheCall) {
   TZantrelParams Copy;
   Proc->CopyParams(&Copy);
-  const std::vector<ParamSpec> Want = {{"x", ntInteger, nptInput},
-                                       {"y", ntInt64, nptOutput},
-                                       {"r", ntBoolean, nptResult},
-                                       {"@p1", ntString, nptInputOutput}};
+  const std::vector<ParamRow> Want = {{"x", ntInteger, nptInput},
+                                      {"y", ntInt64, nptOutput},
+                                      {"r", ntBoolean, nptResult},
+                                      {"@p1", ntString, nptInputOutput}};
   ASSERT_EQ(Params().Count(), 4);
   for (int I = 0; I < 4; ++I) {
     const TZantrelParam* P = Params().GetParam(I);
-    const ParamSpec& E = Want[static_cast<std::size_t>(I)];
+    const ParamRow& E = Want[static_cast<std::size_t>(I)];
     EXPECT_EQ(P->GetName(), E.Name);
     EXPECT_EQ(P->GetAlias(), E.Name);
     EXPECT_EQ(P->GetDataType(), E.Type) << E.Name;
@@ -196,7 +196,7 @@ TEST_F(StoredProc, WithoutANameOnlyPrepareGetsAsFarAsTheCatalog) {
 }
 
 TEST_F(StoredProc, PrepareRefusesIncompleteParametersInOrder) {
-  const std::vector<std::pair<std::vector<ParamSpec>, std::string>> Cases = {
+  const std::vector<std::pair<std::vector<ParamRow>, std::string>> Cases = {
       {{{"a", ntUnknown, nptUnknown}}, "No value for parameter 'a'"},
       {{{"a", ntInteger, nptUnknown}}, "No parameter type for parameter 'a'"},
       {{{"a", ntInteger, nptInput}, {"b", ntUnknown, nptInput}}, "No value for parameter 'b'"},
@@ -205,10 +205,10 @@ TEST_F(StoredProc, PrepareRefusesIncompleteParametersInOrder) {
       // Every parameter is checked before the results are counted.
       {{{"r1", ntInteger, nptResult}, {"r2", ntInteger, nptResult}, {"c", ntUnknown, nptInput}},
        "No value for parameter 'c'"}};
-  for (const auto& [Specs, Message] : Cases) {
-    Use(Specs);
+  for (const auto& [Rows, Message] : Cases) {
+    Use(Rows);
     EXPECT_EQ(MessageOf<EDatabaseError>([&] { Proc->Prepare(); }), Message);
-    EXPECT_EQ(Params().Count(), static_cast<int>(Specs.size()));
+    EXPECT_EQ(Params().Count(), static_cast<int>(Rows.size()));
     ExpectReleased();
   }
   EXPECT_EQ(CountCalls("GetParamDescSQL") + CountCalls("InternalPrepare"), 0);

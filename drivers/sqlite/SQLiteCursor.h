@@ -171,6 +171,11 @@ private:
   bool StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField);
   // Makes Slot the current row (CurrentRow, OldRow, nulls, blob streams).
   void ShowRow(const std::uint8_t* Slot);
+  // InternalSetValue for every value its fast cases leave: converts, checks
+  // and raises "Value of ... does not fit" (SQLiteValues.cpp).
+  void SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                         TZantrelFieldTypes FieldType, const Variant& Value,
+                         TZantrelBlobStream* Blob);
   // Records "Value of column ... does not fit: Detail".
   bool Misfit(const TColumn& Column, const std::string& Detail, std::int32_t Code);
   // Forgets where the blob streams point (the cache is about to change).

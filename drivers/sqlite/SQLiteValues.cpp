@@ -158,9 +158,35 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
       return;
     }
     break;
+  case varString:
+    if (FieldType == ntString) {
+      const std::string& S = Value.RawText();
+      if (static_cast<std::int64_t>(S.size()) < Size && !std::memchr(S.data(), 0, S.size())) {
+        std::memcpy(P, S.data(), S.size());
+        // Rows are compared byte for byte (changes, the edit check), so
+        // their unused bytes must be zero; a host variable only needs its
+        // end.
+        if (Buffer == CurrentRow.Data() || Buffer == OldRow.Data())
+          std::memset(P + S.size(), 0, static_cast<std::size_t>(Size) - S.size());
+        else
+          P[S.size()] = 0;
+        return;
+      }
+    }
+    break;
   default:
     break;
   }
+  // The rest lives in a function of its own, so that the cases above do not
+  // pay for the frame the conversions and messages need.
+  SetConvertedValue(Buffer, Offset, Size, FieldType, Value, Blob);
+}
+
+__attribute__((noinline)) void
+TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                                     TZantrelFieldTypes FieldType, const Variant& Value,
+                                     TZantrelBlobStream* Blob) {
+  std::uint8_t* P = Buffer + Offset;
   // Names what is being written for messages: a result column of the row
   // buffers, or a host variable.
   const auto Target = [&]() -> std::string {

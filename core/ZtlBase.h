@@ -2,9 +2,9 @@
 // cursor with its field definitions, host variables and blobs.
 #pragma once
 
+#include "core/ZtlBlob.h"
 #include "core/ZtlConsts.h"
 #include "core/ZtlErrors.h"
-#include "core/ZtlSession.h"
 #include "core/ZtlFieldDefs.h"
-#include "core/ZtlBlob.h"
 #include "core/ZtlSQL.h"
+#include "core/ZtlSession.h"

@@ -3,7 +3,7 @@
 
 #include "core/ZtlBase.h"
 #include "dataset/ZtlCheckError.h"
-#include "dataset/ZtlParams.h"
-#include "dataset/ZtlDataset.h"
 #include "dataset/ZtlCustomDataset.h"
+#include "dataset/ZtlDataset.h"
+#include "dataset/ZtlParams.h"
 #include "dataset/ZtlStoredProc.h"

@@ -7,7 +7,9 @@ namespace ztl {
 
 // ---- TList ------------------------------------------------------------------
 
-void TList::Error(int Index) { throw EListError(Format(SListIndexError, {std::int64_t{Index}})); }
+void TList::Error(int Index) {
+  throw EListError(Format(SListIndexError, {std::int64_t{Index}}));
+}
 
 void TList::CheckIndex(int Index) const {
   if (Index < 0 || Index >= Count())
@@ -37,7 +39,9 @@ int TList::Remove(void* Item) {
   return Index;
 }
 
-void* TList::Extract(void* Item) { return Remove(Item) >= 0 ? Item : nullptr; }
+void* TList::Extract(void* Item) {
+  return Remove(Item) >= 0 ? Item : nullptr;
+}
 
 int TList::IndexOf(const void* Item) const {
   auto It = std::find(Items.begin(), Items.end(), Item);
@@ -92,7 +96,9 @@ void TPersistent::DefineProperties(TFiler*) {}
 bool IsValidIdent(std::string_view Ident) {
   if (Ident.empty())
     return false;
-  auto IsAlpha = [](char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_'; };
+  auto IsAlpha = [](char C) {
+    return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_';
+  };
   if (!IsAlpha(Ident[0]))
     return false;
   for (char C : Ident)
@@ -122,7 +128,9 @@ TComponent::~TComponent() {
     Owner->RemoveComponent(this);
 }
 
-void TComponent::Destroying() { ComponentState.Include(csDestroying); }
+void TComponent::Destroying() {
+  ComponentState.Include(csDestroying);
+}
 
 void TComponent::DestroyComponents() {
   while (!Components.empty()) {
@@ -211,8 +219,7 @@ void TComponent::InsertInto(TComponent* AComponent) {
 }
 
 void TComponent::RemoveFrom(TComponent* AComponent) {
-  Components.erase(std::remove(Components.begin(), Components.end(), AComponent),
-                   Components.end());
+  Components.erase(std::remove(Components.begin(), Components.end(), AComponent), Components.end());
   AComponent->Owner = nullptr;
 }
 
@@ -264,7 +271,9 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
   Theirs.erase(std::remove(Theirs.begin(), Theirs.end(), this), Theirs.end());
 }
 
-void TComponent::Loaded() { ComponentState.Exclude(csLoading); }
+void TComponent::Loaded() {
+  ComponentState.Exclude(csLoading);
+}
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == opRemove && AComponent)

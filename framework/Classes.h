@@ -193,7 +193,7 @@ private:
 
   TComponent* Owner = nullptr;
   std::string Name;
-  std::vector<TComponent*> Components; // owned, in insertion order
+  std::vector<TComponent*> Components;   // owned, in insertion order
   std::vector<TComponent*> FreeNotifies; // components told of our destruction
 };
 

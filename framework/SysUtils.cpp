@@ -22,7 +22,9 @@ std::string TObject::ClassName() const {
   return Colon == std::string::npos ? Name : Name.substr(Colon + 2);
 }
 
-void Abort() { throw EAbort(); }
+void Abort() {
+  throw EAbort();
+}
 
 namespace {
 
@@ -68,8 +70,12 @@ unsigned char AnsiLower(unsigned char C) {
   }
 }
 
-unsigned char AsciiUpper(unsigned char C) { return (C >= 'a' && C <= 'z') ? C - 32 : C; }
-unsigned char AsciiLower(unsigned char C) { return (C >= 'A' && C <= 'Z') ? C + 32 : C; }
+unsigned char AsciiUpper(unsigned char C) {
+  return (C >= 'a' && C <= 'z') ? C - 32 : C;
+}
+unsigned char AsciiLower(unsigned char C) {
+  return (C >= 'A' && C <= 'Z') ? C + 32 : C;
+}
 
 template <class Fold>
 int CompareFolded(std::string_view S1, std::string_view S2, Fold F) {
@@ -85,7 +91,9 @@ int CompareFolded(std::string_view S1, std::string_view S2, Fold F) {
   return S1.size() < S2.size() ? -1 : 1;
 }
 
-bool IsPathDelimiter(char C) { return C == '/' || C == '\\' || C == ':'; }
+bool IsPathDelimiter(char C) {
+  return C == '/' || C == '\\' || C == ':';
+}
 
 } // namespace
 
@@ -122,7 +130,8 @@ std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args)
         Precision = Precision * 10 + static_cast<std::size_t>(Fmt[J++] - '0');
     }
     if (J >= Fmt.size() || (Fmt[J] != 's' && Fmt[J] != 'd')) {
-      throw EConvertError(std::string("Format '") + std::string(Fmt) + "' invalid or incompatible with argument");
+      throw EConvertError(std::string("Format '") + std::string(Fmt) +
+                          "' invalid or incompatible with argument");
     }
     if (Next == Args.end())
       throw EConvertError(std::string("No argument for format '") + std::string(Fmt) + "'");
@@ -152,7 +161,9 @@ int AnsiCompareText(std::string_view S1, std::string_view S2) {
   return CompareFolded(S1, S2, AnsiUpper);
 }
 
-bool SameText(std::string_view S1, std::string_view S2) { return CompareText(S1, S2) == 0; }
+bool SameText(std::string_view S1, std::string_view S2) {
+  return CompareText(S1, S2) == 0;
+}
 
 int CompareStr(std::string_view S1, std::string_view S2) {
   return CompareFolded(S1, S2, [](unsigned char C) { return C; });
@@ -172,8 +183,12 @@ std::string LowerCase(std::string_view S) {
   return R;
 }
 
-char AnsiUpperChar(char C) { return static_cast<char>(AnsiUpper(static_cast<unsigned char>(C))); }
-char AnsiLowerChar(char C) { return static_cast<char>(AnsiLower(static_cast<unsigned char>(C))); }
+char AnsiUpperChar(char C) {
+  return static_cast<char>(AnsiUpper(static_cast<unsigned char>(C)));
+}
+char AnsiLowerChar(char C) {
+  return static_cast<char>(AnsiLower(static_cast<unsigned char>(C)));
+}
 
 std::string AnsiUpperCase(std::string_view S) {
   std::string R(S);
@@ -203,7 +218,9 @@ std::string TrimRight(std::string_view S) {
   return std::string(S.substr(0, N));
 }
 
-std::string Trim(std::string_view S) { return TrimRight(TrimLeft(S)); }
+std::string Trim(std::string_view S) {
+  return TrimRight(TrimLeft(S));
+}
 
 std::string ExtractFileName(std::string_view FileName) {
   std::size_t I = FileName.size();
@@ -242,7 +259,9 @@ std::string ExtractFileExt(std::string_view FileName) {
   return std::string();
 }
 
-std::string IntToStr(std::int64_t Value) { return std::to_string(Value); }
+std::string IntToStr(std::int64_t Value) {
+  return std::to_string(Value);
+}
 
 std::int64_t StrToInt(std::string_view S) {
   std::string T = Trim(S);

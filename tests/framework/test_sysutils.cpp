@@ -37,7 +37,10 @@ TEST(CompareText, FoldsCaseAndOrdersByLength) {
   // Only the locale-aware comparison folds the letters of the upper half.
   EXPECT_NE(CompareText("\xE9t\xE9", "\xC9T\xC9"), 0);
   EXPECT_EQ(AnsiCompareText("\xE9t\xE9", "\xC9T\xC9"), 0);
-  EXPECT_EQ(AnsiUpperCase("stra\xDF" "e \xFF"), "STRA\xDF" "E \x9F");
+  EXPECT_EQ(AnsiUpperCase("stra\xDF"
+                          "e \xFF"),
+            "STRA\xDF"
+            "E \x9F");
   EXPECT_EQ(UpperCase("ab\xE9"), "AB\xE9");
   EXPECT_EQ(LowerCase("AbC"), "abc");
 }

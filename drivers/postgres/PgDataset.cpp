@@ -5,10 +5,9 @@
 // Row format (see PgTypes.cpp): ntString NUL-terminated text in Size bytes;
 // ntInteger int32; ntInt64 int64; ntFloat double; ntCurrency int64 scaled by
 // 10 000; ntDate, ntTime, ntDateTime a date-time (double); ntBoolean a
-// 16-bit word 0 or 1; ntBinary a 16-bit length and the bytes.
+// 16-bit word 0 or 1. No column is ntBinary (bytea is a blob).
 #include "drivers/postgres/PgDataset.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "framework/DBErrors.h"
@@ -60,9 +59,10 @@ void CheckDay(const TZantrelFieldDef& Def, std::int32_t Day) {
     Misfit(Def, "the date lies outside the years 1 to 9999");
 }
 
-// The row's binary length word, bounded by the bytes the row holds.
-std::size_t BinaryLength(const TZantrelFieldDef& Def, const std::uint8_t* Row) {
-  return std::min<std::size_t>(Load<std::uint16_t>(Row), static_cast<std::size_t>(Def.Size) - 2);
+// No column of this driver has another type; a definition that claims one
+// has no row value to convert.
+[[noreturn]] void NoFieldData(const TZantrelFieldDef& Def) {
+  Misfit(Def, "its type has no place in the row");
 }
 
 } // namespace
@@ -110,18 +110,11 @@ void PgReadFieldData(const TZantrelFieldDef& Def, const std::uint8_t* Source, vo
     CheckSizes(Def, 2, 2, DestSize);
     Store<std::int16_t>(Dest, Load<std::uint16_t>(Source) != 0 ? 1 : 0);
     break;
-  case ntBinary: {
-    CheckSizes(Def, 2, 0, DestSize);
-    const std::size_t Len = BinaryLength(Def, Source);
-    if (Len > DestSize)
-      Misfit(Def,
-             Format("%d bytes are longer than the field's size of %d", {Num(Len), Num(DestSize)}));
-    std::memcpy(Dest, Source + 2, Len);
-    std::memset(static_cast<std::uint8_t*>(Dest) + Len, 0, DestSize - Len);
-    break;
-  }
+  case ntMemo:
+  case ntBlob:
+    break; // their data lives in the column's blob stream
   default:
-    break; // memo and blob data live in the column's blob stream
+    NoFieldData(Def);
   }
 }
 
@@ -183,34 +176,11 @@ void PgWriteFieldData(const TZantrelFieldDef& Def, std::uint8_t* Dest, const voi
     CheckSizes(Def, 2, 2, DataSize);
     Store<std::uint16_t>(Dest, Load<std::int16_t>(Source) != 0 ? 1 : 0);
     break;
-  case ntBinary: {
-    CheckSizes(Def, 2, 0, DataSize);
-    const std::size_t Room = static_cast<std::size_t>(Def.Size) - 2;
-    const auto* Bytes = static_cast<const std::uint8_t*>(Source);
-    // Zero bytes past the room are the field's padding and may go; anything
-    // else there would be cut.
-    std::size_t Len = DataSize;
-    while (Len > Room && Bytes[Len - 1] == 0)
-      --Len;
-    if (Len > Room)
-      Misfit(Def, Format("%d bytes are longer than its size of %d", {Num(Len), Num(Room)}));
-    // Written back as read, a value keeps the row's length: it differs from
-    // the row only by the padding the field added.
-    const std::size_t Old = BinaryLength(Def, Dest);
-    const bool AsRead =
-        Old <= Len && std::memcmp(Dest + 2, Bytes, Old) == 0 &&
-        std::all_of(Bytes + Old, Bytes + Len, [](std::uint8_t B) { return B == 0; });
-    if (AsRead)
-      Len = Old;
-    else
-      Len = std::max(Len, std::min(DataSize, Room));
-    Store(Dest, static_cast<std::uint16_t>(Len));
-    std::memmove(Dest + 2, Bytes, Len);
-    std::memset(Dest + 2 + Len, 0, Room - Len);
-    break;
-  }
+  case ntMemo:
+  case ntBlob:
+    break; // their data goes through the column's blob stream
   default:
-    break; // memo and blob data go through the column's blob stream
+    NoFieldData(Def);
   }
 }
 

@@ -28,10 +28,9 @@ inline constexpr const char* SPgFieldDataMisfit = "Value of column \"%s\" does n
 // Both directions check the sizes on both sides and raise EDatabaseError
 // (SPgFieldDataMisfit) rather than cut a value; a refused write leaves the
 // row as it was. Strings are NUL-terminated in both formats and their
-// unused row bytes stay zero, since rows are compared byte for byte. A
-// binary value written back with nothing but zero bytes past the row's
-// current length keeps that length (the field format has none). Memo and
-// blob data travels through the dataset's blob stream, not here.
+// unused row bytes stay zero, since rows are compared byte for byte. Memo
+// and blob data travels through the dataset's blob stream, not here; a
+// type the driver's rows never hold (ntBinary, ntUnknown) is refused.
 void PgReadFieldData(const TZantrelFieldDef& Def, const std::uint8_t* Source, void* Dest,
                      std::size_t DestSize);
 void PgWriteFieldData(const TZantrelFieldDef& Def, std::uint8_t* Dest, const void* Source,

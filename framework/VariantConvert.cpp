@@ -60,21 +60,7 @@ void VarOverflowError(TVarType From, TVarType To) {
 
 // ---- Raw access -----------------------------------------------------------
 
-std::int64_t Variant::RawInt() const {
-  if (const auto* P = std::get_if<std::int64_t>(&FValue))
-    return *P;
-  throw EVariantError(SInvalidVarCast);
-}
-
-double Variant::RawReal() const {
-  if (const auto* P = std::get_if<double>(&FValue))
-    return *P;
-  throw EVariantError(SInvalidVarCast);
-}
-
-const std::string& Variant::RawText() const {
-  if (const auto* P = std::get_if<std::string>(&FValue))
-    return *P;
+void Variant::RawCastError() {
   throw EVariantError(SInvalidVarCast);
 }
 

@@ -171,9 +171,22 @@ public:
   // Integral kinds and Boolean (0/1) and Currency (scaled) read FInt; reals and
   // dates read FReal; texts read FText. Calling the wrong one is a logic error
   // that raises EVariantError with SInvalidVarCast.
-  std::int64_t RawInt() const;
-  double RawReal() const;
-  const std::string& RawText() const;
+  // Inline: rows are read through them by the million.
+  std::int64_t RawInt() const {
+    if (const auto* P = std::get_if<std::int64_t>(&FValue)) [[likely]]
+      return *P;
+    RawCastError();
+  }
+  double RawReal() const {
+    if (const auto* P = std::get_if<double>(&FValue)) [[likely]]
+      return *P;
+    RawCastError();
+  }
+  const std::string& RawText() const {
+    if (const auto* P = std::get_if<std::string>(&FValue)) [[likely]]
+      return *P;
+    RawCastError();
+  }
 
   // Array access. Every one raises EVariantError with SVarNotArray on a value
   // that is not an array and with SVarArrayBounds for an index outside
@@ -215,6 +228,9 @@ private:
   friend struct TVarArrayData;
   TVarArrayData& MutableArray();
   const TVarArrayData& ConstArray() const;
+  // The error of a Raw accessor called on another kind, out of line so the
+  // accessors stay small.
+  [[noreturn]] static void RawCastError();
 
   TVarType FType = varEmpty; // kind of the value (type code)
   // Integers, Boolean and scaled Currency / Single, Double and Date / String

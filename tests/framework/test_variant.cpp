@@ -427,3 +427,18 @@ TEST(VariantKinds, NamesAndPredicates) {
 }
 
 } // namespace
+
+// The raw accessors read only their own kind; any other raises rather than
+// reinterpreting the stored bytes.
+TEST(VariantRaw, ReadsOwnKindAndRefusesOthers) {
+  const Variant I(std::int64_t{-5}), R(2.5), T("abc"), B(true);
+  EXPECT_EQ(I.RawInt(), -5);
+  EXPECT_EQ(B.RawInt(), 1);
+  EXPECT_EQ(R.RawReal(), 2.5);
+  EXPECT_EQ(T.RawText(), "abc");
+  EXPECT_THROW(I.RawReal(), EVariantError);
+  EXPECT_THROW(I.RawText(), EVariantError);
+  EXPECT_THROW(R.RawInt(), EVariantError);
+  EXPECT_THROW(T.RawInt(), EVariantError);
+  EXPECT_THROW(Variant::Null().RawText(), EVariantError);
+}

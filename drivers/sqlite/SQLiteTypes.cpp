@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -319,55 +320,118 @@ bool ParseTime(const char*& P, const char* End, double& Fraction) {
 
 namespace {
 
-// The two forms SQLite itself writes, "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS",
-// read without the general walk (rows are read by the million). False when
-// Text has another form, which the general reader then tries.
-bool ParseCommonDateTime(std::string_view T, TDateTime& Result) {
-  if (T.size() != 10 && T.size() != 19)
-    return false;
-  const auto Digit = [&](std::size_t I) { return static_cast<unsigned>(T[I] - '0'); };
-  const auto Two = [&](std::size_t I) { return Digit(I) * 10 + Digit(I + 1); };
-  for (const std::size_t I : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
-    if (Digit(I) > 9)
-      return false;
-  if (T[4] != '-' || T[7] != '-')
-    return false;
-  const int Y = static_cast<int>(Two(0) * 100 + Two(2));
-  const int M = static_cast<int>(Two(5));
-  const int D = static_cast<int>(Two(8));
-  static constexpr int MonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool Leap = (Y % 4 == 0 && Y % 100 != 0) || Y % 400 == 0;
-  if (Y < 1 || M < 1 || M > 12 || D < 1 || D > MonthDays[M - 1] + (M == 2 && Leap ? 1 : 0))
-    return false;
-  double Fraction = 0.0;
-  if (T.size() == 19) {
-    for (const std::size_t I : {11u, 12u, 14u, 15u, 17u, 18u})
-      if (Digit(I) > 9)
-        return false;
-    if ((T[10] != ' ' && T[10] != 'T') || T[13] != ':' || T[16] != ':')
-      return false;
-    const unsigned H = Two(11), Mi = Two(14), S = Two(17);
-    if (H > 23 || Mi > 59 || S > 59)
-      return false;
-    Fraction = static_cast<double>((H * 60 + Mi) * 60 + S) / SecsPerDay;
-  }
-  // Day number with 0001-01-01 as day 1, from whole years, whole months of
-  // this year and the day; unsigned divisions by constants cost no division.
-  static constexpr unsigned DaysBeforeMonth[] = {0,   31,  59,  90,  120, 151,
-                                                 181, 212, 243, 273, 304, 334};
-  const unsigned Y1 = static_cast<unsigned>(Y) - 1;
-  const unsigned Day = Y1 * 365 + Y1 / 4 - Y1 / 100 + Y1 / 400 + DaysBeforeMonth[M - 1] +
-                       (M > 2 && Leap ? 1 : 0) + static_cast<unsigned>(D);
-  const double Days = static_cast<double>(static_cast<std::int32_t>(Day) - DateDelta);
-  Result = Days >= 0 ? Days + Fraction : Days - Fraction;
-  return true;
+// Eight bytes at P as one little-endian word.
+std::uint64_t Word(const char* P) {
+  std::uint64_t W;
+  std::memcpy(&W, P, sizeof W);
+  return W;
 }
+
+constexpr std::uint64_t EachByte = 0x0101010101010101;
+
+// True when the bytes of W under DigitMask are all '0'..'9' and those under
+// SepMask equal Seps; Digits then holds the digit values (other bytes 0).
+// A byte's high nibble must be 3 and adding 6 to its low nibble must not
+// carry, which tests eight bytes at once.
+bool Pattern(std::uint64_t W, std::uint64_t DigitMask, std::uint64_t SepMask, std::uint64_t Seps,
+             std::uint64_t& Digits) {
+  Digits = (W ^ EachByte * '0') & DigitMask;
+  const std::uint64_t Overflow = (Digits + EachByte * 6) & DigitMask;
+  return (W & SepMask) == Seps && ((Digits | Overflow) & EachByte * 0xF0) == 0;
+}
+
+// Two-digit numbers of a digit word: byte I becomes digit I * 10 + digit
+// I + 1 (no byte can carry into the next, 9 * 10 + 9 < 256).
+std::uint64_t Pairs(std::uint64_t Digits) {
+  return Digits * 10 + (Digits >> 8);
+}
+
+unsigned PairAt(std::uint64_t Pairs, int Byte) {
+  return static_cast<unsigned>(Pairs >> (8 * Byte)) & 0xFF;
+}
+
+// The forms SQLite itself writes, "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS"
+// with an optional ".SSS", read with word-wide digit tests and integer day
+// arithmetic (rows are read by the million). The value is the one the
+// general reader gives for the same text. False when Text has another form
+// or does not hold a valid date, which the general reader then decides.
+bool ParseCommonDateTime(std::string_view T, TDateTime& Result) {
+  if constexpr (std::endian::native != std::endian::little) {
+    return false;
+  } else {
+    const std::size_t N = T.size();
+    if (N != 10 && N != 19 && N != 23)
+      return false;
+    const char* P = T.data();
+    // "YYYY-MM-" and, overlapping, "YY-MM-DD" for the day's two digits.
+    std::uint64_t Ymd, Dd;
+    if (!Pattern(Word(P), 0x00FFFF00FFFFFFFF, 0xFF0000FF00000000, 0x2D00002D00000000, Ymd) ||
+        !Pattern(Word(P + 2), 0xFFFF000000000000, 0, 0, Dd))
+      return false;
+    const std::uint64_t YmPairs = Pairs(Ymd);
+    const unsigned Y = PairAt(YmPairs, 0) * 100 + PairAt(YmPairs, 2);
+    const unsigned M = PairAt(YmPairs, 5);
+    const unsigned D = PairAt(Pairs(Dd), 6);
+    // February with its leap day; the leap year is asked only for that day.
+    static constexpr unsigned char MonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (Y < 1 || M - 1 > 11 || D - 1 >= MonthDays[M - 1])
+      return false;
+    if (M == 2 && D == 29 && !(Y % 4 == 0 && (Y % 100 != 0 || Y % 400 == 0)))
+      return false;
+    double Fraction = 0.0;
+    if (N > 10) {
+      // "HH:MM:SS" after the ' ' or 'T'.
+      std::uint64_t Hms;
+      if ((P[10] != ' ' && P[10] != 'T') ||
+          !Pattern(Word(P + 11), 0xFFFF00FFFF00FFFF, 0x0000FF0000FF0000, 0x00003A00003A0000, Hms))
+        return false;
+      const std::uint64_t HmsPairs = Pairs(Hms);
+      const unsigned H = PairAt(HmsPairs, 0), Mi = PairAt(HmsPairs, 3), S = PairAt(HmsPairs, 6);
+      if (H > 23 || Mi > 59 || S > 59)
+        return false;
+      double Seconds = static_cast<double>((H * 60 + Mi) * 60 + S);
+      if (N == 23) {
+        if (P[19] != '.')
+          return false;
+        // The same sum, in the same order, as the general reader's, so both
+        // give the same double.
+        double Frac = 0.0, Scale = 0.1;
+        for (int I = 20; I < 23; ++I, Scale /= 10) {
+          const unsigned Digit = static_cast<unsigned char>(P[I]) - unsigned{'0'};
+          if (Digit > 9)
+            return false;
+          Frac += Digit * Scale;
+        }
+        Seconds += Frac;
+      }
+      Fraction = Seconds / SecsPerDay;
+    }
+    // Days counted in years that begin in March, so that the leap day is
+    // the last day of its year and no leap test is needed; 0001-01-01 is day
+    // 307 of that count. Unsigned divisions by constants cost no division.
+    const unsigned Yr = Y - (M <= 2 ? 1 : 0);
+    const unsigned FromMarch = M > 2 ? M - 3 : M + 9;
+    const unsigned Day = Yr * 365 + Yr / 4 - Yr / 100 + Yr / 400 + (153 * FromMarch + 2) / 5 + D;
+    const std::int32_t Days = static_cast<std::int32_t>(Day) - 306 - DateDelta;
+    Result = Days >= 0 ? Days + Fraction : Days - Fraction;
+    return true;
+  }
+}
+
+// Every other form: blanks around the text, "HH:MM[:SS[.f...]]" alone,
+// "T" or blanks before the time, a zone ("Z", "+HH:MM", "-HH:MM").
+bool ParseAnyDateTime(std::string_view Text, TDateTime& Result);
 
 } // namespace
 
 bool SQLiteParseDateTime(std::string_view Text, TDateTime& Result) {
-  if (ParseCommonDateTime(Text, Result))
-    return true;
+  return ParseCommonDateTime(Text, Result) || ParseAnyDateTime(Text, Result);
+}
+
+namespace {
+
+// Out of line, so that the common forms need no registers saved.
+[[gnu::noinline]] bool ParseAnyDateTime(std::string_view Text, TDateTime& Result) {
   const char* P = Text.data();
   const char* End = P + Text.size();
   while (P < End && (*P == ' ' || *P == '\t'))
@@ -427,6 +491,8 @@ bool SQLiteParseDateTime(std::string_view Text, TDateTime& Result) {
   Result = Days >= 0 ? Days + Fraction : Days - Fraction;
   return true;
 }
+
+} // namespace
 
 std::int32_t SQLiteFormatDateTime(TDateTime Value, TZantrelFieldTypes Type, char* Out) {
   if (!(Value >= MinDateTime && Value <= MaxDateTime + 1))

@@ -95,6 +95,57 @@ TEST(SQLiteDateTexts, ParseWhatSQLiteWritesAndNothingElse) {
   }
 }
 
+// The forms SQLite writes are read by a shortcut; a leading blank sends the
+// same text through the general reader, which must agree to the last bit and
+// on every refusal.
+TEST(SQLiteDateTexts, ShortcutAgreesWithGeneralReader) {
+  const char* const Texts[] = {"0001-01-01",
+                               "0001-03-01 00:00:01",
+                               "1899-12-29 06:00:00",
+                               "1899-12-30",
+                               "1899-12-31 23:59:59.999",
+                               "1900-02-28",
+                               "1900-02-29",
+                               "2000-02-29 12:00:00",
+                               "2024-02-29T13:45:07",
+                               "2024-12-31 23:59:59.001",
+                               "9999-12-31 23:59:59",
+                               "2023-02-29",
+                               "2024-04-31",
+                               "2024-00-10",
+                               "2024-13-01",
+                               "2024-01-00",
+                               "0000-01-01",
+                               "2024-01-01 24:00:00",
+                               "2024-01-01 23:60:00",
+                               "2024-01-01 23:59:60",
+                               "2024-01-01_10:00:00",
+                               "2024-01-01 10:00:00.",
+                               "2024-01-01 10:00:00.12x",
+                               "2024-01-01 10:00:00,123",
+                               "2024/01/01",
+                               "2024-01-0a",
+                               "2024-01-01 1a:00:00",
+                               "2024-01-01 10-00-00",
+                               "2024-01-01 10:00:0:",
+                               ":024-01-01",
+                               "2024-01-01 10:00:00 "};
+  for (const char* Text : Texts) {
+    TDateTime Fast = 12345, General = 12345;
+    const bool FastOk = SQLiteParseDateTime(Text, Fast);
+    const bool GeneralOk = SQLiteParseDateTime(std::string(" ") + Text, General);
+    EXPECT_EQ(FastOk, GeneralOk) << Text;
+    if (FastOk && GeneralOk) {
+      EXPECT_EQ(Fast, General) << Text;
+    }
+  }
+  TDateTime D = 0;
+  ASSERT_TRUE(SQLiteParseDateTime("1899-12-30", D));
+  EXPECT_EQ(D, 0.0);
+  ASSERT_TRUE(SQLiteParseDateTime("2000-02-29 12:00:00", D));
+  EXPECT_EQ(D, EncodeDate(2000, 2, 29) + 0.5);
+}
+
 TEST(SQLiteDateTexts, FormatInSQLiteStyleWithoutCuttingParts) {
   char Buf[40];
   const TDateTime D = EncodeDate(2024, 2, 29);

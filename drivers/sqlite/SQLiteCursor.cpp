@@ -194,6 +194,8 @@ bool TZantrelSQLiteSQL::AdoptQuery(TSQLiteStatement Stmt, const std::string& SQL
   if (A.HasColumnMetadata && !AnalyseTable(Stmt, SQL))
     return false;
   OpenStmt = std::move(Stmt);
+  // Whatever analysing it did, the first open resets it.
+  OpenStepped = true;
   ExpectedColumns = A.column_count(OpenStmt.Get());
   LayOut(false);
   return TZantrelSQL::InternalPrepareOpen(SQL);
@@ -373,6 +375,7 @@ bool TZantrelSQLiteSQL::InternalPrepare(const std::string& SQL) {
   if (SQLite().column_count(Stmt.Get()) > 0)
     return AdoptQuery(std::move(Stmt), SQL);
   ExecStmt = std::move(Stmt);
+  ExecStepped = true;
   return TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
@@ -390,6 +393,7 @@ bool TZantrelSQLiteSQL::InternalPrepareExecute(const std::string& SQL) {
   if (!Compile(SQL, Stmt))
     return false;
   ExecStmt = std::move(Stmt);
+  ExecStepped = true;
   return TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
@@ -537,6 +541,13 @@ bool TZantrelSQLiteSQL::BindVariables(sqlite3_stmt* Stmt, const TZantrelVariable
 
 // --- Opening and closing -------------------------------------------------------------
 
+void TZantrelSQLiteSQL::ResetIfStepped(sqlite3_stmt* Stmt, bool& Stepped) {
+  if (!Stepped)
+    return;
+  SQLite().reset(Stmt);
+  Stepped = false;
+}
+
 bool TZantrelSQLiteSQL::InternalIsScrollable() {
   return true;
 }
@@ -548,7 +559,7 @@ bool TZantrelSQLiteSQL::InternalOpen(bool AReadOnly) {
   if (!S.EnsureTransaction())
     return false;
   sqlite3_stmt* Stmt = OpenStmt.Get();
-  SQLite().reset(Stmt);
+  ResetIfStepped(Stmt, OpenStepped);
   if (!BindVariables(Stmt, OpenVariables))
     return false;
   TZantrelSQL::InternalOpen(AReadOnly);
@@ -582,7 +593,7 @@ bool TZantrelSQLiteSQL::InternalOpen(bool AReadOnly) {
 void TZantrelSQLiteSQL::InternalClose() {
   // Resetting releases the statement's read lock on the database.
   if (OpenStmt && TSQLiteLibrary::Loaded())
-    SQLite().reset(OpenStmt.Get());
+    ResetIfStepped(OpenStmt.Get(), OpenStepped);
   DetachStreams();
   Cache.Clear();
   Position = -1;
@@ -658,11 +669,12 @@ bool TZantrelSQLiteSQL::InternalExecute(TStringList*) {
   const TSQLiteApi& A = SQLite();
   sqlite3_stmt* Stmt = ExecStmt.Get();
   sqlite3* Db = S.GetDatabase();
-  A.reset(Stmt);
+  ResetIfStepped(Stmt, ExecStepped);
   if (!BindVariables(Stmt, ExecVariables))
     return false;
   ++S.GetStatistics().Executes;
   const int ChangesBefore = A.total_changes(Db);
+  ExecStepped = true;
   int Rc = A.step(Stmt);
   bool HaveOutput = false;
   // A statement with results (INSERT ... RETURNING, a PRAGMA) runs to its
@@ -676,7 +688,7 @@ bool TZantrelSQLiteSQL::InternalExecute(TStringList*) {
   }
   if (Rc != SQLITE_DONE) {
     S.Fail();
-    A.reset(Stmt);
+    ResetIfStepped(Stmt, ExecStepped);
     return false;
   }
   if (!HaveOutput && A.column_count(Stmt) > 0)
@@ -684,7 +696,7 @@ bool TZantrelSQLiteSQL::InternalExecute(TStringList*) {
   // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE, so
   // it only speaks for this statement when this statement changed rows.
   RowsProcessed = A.total_changes(Db) != ChangesBefore ? A.changes(Db) : 0;
-  A.reset(Stmt);
+  ResetIfStepped(Stmt, ExecStepped);
   InternalAutoCommit();
   return true;
 }

@@ -208,6 +208,9 @@ private:
   bool ColumnChanged(const TColumn& C) const;
   std::string SelectList() const;
 
+  // Resets Stmt when Stepped says it may need it, and clears Stepped.
+  static void ResetIfStepped(sqlite3_stmt* Stmt, bool& Stepped);
+
   // --- State ---
   std::vector<TColumn> Columns;   // result columns in field order (hidden key last)
   std::vector<TSlotColumn> Slots; // the same columns as row reading sees them
@@ -216,6 +219,11 @@ private:
   std::vector<std::uint32_t> BlobLengths;                // their lengths
   TSQLiteStatement OpenStmt;                             // the cursor statement
   TSQLiteStatement ExecStmt;                             // the executable statement
+  // A statement stepped since its last reset needs one before it is bound
+  // again or left; a reset of one that was not costs as much as a row's
+  // value reads, and lookups would pay it twice.
+  bool OpenStepped = false;    // OpenStmt may stand on a row or at its end
+  bool ExecStepped = false;    // ExecStmt may stand on a row or at its end
   TSQLiteStatement RereadStmt; // SELECT of one row by key (compiled on first use)
   TSQLiteStatement RowidStmt;  // SELECT of one row by rowid (compiled on first use)
   std::map<std::string, TSQLiteStatement> WriteStmts; // compiled row operations by text

@@ -450,16 +450,17 @@ bool TZantrelSQLiteSQL::LoadRows(std::int32_t Count) {
     Failed = true;
     FailMessage = S.GetLastError();
     FailCode = S.GetLastErrorCode();
-    A.reset(Stmt);
+    ResetIfStepped(Stmt, OpenStepped);
     PendingRow = false;
     return false;
   };
   for (std::int32_t K = 0; K < Count && !AtEnd; ++K) {
     if (!PendingRow) {
+      OpenStepped = true;
       const int Rc = A.step(Stmt);
       if (Rc == SQLITE_DONE) {
         AtEnd = true;
-        A.reset(Stmt);
+        ResetIfStepped(Stmt, OpenStepped);
         TypesSettled = true;
         break;
       }

@@ -83,5 +83,37 @@ TEST_F(SQLiteReuse, LookupsWithAReusedBindingFindEachRow) {
   EXPECT_EQ(Stats().Prepares, PreparesBefore + 1);
 }
 
+// A statement is reset only when it was stepped; these are the ways it can
+// be left stepped: on a row of a result read in part, at the end of a
+// statement that failed, and after rows an execute produced.
+TEST_F(SQLiteReuse, AStatementLeftStandingIsResetBeforeItsNextUse) {
+  Exec("CREATE TABLE s(id INTEGER PRIMARY KEY, name VARCHAR(10))");
+  const std::string Insert = "INSERT INTO s VALUES (?, ?) RETURNING id, name";
+  for (int Id = 1; Id <= 5; ++Id) {
+    ASSERT_TRUE(Cursor->Execute(Insert, {Variant(Id), Variant("n" + std::to_string(Id))}))
+        << Session->GetLastError();
+    EXPECT_EQ(Cursor->GetOutVar("id").AsInteger(), Id);
+  }
+  // A failing execute, then the same statement with good values.
+  EXPECT_FALSE(Cursor->Execute(Insert, {Variant(1), Variant("dup")}));
+  ASSERT_TRUE(Cursor->Execute(Insert, {Variant(6), Variant("n6")})) << Session->GetLastError();
+  EXPECT_EQ(Cursor->GetOutVar("name").AsString(), "n6");
+
+  // Read in part: the statement stands on a row when the cursor is opened
+  // again with other values, and when it is closed.
+  Cursor->SetMaxFetchCount(1);
+  const std::string From = "SELECT id FROM s WHERE id >= ? ORDER BY id";
+  for (const int First : {2, 4, 1}) {
+    ASSERT_TRUE(Cursor->OpenRead(From, {Variant(First)})) << Session->GetLastError();
+    EXPECT_EQ(Cursor->GetFieldValue(Variant(0)).AsInteger(), First);
+    ASSERT_TRUE(Cursor->FetchNext());
+    EXPECT_EQ(Cursor->GetFieldValue(Variant(0)).AsInteger(), First + 1);
+  }
+  Cursor->Close();
+  // A statement still running on the table would make dropping it fail
+  // with "database table is locked".
+  Exec("DROP TABLE s");
+}
+
 } // namespace
 } // namespace ztl::testing

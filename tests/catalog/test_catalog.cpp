@@ -29,31 +29,32 @@ std::vector<std::string> Lines(const TStrings& List) {
 
 // One container of a database-names case: a form or a data module, created
 // in table order, owning sessions with these database names.
-struct TContainerSpec {
+struct TContainerLayout {
   bool IsForm;
   std::vector<std::string> DatabaseNames;
 };
 
 struct TDatabaseNamesCase {
   const char* Title;
-  std::vector<TContainerSpec> Containers;
+  std::vector<TContainerLayout> Containers;
   // Expected list: name and the index of its session in creation order.
   std::vector<std::pair<std::string, int>> Expected;
 };
 
 // Builds the containers of a case; Sessions gets every session in creation
 // order.
-std::vector<std::unique_ptr<TComponent>> BuildContainers(const std::vector<TContainerSpec>& Specs,
-                                                         std::vector<TZantrelSession*>& Sessions) {
+std::vector<std::unique_ptr<TComponent>>
+BuildContainers(const std::vector<TContainerLayout>& Layouts,
+                std::vector<TZantrelSession*>& Sessions) {
   std::vector<std::unique_ptr<TComponent>> Containers;
-  for (const TContainerSpec& Spec : Specs) {
-    if (Spec.IsForm)
+  for (const TContainerLayout& Layout : Layouts) {
+    if (Layout.IsForm)
       Containers.push_back(std::make_unique<TForm>(nullptr));
     else
       Containers.push_back(std::make_unique<TDataModule>(nullptr));
     // Components that are not sessions are passed over.
     new TComponent(Containers.back().get());
-    for (const std::string& Name : Spec.DatabaseNames) {
+    for (const std::string& Name : Layout.DatabaseNames) {
       auto* Session = new TRecordingSession(Containers.back().get());
       Session->SetDatabaseName(Name);
       Sessions.push_back(Session);

@@ -498,6 +498,10 @@ protected:
   std::int32_t MaxFetchCount = 25;                  // rows per fetch for the driver (1 .. 1000)
 
 private:
+  // InternalGetVariableTypeAndLength, expanded in place by its callers.
+  TZantrelFieldTypes TypeAndLength(const Variant& Value, std::int32_t& Size);
+  // InternalNeedNewVariables, expanded in place by its callers.
+  bool ShapeDiffers(const TZtlHostValues& V, const TZantrelVariableDefs& Defs);
   // Opens the cursor statement: the common path of the Open family.
   bool OpenCursor(const std::string* SQL, TZtlVarParams Params, bool AReadOnly, bool ReadFirst,
                   bool ReprepareReadOnly);

@@ -27,8 +27,9 @@ TZtlHostValues TZantrelSQL::InternalCheckVarValues(TZtlVarParams Params) {
   return TZtlHostValues(P);
 }
 
-TZantrelFieldTypes TZantrelSQL::InternalGetVariableTypeAndLength(const Variant& Value,
-                                                                 std::int32_t& Size) {
+// Defined ahead of its callers and inline so that the per-value check and
+// fill of a repeated statement run without a call per value.
+inline TZantrelFieldTypes TZantrelSQL::TypeAndLength(const Variant& Value, std::int32_t& Size) {
   TZantrelFieldTypes Type = ntUnknown;
   switch (Value.VarType()) {
   case varSmallint:
@@ -89,28 +90,36 @@ TZantrelFieldTypes TZantrelSQL::InternalGetVariableTypeAndLength(const Variant& 
   return Type;
 }
 
-bool TZantrelSQL::InternalNeedNewVariables(const TZtlHostValues& V,
-                                           const TZantrelVariableDefs& Defs) {
+TZantrelFieldTypes TZantrelSQL::InternalGetVariableTypeAndLength(const Variant& Value,
+                                                                 std::int32_t& Size) {
+  return TypeAndLength(Value, Size);
+}
+
+inline bool TZantrelSQL::ShapeDiffers(const TZtlHostValues& V, const TZantrelVariableDefs& Defs) {
   if (!V.IsArray() || Defs.GetCount() != V.GetCount())
     return true;
   const std::vector<TZantrelFieldDef*>& List = Defs.GetList();
   for (std::size_t I = 0; I < List.size(); ++I) {
     const TZantrelFieldDef* Def = List[I];
     std::int32_t Size = 0;
-    const TZantrelFieldTypes Type =
-        InternalGetVariableTypeAndLength(V.Get(static_cast<std::int32_t>(I)), Size);
+    const TZantrelFieldTypes Type = TypeAndLength(V.Get(static_cast<std::int32_t>(I)), Size);
     if (!Def || Def->FieldType != Type || Def->Size != Size || IsBlobFieldType(Type))
       return true;
   }
   return false;
 }
 
+bool TZantrelSQL::InternalNeedNewVariables(const TZtlHostValues& V,
+                                           const TZantrelVariableDefs& Defs) {
+  return ShapeDiffers(V, Defs);
+}
+
 void TZantrelSQL::InternalSetVariables(const TZtlHostValues& V, TZantrelVariableDefs& Defs) {
-  if (InternalNeedNewVariables(V, Defs)) {
+  if (ShapeDiffers(V, Defs)) {
     Defs.Clear();
     for (std::int32_t I = 0; I < V.GetCount(); ++I) {
       std::int32_t Size = 0;
-      const TZantrelFieldTypes Type = InternalGetVariableTypeAndLength(V.Get(I), Size);
+      const TZantrelFieldTypes Type = TypeAndLength(V.Get(I), Size);
       InternalAddFieldDef(Defs, "?", Type, InternalGetExtType(Type), Size, 0, 0, false,
                           kiRegularField);
     }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dataset/ZtlCustomDataset.h"
+#include "dataset/ZtlRowFieldData.h"
 #include "dataset/ZtlStoredProc.h"
 #include "drivers/postgres/PgCursor.h"
 
@@ -18,7 +19,7 @@ namespace ztl {
 // Raised when a value does not fit the column or the field it is copied to;
 // the first %s names the column, the second says why. The cursor reports
 // its own misfits with the same words.
-inline constexpr const char* SPgFieldDataMisfit = "Value of column \"%s\" does not fit: %s";
+inline constexpr const char* SPgFieldDataMisfit = SZtlFieldDataMisfit;
 
 // Converts the column described by Def from the PostgreSQL cursor's row
 // format at Source into the framework's field data format at Dest (room for

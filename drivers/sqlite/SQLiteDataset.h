@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dataset/ZtlCustomDataset.h"
+#include "dataset/ZtlRowFieldData.h"
 #include "dataset/ZtlStoredProc.h"
 
 namespace ztl {
@@ -18,7 +19,7 @@ inline constexpr const char* SSQLiteNoStoredProcs =
     "SQLite has no stored procedures; run the statement with a query instead";
 // Raised when a value does not fit the column or the field it is copied to;
 // the first %s names the column, the second says why.
-inline constexpr const char* SSQLiteFieldDataMisfit = "Value of column \"%s\" does not fit: %s";
+inline constexpr const char* SSQLiteFieldDataMisfit = SZtlFieldDataMisfit;
 
 // Converts the column described by Def from the SQLite cursor's row format
 // at Source into the framework's field data format at Dest (room for

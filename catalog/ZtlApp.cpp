@@ -3,10 +3,10 @@
 #include "catalog/ZtlApp.h"
 
 #include "dataset/ZtlCleanup.h"
-#include "framework/DBErrors.h"
-#include "framework/DataModule.h"
-#include "framework/Forms.h"
-#include "framework/SysUtils.h"
+#include "framework/db/DBErrors.h"
+#include "framework/forms/DataModule.h"
+#include "framework/forms/Forms.h"
+#include "framework/rtl/SysUtils.h"
 #include "sqltext/ZtlUtil.h"
 
 namespace ztl {

@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "dataset/ZtlCustomDataset.h"
-#include "framework/Strings.h"
+#include "framework/classes/Strings.h"
 
 namespace ztl {
 

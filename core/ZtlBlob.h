@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Streams.h"
+#include "framework/classes/Streams.h"
 
 namespace ztl {
 

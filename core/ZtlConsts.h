@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "framework/SysUtils.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace ztl {
 

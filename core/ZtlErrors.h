@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/DBErrors.h"
-#include "framework/SysUtils.h"
+#include "framework/db/DBErrors.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace ztl {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/ZtlErrors.h"
-#include "framework/SysUtils.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace ztl {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/ZtlConsts.h"
-#include "framework/Application.h"
+#include "framework/rtl/Application.h"
 #include "sqltext/ZtlUtil.h"
 
 namespace ztl {

@@ -16,11 +16,11 @@
 #include "core/ZtlErrors.h"
 #include "core/ZtlFieldDefs.h"
 #include "core/ZtlSession.h"
-#include "framework/Classes.h"
-#include "framework/Events.h"
-#include "framework/Streams.h"
-#include "framework/Strings.h"
-#include "framework/Variants.h"
+#include "framework/classes/Classes.h"
+#include "framework/rtl/Events.h"
+#include "framework/classes/Streams.h"
+#include "framework/classes/Strings.h"
+#include "framework/variant/Variants.h"
 
 namespace ztl {
 

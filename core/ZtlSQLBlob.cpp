@@ -4,7 +4,7 @@
 
 #include "core/ZtlConsts.h"
 #include "core/ZtlSQL.h"
-#include "framework/Graphics.h"
+#include "framework/graphics/Graphics.h"
 
 namespace ztl {
 

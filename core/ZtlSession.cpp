@@ -7,9 +7,9 @@
 
 #include "core/ZtlConsts.h"
 #include "core/ZtlSQL.h"
-#include "framework/Application.h"
-#include "framework/Dialogs.h"
-#include "framework/OemCodePage.h"
+#include "framework/rtl/Application.h"
+#include "framework/rtl/Dialogs.h"
+#include "framework/text/OemCodePage.h"
 
 namespace ztl {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/ZtlErrors.h"
-#include "framework/Classes.h"
-#include "framework/Events.h"
+#include "framework/classes/Classes.h"
+#include "framework/rtl/Events.h"
 
 namespace ztl {
 

@@ -3,8 +3,8 @@
 
 #include <utility>
 
-#include "framework/Application.h"
-#include "framework/System.h"
+#include "framework/rtl/Application.h"
+#include "framework/rtl/System.h"
 
 namespace ztl {
 

@@ -3,9 +3,9 @@
 #include "dataset/ZtlCustomDataset.h"
 
 #include "dataset/ZtlCleanup.h"
-#include "framework/DataSource.h"
-#include "framework/Strings.h"
-#include "framework/TypInfo.h"
+#include "framework/db/DataSource.h"
+#include "framework/classes/Strings.h"
+#include "framework/classes/TypInfo.h"
 #include "sqltext/ZtlUtil.h"
 
 namespace ztl {

@@ -12,7 +12,7 @@
 
 #include "core/ZtlBase.h"
 #include "dataset/ZtlParams.h"
-#include "framework/DB.h"
+#include "framework/db/DB.h"
 
 namespace ztl {
 

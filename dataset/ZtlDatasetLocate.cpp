@@ -6,7 +6,7 @@
 #include <span>
 
 #include "dataset/ZtlDataset.h"
-#include "framework/LocaleCompare.h"
+#include "framework/text/LocaleCompare.h"
 #include "sqltext/ZtlUtil.h"
 
 namespace ztl {

@@ -8,7 +8,7 @@
 
 #include "dataset/ZtlCleanup.h"
 #include "dataset/ZtlDataset.h"
-#include "framework/DBParams.h"
+#include "framework/db/DBParams.h"
 
 namespace ztl {
 

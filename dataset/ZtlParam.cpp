@@ -5,11 +5,11 @@
 
 #include "core/ZtlConsts.h"
 #include "dataset/ZtlParams.h"
-#include "framework/DateUtils.h"
-#include "framework/Fields.h"
-#include "framework/Graphics.h"
-#include "framework/Streams.h"
-#include "framework/Strings.h"
+#include "framework/variant/DateUtils.h"
+#include "framework/db/Fields.h"
+#include "framework/graphics/Graphics.h"
+#include "framework/classes/Streams.h"
+#include "framework/classes/Strings.h"
 
 namespace ztl {
 

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "dataset/ZtlParams.h"
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 
 namespace ztl {
 

@@ -11,8 +11,8 @@
 #include <limits>
 
 #include "dataset/ZtlParams.h"
-#include "framework/Streaming.h"
-#include "framework/Streams.h"
+#include "framework/classes/FormFiles.h"
+#include "framework/classes/Streams.h"
 
 namespace ztl {
 

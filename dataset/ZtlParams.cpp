@@ -6,7 +6,7 @@
 #include "core/ZtlConsts.h"
 #include "core/ZtlErrors.h"
 #include "dataset/ZtlParams.h"
-#include "framework/DBParams.h"
+#include "framework/db/DBParams.h"
 
 namespace ztl {
 

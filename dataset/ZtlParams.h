@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/ZtlFieldDefs.h"
-#include "framework/Classes.h"
-#include "framework/TypInfo.h"
-#include "framework/Variants.h"
+#include "framework/classes/Classes.h"
+#include "framework/classes/TypInfo.h"
+#include "framework/variant/Variants.h"
 
 namespace ztl {
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/DBErrors.h"
-#include "framework/DateUtils.h"
-#include "framework/SysUtils.h"
-#include "framework/Variants.h"
+#include "framework/db/DBErrors.h"
+#include "framework/variant/DateUtils.h"
+#include "framework/rtl/SysUtils.h"
+#include "framework/variant/Variants.h"
 
 namespace ztl {
 

@@ -11,8 +11,8 @@
 #include "dataset/ZtlCheckError.h"
 #include "dataset/ZtlCleanup.h"
 #include "dataset/ZtlCustomDataset.h"
-#include "framework/Strings.h"
-#include "framework/TypInfo.h"
+#include "framework/classes/Strings.h"
+#include "framework/classes/TypInfo.h"
 
 namespace ztl {
 

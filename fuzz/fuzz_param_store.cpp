@@ -11,7 +11,7 @@
 #include <string>
 
 #include "dataset/ZtlParams.h"
-#include "framework/Streams.h"
+#include "framework/classes/Streams.h"
 
 namespace {
 

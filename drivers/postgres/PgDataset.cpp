@@ -8,8 +8,8 @@
 // 16-bit word 0 or 1. No column is ntBinary (bytea is a blob).
 #include "drivers/postgres/PgDataset.h"
 
-#include "framework/DBErrors.h"
-#include "framework/SysUtils.h"
+#include "framework/db/DBErrors.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace ztl {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "drivers/postgres/ZtlPostgres.h"
-#include "framework/TypInfo.h"
+#include "framework/classes/TypInfo.h"
 
 namespace ztl {
 

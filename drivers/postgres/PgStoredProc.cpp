@@ -7,7 +7,7 @@
 
 #include "dataset/ZtlCheckError.h"
 #include "drivers/postgres/PgDataset.h"
-#include "framework/SysUtils.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace ztl {
 

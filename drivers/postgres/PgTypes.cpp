@@ -15,7 +15,7 @@
 #include <cstring>
 #include <limits>
 
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 
 namespace ztl {
 

@@ -10,7 +10,7 @@
 
 #include "dataset/ZtlRowFieldData.h"
 #include "drivers/sqlite/SQLiteCursor.h"
-#include "framework/DBErrors.h"
+#include "framework/db/DBErrors.h"
 
 namespace ztl {
 

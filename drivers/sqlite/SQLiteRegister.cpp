@@ -3,7 +3,7 @@
 #include "drivers/sqlite/SQLiteRegister.h"
 
 #include "drivers/sqlite/ZtlSQLite.h"
-#include "framework/TypInfo.h"
+#include "framework/classes/TypInfo.h"
 
 namespace ztl {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "core/ZtlFieldDefs.h"
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 
 namespace ztl {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "catalog/ZtlApp.h"
-#include "framework/DataModule.h"
-#include "framework/Forms.h"
+#include "framework/forms/DataModule.h"
+#include "framework/forms/Forms.h"
 #include "tests/support/RecordingDataset.h"
 
 namespace ztl {

@@ -8,7 +8,7 @@
 
 #include "catalog/ZtlApp.h"
 #include "drivers/sqlite/ZtlSQLite.h"
-#include "framework/DataModule.h"
+#include "framework/forms/DataModule.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl {

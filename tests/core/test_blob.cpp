@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "framework/Graphics.h"
+#include "framework/graphics/Graphics.h"
 #include "tests/core/CursorFixture.h"
 
 namespace ztl {

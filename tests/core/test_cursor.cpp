@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "framework/Application.h"
-#include "framework/Classes.h"
+#include "framework/rtl/Application.h"
+#include "framework/classes/Classes.h"
 #include "tests/core/CursorFixture.h"
 
 namespace ztl {

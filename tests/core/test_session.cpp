@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/ZtlBase.h"
-#include "framework/Application.h"
-#include "framework/Dialogs.h"
+#include "framework/rtl/Application.h"
+#include "framework/rtl/Dialogs.h"
 #include "tests/support/RecordingCursor.h"
 #include "tests/support/RecordingDriver.h"
 

@@ -1,7 +1,7 @@
 // Searching the open result: Locate with each option, LocateNext, Lookup,
 // the key searches over the ORDER BY index, early stops in sorted results
 // and the index definitions built from the ORDER BY clause.
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 #include "tests/dataset/test_dataset_search_util.h"
 
 namespace ztl::test {

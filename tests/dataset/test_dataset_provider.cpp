@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "dataset/ZtlCustomDataset.h"
-#include "framework/DBParams.h"
-#include "framework/DataModule.h"
-#include "framework/DataSource.h"
-#include "framework/Streaming.h"
+#include "framework/db/DBParams.h"
+#include "framework/forms/DataModule.h"
+#include "framework/db/DataSource.h"
+#include "framework/classes/FormFiles.h"
 #include "tests/dataset/test_dataset_util.h"
 
 namespace ztl::test {

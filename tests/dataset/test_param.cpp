@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "dataset/ZtlBasDS.h"
-#include "framework/Graphics.h"
-#include "framework/Streams.h"
-#include "framework/Strings.h"
+#include "framework/graphics/Graphics.h"
+#include "framework/classes/Streams.h"
+#include "framework/classes/Strings.h"
 #include "tests/dataset/test_param_util.h"
 
 namespace ztl {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "dataset/ZtlBasDS.h"
-#include "framework/DataModule.h"
-#include "framework/Streaming.h"
-#include "framework/Streams.h"
+#include "framework/forms/DataModule.h"
+#include "framework/classes/FormFiles.h"
+#include "framework/classes/Streams.h"
 #include "tests/dataset/test_param_util.h"
 
 namespace ztl {

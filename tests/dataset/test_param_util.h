@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/DataSet.h"
+#include "framework/db/DataSet.h"
 
 namespace ztl::test {
 

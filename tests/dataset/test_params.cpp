@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "dataset/ZtlBasDS.h"
-#include "framework/DBParams.h"
-#include "framework/Strings.h"
+#include "framework/db/DBParams.h"
+#include "framework/classes/Strings.h"
 
 namespace ztl {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/DataModule.h"
-#include "framework/Streaming.h"
+#include "framework/forms/DataModule.h"
+#include "framework/classes/FormFiles.h"
 #include "tests/dataset/test_dataset_util.h"
 #include "tests/support/RecordingStoredProc.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "core/ZtlConsts.h"
-#include "framework/DataModule.h"
-#include "framework/DataSource.h"
-#include "framework/DateUtils.h"
+#include "framework/forms/DataModule.h"
+#include "framework/db/DataSource.h"
+#include "framework/variant/DateUtils.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

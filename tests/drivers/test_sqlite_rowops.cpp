@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ZtlConsts.h"
-#include "framework/Streams.h"
+#include "framework/classes/Streams.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

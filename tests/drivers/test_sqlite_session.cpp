@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "core/ZtlConsts.h"
-#include "framework/DataModule.h"
+#include "framework/forms/DataModule.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "drivers/sqlite/SQLiteTypes.h"
-#include "framework/Streams.h"
+#include "framework/classes/Streams.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

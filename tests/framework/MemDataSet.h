@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/DB.h"
-#include "framework/Streams.h"
+#include "framework/db/DB.h"
+#include "framework/classes/Streams.h"
 
 namespace ztl::test {
 

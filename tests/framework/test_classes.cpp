@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "framework/Classes.h"
+#include "framework/classes/Classes.h"
 
 using namespace ztl;
 

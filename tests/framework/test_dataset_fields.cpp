@@ -5,7 +5,7 @@
 #include <bit>
 #include <functional>
 
-#include "framework/Streams.h"
+#include "framework/classes/Streams.h"
 #include "tests/framework/MemDataSet.h"
 #include "tests/framework/test_dataset_util.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "framework/Dialogs.h"
+#include "framework/rtl/Dialogs.h"
 #include "tests/framework/MemDataSet.h"
 #include "tests/framework/test_dataset_util.h"
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 
 using namespace ztl;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Graphics.h"
-#include "framework/Streams.h"
+#include "framework/graphics/Graphics.h"
+#include "framework/classes/Streams.h"
 
 using namespace ztl;
 

@@ -1,7 +1,7 @@
 // Tests of the locale-aware text comparison.
 #include <gtest/gtest.h>
 
-#include "framework/LocaleCompare.h"
+#include "framework/text/LocaleCompare.h"
 
 namespace ztl {
 namespace {

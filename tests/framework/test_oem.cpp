@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/OemCodePage.h"
+#include "framework/text/OemCodePage.h"
 
 using namespace ztl;
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "framework/DataModule.h"
-#include "framework/Forms.h"
+#include "framework/forms/DataModule.h"
+#include "framework/forms/Forms.h"
 
 namespace ztl {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/Classes.h"
-#include "framework/DataModule.h"
-#include "framework/Streaming.h"
-#include "framework/Strings.h"
-#include "framework/TypInfo.h"
+#include "framework/classes/Classes.h"
+#include "framework/forms/DataModule.h"
+#include "framework/classes/FormFiles.h"
+#include "framework/classes/Strings.h"
+#include "framework/classes/TypInfo.h"
 
 namespace ztl {
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "framework/Streaming.h"
+#include "framework/classes/FormFiles.h"
 
 namespace ztl {
 namespace {

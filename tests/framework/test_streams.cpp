@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/Streams.h"
+#include "framework/classes/Streams.h"
 
 using namespace ztl;
 

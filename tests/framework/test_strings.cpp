@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Streams.h"
-#include "framework/Strings.h"
+#include "framework/classes/Streams.h"
+#include "framework/classes/Strings.h"
 
 using namespace ztl;
 

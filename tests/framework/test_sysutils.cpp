@@ -1,8 +1,8 @@
 // Format, comparisons, trimming, file names and integer texts.
 #include <gtest/gtest.h>
 
-#include "framework/DBErrors.h"
-#include "framework/SysUtils.h"
+#include "framework/db/DBErrors.h"
+#include "framework/rtl/SysUtils.h"
 
 using namespace ztl;
 

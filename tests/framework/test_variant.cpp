@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/Variants.h"
+#include "framework/variant/Variants.h"
 
 using namespace ztl;
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 
 namespace ztl {
 

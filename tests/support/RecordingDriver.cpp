@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "core/ZtlErrors.h"
-#include "framework/SysUtils.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace ztl {
 

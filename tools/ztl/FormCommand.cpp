@@ -13,10 +13,10 @@
 #include <ostream>
 
 #include "drivers/sqlite/SQLiteRegister.h"
-#include "framework/DataModule.h"
-#include "framework/Streaming.h"
-#include "framework/Strings.h"
-#include "framework/TypInfo.h"
+#include "framework/forms/DataModule.h"
+#include "framework/classes/FormFiles.h"
+#include "framework/classes/Strings.h"
+#include "framework/classes/TypInfo.h"
 #include "tools/ztl/Commands.h"
 
 namespace ztl::cli {

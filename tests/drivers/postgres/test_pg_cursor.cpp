@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "drivers/postgres/PgTypes.h"
-#include "framework/DateUtils.h"
+#include "framework/variant/DateUtils.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
 
 namespace ztl::testing {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "core/ZtlConsts.h"
-#include "framework/DataModule.h"
-#include "framework/DateUtils.h"
+#include "framework/forms/DataModule.h"
+#include "framework/variant/DateUtils.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
 
 namespace ztl::testing {

@@ -2,7 +2,7 @@
 // tables, procedures and columns from the server's system catalog.
 #include "catalog/ZtlApp.h"
 
-#include "dataset/ZtlCleanup.h"
+#include "dataset/ZtlCleanup_p.h"
 #include "framework/db/DBErrors.h"
 #include "framework/forms/DataModule.h"
 #include "framework/forms/Forms.h"

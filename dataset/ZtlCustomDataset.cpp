@@ -2,7 +2,7 @@
 // SQL text, and the registration of the datasets' published properties.
 #include "dataset/ZtlCustomDataset.h"
 
-#include "dataset/ZtlCleanup.h"
+#include "dataset/ZtlCleanup_p.h"
 #include "framework/db/DataSource.h"
 #include "framework/classes/Strings.h"
 #include "framework/classes/TypInfo.h"

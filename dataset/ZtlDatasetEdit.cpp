@@ -4,7 +4,7 @@
 #include <cstring>
 #include <span>
 
-#include "dataset/ZtlCleanup.h"
+#include "dataset/ZtlCleanup_p.h"
 #include "dataset/ZtlDataset.h"
 
 namespace ztl {

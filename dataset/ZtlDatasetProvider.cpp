@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "dataset/ZtlCleanup.h"
+#include "dataset/ZtlCleanup_p.h"
 #include "dataset/ZtlDataset.h"
 #include "framework/db/DBParams.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dataset/ZtlCheckError.h"
-#include "dataset/ZtlCleanup.h"
+#include "dataset/ZtlCleanup_p.h"
 #include "dataset/ZtlCustomDataset.h"
 #include "framework/classes/Strings.h"
 #include "framework/classes/TypInfo.h"

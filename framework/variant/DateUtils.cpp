@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "framework/rtl/SysUtils.h"
-#include "framework/variant/VariantInternal.h"
+#include "framework/variant/Variants_p.h"
 #include "framework/variant/Variants.h"
 
 namespace ztl {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "framework/variant/VariantInternal.h"
+#include "framework/variant/Variants_p.h"
 #include "framework/variant/Variants.h"
 
 namespace ztl {

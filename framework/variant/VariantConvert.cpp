@@ -2,7 +2,7 @@
 #include <cmath>
 #include <limits>
 
-#include "framework/variant/VariantInternal.h"
+#include "framework/variant/Variants_p.h"
 #include "framework/variant/Variants.h"
 
 namespace ztl {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "framework/variant/VariantInternal.h"
+#include "framework/variant/Variants_p.h"
 
 namespace ztl {
 

@@ -1,3 +1,4 @@
+// Internal to the library; not part of its interface and may change.
 // Cleanup that runs while an error is already on its way to the caller.
 #pragma once
 

@@ -1,5 +1,5 @@
-// Helpers shared by the Variant's translation units; not part of the public
-// interface.
+// Internal to the library; not part of its interface and may change.
+// Helpers shared by the Variant's translation units.
 #pragma once
 
 #include <cstdint>

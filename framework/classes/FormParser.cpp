@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "framework/classes/FormFiles.h"
+#include "framework/text/Windows1252.h"
 
 namespace ztl {
 
@@ -19,19 +20,6 @@ enum TToken : std::uint8_t {
   toFloat,   // a real number
   toChar     // any other single character
 };
-
-// Windows-1252 bytes 0x80..0x9F and the Unicode characters they stand for;
-// writers that store text as Unicode write those characters as #8364 and so on.
-struct TCodeMap {
-  std::uint16_t Unicode;
-  unsigned char Ansi;
-};
-constexpr TCodeMap Cp1252High[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
-    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
-    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
-    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
-    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}};
 
 bool IsIdentStart(char C) {
   return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_';
@@ -167,11 +155,12 @@ private:
     }
     if (Pos == Start || (Text[Start] == '$' && Pos == Start + 1))
       Error(SInvalidString);
+    // Writers that store text as Unicode write the page's 0x80..0x9F row as
+    // #8364 and so on.
     if (Code <= 0xFF)
       return static_cast<char>(Code);
-    for (const TCodeMap& M : Cp1252High)
-      if (M.Unicode == Code)
-        return static_cast<char>(M.Ansi);
+    if (char Byte; UnicodeToWindows1252(static_cast<std::uint32_t>(Code), Byte))
+      return Byte;
     Error(Format(SInvalidCharCode, {Text.substr(Start, Pos - Start)}));
   }
 

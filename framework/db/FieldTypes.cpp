@@ -7,6 +7,7 @@
 
 #include "framework/db/DBConsts.h"
 #include "framework/db/DBErrors.h"
+#include "framework/text/Windows1252.h"
 #include "framework/db/DataSet.h"
 #include "framework/classes/Streams.h"
 
@@ -94,25 +95,6 @@ bool TryParseInt64(std::string_view S, std::int64_t& Result) {
 bool IsFractional(const Variant& V) {
   TVarType T = V.VarType();
   return T == varSingle || T == varDouble || T == varCurrency || T == varDate;
-}
-
-// Windows-1252 bytes 0x80..0x9F as Unicode; undefined bytes keep their value.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char16_t AnsiToWide(unsigned char C) {
-  return C >= 0x80 && C <= 0x9F ? Cp1252High[C - 0x80] : static_cast<char16_t>(C);
-}
-
-char WideToAnsi(char16_t W) {
-  if (W < 0x80 || (W >= 0xA0 && W <= 0xFF))
-    return static_cast<char>(W);
-  for (unsigned I = 0; I < 32; ++I)
-    if (Cp1252High[I] == W)
-      return static_cast<char>(0x80 + I);
-  return '?';
 }
 
 std::string FloatText(double Value) {
@@ -305,7 +287,8 @@ std::string TWideStringField::GetAsString() const {
     char16_t Unit = LoadLE<std::uint16_t>(&Raw[2 * I]);
     if (Unit == 0)
       break;
-    Result += WideToAnsi(Unit);
+    char Byte;
+    Result += UnicodeToWindows1252(Unit, Byte) ? Byte : '?'; // a character the page lacks
   }
   return Result;
 }
@@ -314,7 +297,7 @@ void TWideStringField::SetAsString(const std::string& Value) {
   std::vector<std::uint8_t> Raw(DataSize(), 0);
   std::size_t Len = std::min(Value.size(), FSize);
   for (std::size_t I = 0; I < Len; ++I) {
-    char16_t Unit = AnsiToWide(static_cast<unsigned char>(Value[I]));
+    char16_t Unit = Windows1252ToUnicode(static_cast<unsigned char>(Value[I]));
     if (Unit == 0)
       break;
     StoreLE<std::uint16_t>(&Raw[2 * I], Unit);

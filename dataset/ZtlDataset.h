@@ -413,6 +413,8 @@ protected:
   std::vector<TField*> KeyFields;               // fields that identify a row
   std::unique_ptr<TZantrelIndexDefs> IndexDefs; // ORDER BY index of the open result; owned
   TRecordBuffer KeyBuffer = nullptr;            // key buffer of FindKey/GotoKey
+  std::uint64_t OpenCount = 0;                  // opens so far, to date the key buffer
+  std::uint64_t KeyOpenCount = 0;               // OpenCount when the key was set
   bool UseIndex = true;                         // searches may treat rows as sorted
   std::unique_ptr<TParams> ProviderParams;      // parameters handed to a provider; owned
 
@@ -425,6 +427,8 @@ private:
   // sent to the end goes back there.
   bool LocateAndScroll(const std::string& AKeyFields, const Variant& KeyValues,
                        TLocateOptions Options, bool Next);
+  // Forgets a key set before the last reopen (its buffer is gone).
+  void DropStaleKey();
 
   std::size_t LayoutRowSize = 0;  // R of the open result's record layout
   std::size_t LayoutNullSize = 0; // N of the open result's record layout

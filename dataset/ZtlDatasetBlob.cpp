@@ -18,7 +18,7 @@ TZantrelDatasetBlobStream::TZantrelDatasetBlobStream(TBlobField* AField, TBlobSt
     DatabaseError(LoadZtlStrFmt(SZtlNoFieldAccess, {Field->DisplayName()}));
   if (Mode == bmWrite && !Field->Modified()) {
     if (Field->ReadOnly())
-      DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()}, DataSet);
+      DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()});
     if (DataSet->State() != dsEdit && DataSet->State() != dsInsert)
       DatabaseError(SNotEditing, DataSet);
   }

@@ -128,6 +128,7 @@ void TZantrelDataset::SetKeyFields(const std::vector<Variant>& KeyValues) {
   // The key buffer is the temporary buffer, which exists only while open.
   CheckActive();
   KeyBuffer = TempBuffer();
+  KeyOpenCount = OpenCount;
   const TTempState FilterState(*this, dsFilter);
   FilterBuffer = KeyBuffer;
   InitRecord(KeyBuffer);
@@ -135,6 +136,14 @@ void TZantrelDataset::SetKeyFields(const std::vector<Variant>& KeyValues) {
       std::min(KeyValues.size(), static_cast<std::size_t>(IndexDefs->Count()));
   for (std::size_t I = 0; I < Count; ++I)
     FieldByName(IndexDefs->GetItem(static_cast<int>(I))->GetFieldName())->AssignValue(KeyValues[I]);
+}
+
+// A key set before the dataset was last reopened lies in a buffer that is
+// gone: without a fresh SetKeyFields there is no key. The address alone
+// cannot tell, since a reopen may get the same block back.
+void TZantrelDataset::DropStaleKey() {
+  if (KeyBuffer != TempBuffer() || KeyOpenCount != OpenCount)
+    KeyBuffer = nullptr;
 }
 
 bool TZantrelDataset::FindKey(const std::vector<Variant>& KeyValues) {
@@ -152,10 +161,7 @@ void TZantrelDataset::FindNearest(const std::vector<Variant>& KeyValues) {
 bool TZantrelDataset::GotoKey() {
   CheckBrowseMode();
   CursorPosChanged();
-  // A key set before the dataset was last reopened lies in a buffer that
-  // is gone: without a fresh SetKeyFields there is no key.
-  if (KeyBuffer != TempBuffer())
-    KeyBuffer = nullptr;
+  DropStaleKey();
   const bool Result = LocateRecordForKey(&IndexDefs->GetFields(), KeyBuffer, false, false, false,
                                          true, false, false, false);
   if (Result)
@@ -168,8 +174,7 @@ bool TZantrelDataset::GotoKey() {
 void TZantrelDataset::GotoNearest() {
   CheckBrowseMode();
   CursorPosChanged();
-  if (KeyBuffer != TempBuffer())
-    KeyBuffer = nullptr;
+  DropStaleKey();
   LocateRecordForKey(&IndexDefs->GetFields(), KeyBuffer, false, false, true, true, false, false,
                      false);
   Resync({rmCenter});

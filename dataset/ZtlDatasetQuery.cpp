@@ -77,6 +77,11 @@ void TZantrelDataset::SetSession(TZantrelSession* Value) {
   if (Value == GetSession())
     return;
   CheckUnPrepared();
+  // Any hold (a provider transaction, a running ExecSQL) ties the dataset to
+  // the session it has: switching would leave that one held for ever and
+  // release the new one, which others may hold, when the reason ends.
+  if (DBFlags != 0)
+    DatabaseError(LoadZtlStr(SZtlDataSetPrepared));
   Cursor->SetSession(Value);
   DataEvent(dePropertyChange);
 }
@@ -206,7 +211,14 @@ void TZantrelDataset::InternalInitFieldDefs() {
   TFieldDefs& Defs = FieldDefs();
   Defs.Clear();
   const std::int32_t Count = Cursor->GetFieldCount();
+  const TZantrelFieldDefs& Columns = Cursor->GetFieldDefs();
   for (std::int32_t I = 0; I < Count; ++I) {
+    // A key the driver added to reach the row again is the driver's own:
+    // the application neither sees it nor reads it as a field. Later
+    // fields keep the column's number, which is how they find their data.
+    if (const TZantrelFieldDef* Column = Columns.GetItem(I);
+        Column && Column->KeyIndicator == kiHiddenKeyField)
+      continue;
     const Variant Address(I);
     const std::string ColumnName = Cursor->GetFieldName(I);
     std::string Name = ColumnName;
@@ -219,11 +231,12 @@ void TZantrelDataset::InternalInitFieldDefs() {
     // Sizes are 16-bit: a size the column cannot have (negative) or the
     // field cannot hold is brought into range instead of wrapping around.
     Size = std::clamp<std::int32_t>(Size, 0, 0xFFFF);
-    Defs.Add(Name, Mapping.Type, static_cast<std::size_t>(Size), false); // field number I + 1
+    Defs.Add(Name, Mapping.Type, static_cast<std::size_t>(Size), false).FieldNo = I + 1;
   }
 }
 
 void TZantrelDataset::InternalOpen() {
+  ++OpenCount;
   FieldDefs().Updated = false;
   FieldDefs().Update();
   if (DefaultFields())
@@ -266,8 +279,20 @@ void TZantrelDataset::CloseCursor() {
   }
   if (!InResume) {
     Cursor->AfterClose = nullptr;
-    Cursor->Close();
-    SetDBFlag(dfOpen, false);
+    // The open reason goes even when the driver fails to close: nothing
+    // else would ever release the session it holds.
+    try {
+      Cursor->Close();
+    } catch (...) {
+      if (!Error)
+        Error = std::current_exception();
+    }
+    try {
+      SetDBFlag(dfOpen, false);
+    } catch (...) {
+      if (!Error)
+        Error = std::current_exception();
+    }
   }
   if (Error)
     std::rethrow_exception(Error);

@@ -264,7 +264,7 @@ void TZantrelDataset::SetFieldData(TField* Field, const void* Buffer) {
     if (S == dsCalcFields)
       DatabaseError(SNotEditing, this);
     if (Field->ReadOnly() && S != dsSetKey && S != dsFilter)
-      DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()}, this);
+      DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()});
     Field->Validate(Buffer);
     const TZantrelFieldDef* Def = RowFieldDef(*Cursor, FieldNo, LayoutRowSize);
     if (Buffer && Def) {

@@ -57,7 +57,7 @@ TEST_F(DatasetBlob, CreationChecks) {
   Query->Edit();
   Note->SetReadOnly(true);
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { Stream(bmWrite); }),
-            "Query1: Field 'NOTE' cannot be modified");
+            "Field 'NOTE' cannot be modified");
   Note->SetReadOnly(false);
 
   Query->FilterBuffer = Query->ActiveBuffer();

@@ -97,6 +97,31 @@ TEST_F(DatasetLifecycle, AnOpenThatFailsAtTheFirstFetchGivesEverythingBack) {
   EXPECT_EQ(Session.GetOpenCount(), 0);
 }
 
+TEST_F(DatasetLifecycle, ADriverThatFailsToCloseStillLetsTheSessionGo) {
+  Query->Open();
+  Log().FailAt("InternalClose", rfRaise);
+  EXPECT_THROW(Query->Close(), std::exception);
+  EXPECT_FALSE(Query->Active());
+  EXPECT_EQ(Query->GetDBFlags(), 0u);
+  EXPECT_EQ(Session.GetOpenCount(), 0);
+  EXPECT_FALSE(Session.GetConnected());
+}
+
+TEST_F(DatasetLifecycle, AHiddenKeyColumnIsNoFieldAndLaterFieldsKeepTheirColumns) {
+  SQL().SetResult({{"ID", ntInteger}, {"rowid", ntInt64, 0, false, kiHiddenKeyField},
+                   {"NAME", ntString, 10}},
+                  {{1, std::int64_t{41}, "Ann"}, {2, std::int64_t{42}, "Bob"}});
+  Query->Open();
+  ASSERT_EQ(Query->FieldDefs().Count(), 2);
+  EXPECT_EQ(Query->FieldDefs()[1].Name, "NAME");
+  EXPECT_EQ(Query->FieldDefs()[1].FieldNo, 3);
+  ASSERT_EQ(Query->FieldCount(), 2);
+  EXPECT_EQ(Query->FindField("rowid"), nullptr);
+  Query->Next();
+  EXPECT_EQ(Query->FieldByName("ID")->AsInteger(), 2);
+  EXPECT_EQ(Query->FieldByName("NAME")->AsString(), "Bob");
+}
+
 TEST(DatasetWithoutSession, OpenFailsBeforeAnythingIsPrepared) {
   TRecordingDataset Query;
   Query.GetRecordingSQL().SetResult(PeopleColumns(), PeopleRows());

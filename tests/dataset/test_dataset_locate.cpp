@@ -159,6 +159,16 @@ TEST_F(DatasetLocate, KeySearchOverTheOrderByIndex) {
   EXPECT_EQ(Query->RecNo(), 6) << "past every row: at the end";
 }
 
+TEST_F(DatasetLocate, AKeySetBeforeAReopenIsGoneEvenInTheSameBlock) {
+  OpenOn("select * from PEOPLE order by NAME", ByName());
+  Query->SetKeyFields({"Baker"});
+  Query->Close();
+  OpenOn("select * from PEOPLE order by NAME", ByName());
+  // Whether or not the allocator hands back the old block, the old key is
+  // no key: nothing is found by it.
+  EXPECT_FALSE(Query->GotoKey());
+}
+
 TEST_F(DatasetLocate, KeySearchFollowsTheTypedOrderOfItsColumn) {
   // Money is a scaled integer in the driver's row format; a date is a
   // date-time there. Both must order as values, negatives included.

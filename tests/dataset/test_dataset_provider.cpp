@@ -40,6 +40,19 @@ TEST_F(ProviderTransaction, HoldsTheSessionFromStartToEnd) {
   }
 }
 
+TEST_F(ProviderTransaction, TheSessionCannotChangeWhileATransactionHoldsIt) {
+  TRecordingSession Other;
+  Provider.PSStartTransaction();
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Query->SetSession(&Other); }),
+            "Cannot perform this operation on an open or prepared dataset");
+  EXPECT_EQ(Query->GetSession(), &Session);
+  EXPECT_EQ(Other.GetOpenCount(), 0);
+  Provider.PSEndTransaction(true);
+  EXPECT_EQ(Session.GetOpenCount(), 0);
+  Query->SetSession(&Other);
+  EXPECT_EQ(Query->GetSession(), &Other);
+}
+
 TEST_F(ProviderTransaction, AFailedStartReleasesOnlyItsOwnHold) {
   // The first start fails: its hold goes and the session with it.
   Log().FailAt("InternalCommit", rfRaise, true, -2, "cannot start");

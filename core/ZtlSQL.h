@@ -76,6 +76,17 @@ private:
   std::int32_t Count = -1;        // number of values, -1 for none
 };
 
+// How a driver's SQL dialect writes what is not a parameter marker although
+// it holds a colon. Comments and quoted literals are never scanned whatever
+// the dialect.
+struct TZantrelMarkerRules {
+  bool DoubleColonIsCast = false; // "::" is an operator and stays; else it stands for ":"
+  bool DollarQuotes = false;      // $$...$$ and $tag$...$tag$ are literals
+  bool EscapeStrings = false;     // E'...' literals take backslash escapes
+  bool ArraySlices = false;       // a colon inside [...] separates slice bounds
+  bool ColonEquals = false;       // ":=" is an assignment
+};
+
 // TZantrelSQL is the abstract base of every driver's cursor.
 //
 // One object carries two independent statements: a cursor statement
@@ -388,6 +399,9 @@ protected:
 public:
   // A statement is still running in the server (base: false).
   virtual bool GetStillInProc();
+  // What of the driver's SQL the dataset's parameter scan must step over
+  // (base: the classic rules, where "::" stands for one ":").
+  virtual TZantrelMarkerRules GetMarkerRules() const { return {}; }
   // First table of the cursor statement's text.
   virtual std::string GetTableName();
 

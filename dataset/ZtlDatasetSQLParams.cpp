@@ -3,6 +3,9 @@
 // cursor, and the master link that fills parameters from a master dataset.
 #include "dataset/ZtlDataset.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace ztl {
 
 namespace {
@@ -22,6 +25,56 @@ void StripQuote(std::string& Name, char Quote) {
     Name.erase(0, 1);
   if (!Name.empty() && Name.back() == Quote)
     Name.pop_back();
+}
+
+bool IsWordChar(char C) {
+  return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || (C >= '0' && C <= '9') || C == '_' ||
+         static_cast<unsigned char>(C) >= 0x80;
+}
+
+// Where text that the marker scan must not read ends, when such text starts
+// at Pos outside a literal: a "--" comment (up to its line end), a block
+// comment, and what the dialect quotes besides '...' and "..." (dollar
+// quotes, E'...' with backslash escapes). An unterminated one runs to the
+// end of the text. Returns Pos when nothing of the kind starts there.
+std::size_t SkipUnscanned(std::string_view Text, std::size_t Pos, const TZantrelMarkerRules& Rules) {
+  const std::size_t Size = Text.find('\0') == std::string_view::npos ? Text.size() : Text.find('\0');
+  auto Find = [&](std::string_view What, std::size_t From) {
+    const std::size_t Found = Text.substr(0, Size).find(What, From);
+    return Found == std::string_view::npos ? Size : Found + What.size();
+  };
+  const char C = Text[Pos];
+  const char Next = Pos + 1 < Size ? Text[Pos + 1] : '\0';
+  if (C == '-' && Next == '-') {
+    const std::size_t End = Text.substr(0, Size).find_first_of("\r\n", Pos);
+    return End == std::string_view::npos ? Size : End;
+  }
+  if (C == '/' && Next == '*')
+    return Find("*/", Pos + 2);
+  if (Rules.DollarQuotes && C == '$' && (Pos == 0 || !IsWordChar(Text[Pos - 1]))) {
+    // $$ or $tag$, where a tag does not start with a digit ($1 is a marker).
+    std::size_t TagEnd = Pos + 1;
+    if (TagEnd < Size && !(Text[TagEnd] >= '0' && Text[TagEnd] <= '9'))
+      while (TagEnd < Size && IsWordChar(Text[TagEnd]) && Text[TagEnd] != '$')
+        ++TagEnd;
+    if (TagEnd < Size && Text[TagEnd] == '$')
+      return Find(Text.substr(Pos, TagEnd + 1 - Pos), TagEnd + 1);
+  }
+  if (Rules.EscapeStrings && (C == 'E' || C == 'e') && Next == '\'' &&
+      (Pos == 0 || !IsWordChar(Text[Pos - 1]))) {
+    for (std::size_t I = Pos + 2; I < Size; ++I) {
+      if (Text[I] == '\\')
+        ++I; // the escaped character, a quote included
+      else if (Text[I] == '\'') {
+        if (I + 1 < Size && Text[I + 1] == '\'')
+          ++I; // a doubled quote
+        else
+          return I + 1;
+      }
+    }
+    return Size;
+  }
+  return Pos;
 }
 
 } // namespace
@@ -69,16 +122,37 @@ void TZantrelDataset::QueryChanged(TObject* /*Sender*/) {
 }
 
 void TZantrelDataset::CreateParams(TZantrelParams* List, std::string& Text) {
+  const TZantrelMarkerRules Rules = Cursor ? Cursor->GetMarkerRules() : TZantrelMarkerRules{};
   bool InLiteral = false;
+  int Brackets = 0; // depth of [...] outside literals, for array slices
   std::size_t I = 0;
   // The text ends at its first NUL, as the scanned statement would.
   auto At = [&Text](std::size_t Pos) { return Pos < Text.size() ? Text[Pos] : '\0'; };
   while (At(I) != '\0') {
     const char C = At(I);
+    if (!InLiteral) {
+      if (const std::size_t Past = SkipUnscanned(Text, I, Rules); Past != I) {
+        I = Past;
+        continue;
+      }
+      if (Rules.ArraySlices && (C == '[' || C == ']')) {
+        Brackets = std::max(0, Brackets + (C == '[' ? 1 : -1));
+        ++I;
+        continue;
+      }
+    }
     if (C == ':' && !InLiteral) {
       if (At(I + 1) == ':') {
+        if (Rules.DoubleColonIsCast) {
+          I += 2; // a cast: both colons stay
+          continue;
+        }
         // An escaped colon: the pair becomes one, which is not a marker.
         Text.erase(I, 1);
+        ++I;
+        continue;
+      }
+      if ((Rules.ColonEquals && At(I + 1) == '=') || Brackets > 0) {
         ++I;
         continue;
       }
@@ -86,7 +160,14 @@ void TZantrelDataset::CreateParams(TZantrelParams* List, std::string& Text) {
       // literal; quotes inside it open and close literals as anywhere.
       bool Quoted = false;
       std::size_t End = I;
+      bool CastFollows = false;
       while (At(End) != '\0' && (InLiteral || !IsNameDelimiter(At(End)))) {
+        // Where "::" is a cast, it ends the name: ":A::text" casts A.
+        if (Rules.DoubleColonIsCast && !InLiteral && End > I && At(End) == ':' &&
+            At(End + 1) == ':') {
+          CastFollows = true;
+          break;
+        }
         if (IsQuote(At(End))) {
           InLiteral = !InLiteral;
           if (End == I + 1)
@@ -103,7 +184,7 @@ void TZantrelDataset::CreateParams(TZantrelParams* List, std::string& Text) {
         TZantrelParam* Param = List->CreateParam(Name);
         Param->SetAlias(Name);
       }
-      I = At(End) != '\0' ? End + 1 : End;
+      I = At(End) != '\0' && !CastFollows ? End + 1 : End;
       continue;
     }
     if (IsQuote(C))

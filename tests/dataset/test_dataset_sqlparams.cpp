@@ -27,6 +27,12 @@ TEST(ParameterScanner, FindsMarkersOutsideLiteralsAndUnescapesColons) {
       {"where A = :'my param'", {"my param"}, ""},
       {"where A = :\"Q\"\r\nand B = :B\tX", {"Q", "B\tX"}, ""},
       {"where A = ':a' || :B || '::'", {"B"}, ""},
+      // Comments are read neither for markers nor for quotes, and stay as written.
+      {"select 'a' /* it's */ || '::'", {}, ""},
+      {"select 2 /* :p */", {}, ""},
+      {"select 2 -- :p it's\nwhere A = :A", {"A"}, ""},
+      {"select 2 /* not closed :p", {}, ""},
+      {"select 4-:A", {"A"}, ""},
   };
   TRecordingDataset Query;
   for (const ScanCase& Case : Cases) {
@@ -39,6 +45,35 @@ TEST(ParameterScanner, FindsMarkersOutsideLiteralsAndUnescapesColons) {
       Names.push_back(List.GetParam(I)->GetName());
       EXPECT_EQ(List.GetParam(I)->GetAlias(), Names.back());
     }
+    EXPECT_EQ(Names, Case.Names);
+    EXPECT_EQ(Text, Case.After.empty() ? Case.Text : Case.After);
+  }
+}
+
+TEST(ParameterScanner, FollowsTheDriversDialect) {
+  TZantrelMarkerRules Server;
+  Server.DoubleColonIsCast = Server.DollarQuotes = Server.EscapeStrings = Server.ArraySlices =
+      Server.ColonEquals = true;
+  const std::vector<ScanCase> Cases = {
+      {"select 7::int, :A::text", {"A"}, ""},
+      {"select a::int from T where B = :B", {"B"}, ""},
+      {"select $$ :x it's $$, $f$ :y $f$ || :Z", {"Z"}, ""},
+      {"select $1, :A", {"A"}, ""},
+      {"select E'\\' :x', :B", {"B"}, ""},
+      {"select arr[1:2], arr[:3] from T where C = :C", {"C"}, ""},
+      {"do $$ begin x := 1; end $$; select :D", {"D"}, ""},
+      {"select x := :E", {"E"}, ""},
+  };
+  TRecordingDataset Query;
+  Query.GetRecordingSQL().MarkerRules = Server;
+  for (const ScanCase& Case : Cases) {
+    SCOPED_TRACE(Case.Text);
+    TZantrelParams List;
+    std::string Text = Case.Text;
+    Query.CreateParams(&List, Text);
+    std::vector<std::string> Names;
+    for (int I = 0; I < List.Count(); ++I)
+      Names.push_back(List.GetParam(I)->GetName());
     EXPECT_EQ(Names, Case.Names);
     EXPECT_EQ(Text, Case.After.empty() ? Case.Text : Case.After);
   }

@@ -83,6 +83,10 @@ public:
 
   TRecordingLog& GetLog() const { return *Log; }
 
+  // The dialect the dataset's marker scan follows (the classic one unless set).
+  TZantrelMarkerRules MarkerRules;
+  TZantrelMarkerRules GetMarkerRules() const override { return MarkerRules; }
+
   // The result every cursor statement describes from now on.
   void SetResult(std::vector<TRecordingColumn> Columns, std::vector<std::vector<Variant>> Rows);
   const std::vector<std::vector<Variant>>& GetRows() const { return Rows; }

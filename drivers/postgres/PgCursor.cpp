@@ -1,6 +1,6 @@
 // The PostgreSQL cursor: preparing on the server, describing the result,
 // binding host variables, opening and executing.
-#include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgCursor_p.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "core/ZtlSQL.h"
-#include "drivers/postgres/PgApi.h"
-#include "drivers/postgres/PgTypes.h"
+#include "drivers/postgres/PgResult.h"
 
 namespace ztl {
 

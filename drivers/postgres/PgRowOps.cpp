@@ -5,7 +5,7 @@
 
 #include "core/ZtlConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
-#include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgCursor_p.h"
 #include "drivers/postgres/PgSession.h"
 
 namespace ztl {

@@ -5,7 +5,7 @@
 // text in Size bytes; ntInteger int32; ntInt64 int64; ntFloat double;
 // ntCurrency int64 scaled by 10 000; ntDate, ntTime, ntDateTime a date-time
 // (double); ntBoolean a 16-bit word 0 or 1.
-#include "drivers/postgres/PgTypes.h"
+#include "drivers/postgres/PgTypes_p.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // The SQLite cursor's statements: compiling, describing the result,
 // binding host variables, opening, closing and executing.
-#include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteCursor_p.h"
 
 #include <algorithm>
 #include <climits>
@@ -10,7 +10,7 @@
 #include "core/ZtlConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
 #include "drivers/sqlite/SQLiteSession.h"
-#include "drivers/sqlite/SQLiteShape.h"
+#include "drivers/sqlite/SQLiteShape_p.h"
 
 namespace ztl {
 

@@ -13,7 +13,6 @@
 #include "core/ZtlSQL.h"
 #include "drivers/sqlite/SQLiteRowCache.h"
 #include "drivers/sqlite/SQLiteStatement.h"
-#include "drivers/sqlite/SQLiteTypes.h"
 
 namespace ztl {
 
@@ -111,20 +110,9 @@ protected:
                         TZantrelBlobStream* Blob) override;
 
 private:
-  // One result column as the driver sees it.
-  struct TColumn {
-    std::string Name;                          // column name as SQLite reports it
-    std::int32_t StmtColumn = 0;               // its position in the compiled statement
-    TSQLiteColumnType Declared;                // what its declared type says
-    bool TextAffinity = false;                 // the declared type gives SQLite's TEXT affinity
-    TZantrelFieldTypes Type = ntUnknown;       // logical type in use
-    std::int32_t Offset = 0;                   // offset in the row
-    std::int32_t Size = 0;                     // bytes in the row
-    std::int32_t Blob = -1;                    // number among the memo and blob columns, or -1
-    std::string Origin;                        // table column it shows ("" for an expression)
-    bool Nulls = true;                         // the table column accepts nulls
-    TZantrelKeyIndicator Key = kiRegularField; // key role
-  };
+  // One result column as the driver sees it (SQLiteCursor_p.h: it carries
+  // the declared type's reading, which only the driver's files know).
+  struct TColumn;
 
   // What reading a row needs of a column, kept apart from the rest so that
   // the loop over a row's columns stays in a few cache lines.

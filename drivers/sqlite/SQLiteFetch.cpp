@@ -8,7 +8,7 @@
 
 #include "core/ZtlConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
-#include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteCursor_p.h"
 #include "drivers/sqlite/SQLiteSession.h"
 
 namespace ztl {

@@ -1,6 +1,6 @@
 // Declared-type mapping, buffer sizes and the date and time texts of the
 // SQLite driver.
-#include "drivers/sqlite/SQLiteTypes.h"
+#include "drivers/sqlite/SQLiteTypes_p.h"
 
 #include <sqlite3.h>
 

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
-#include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteCursor_p.h"
 #include "drivers/sqlite/SQLiteSession.h"
 
 namespace ztl {

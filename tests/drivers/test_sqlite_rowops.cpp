@@ -5,6 +5,7 @@
 
 #include "core/ZtlConsts.h"
 #include "framework/classes/Streams.h"
+#include "drivers/sqlite/SQLiteApi_p.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

@@ -6,6 +6,7 @@
 
 #include "core/ZtlConsts.h"
 #include "framework/forms/DataModule.h"
+#include "drivers/sqlite/SQLiteApi_p.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "drivers/postgres/PgTypes.h"
+#include "drivers/postgres/PgTypes_p.h"
 #include "framework/variant/DateUtils.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
 

@@ -1,3 +1,5 @@
+// Internal to the PostgreSQL driver: may change without notice.
+//
 // PostgreSQL types as the driver sees them: the logical type and row size
 // of a column type, the parsing of the server's text output into row
 // values, the text form of values sent to the server, and the rewriting of

@@ -1,3 +1,5 @@
+// Internal to the SQLite driver: may change without notice.
+//
 // Logical types of SQLite result columns from their declared types, the
 // byte sizes the driver gives each logical type in its buffers, and the
 // date and time texts SQLite stores.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
 #include "drivers/postgres/PgCursor_p.h"
 #include "drivers/postgres/PgSession.h"
@@ -17,7 +18,7 @@
 namespace ztl {
 
 bool TZantrelPgSQL::Misfit(const TColumn& C, const std::string& Detail, std::int32_t Code) {
-  return PgSession().Fail("Value of column \"" + C.Name + "\" does not fit: " + Detail, Code);
+  return PgSession().Fail(ZtlColumnMisfit(C.Name, Detail), Code);
 }
 
 TZantrelPgBlobStream* TZantrelPgSQL::StreamOf(const TColumn& C) const {
@@ -214,7 +215,7 @@ bool TZantrelPgSQL::FetchCurrent() {
       return PgSession().Fail(R.Get());
     ++PgSession().GetStatistics().Rereads;
     if (Pq().ntuples(R.Get()) != 1)
-      return PgSession().Fail("The row is no longer in table " + BaseTable, PgErrorCode("02000"));
+      return PgSession().Fail(Format(SZtlRowGone, {BaseTable}), PgErrorCode("02000"));
     if (!ShowSingleRow(R.Get(), Position))
       return false;
     Rewritten[Position] = std::move(R);

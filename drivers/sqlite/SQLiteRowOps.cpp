@@ -4,10 +4,11 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
 #include "drivers/sqlite/SQLiteCursor_p.h"
 #include "drivers/sqlite/SQLiteSession.h"
-#include "drivers/sqlite/SQLiteShape.h"
+#include "drivers/sqlite/SQLiteShape_p.h"
 
 namespace ztl {
 
@@ -175,10 +176,7 @@ bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What) 
   A.reset(Stmt);
   if (Ok && Changed != 1) {
     Ok = false;
-    S.Fail(Changed == 0
-               ? std::string("The row to ") + What + " is no longer in table \"" + BaseTable + "\""
-               : std::string("The ") + What + " would have changed " + std::to_string(Changed) +
-                     " rows of table \"" + BaseTable + "\"; it was undone",
+    S.Fail(ZtlRowCountMisfit(What, Changed, BaseTable),
            Changed == 0 ? -SQLITE_NOTFOUND : -SQLITE_CONSTRAINT);
   }
   if (!Ok)

@@ -1,0 +1,36 @@
+// The messages the bundled drivers raise alike, each worded in one place so
+// that two drivers never word the same failure differently.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dataset/ZtlRowFieldData.h"
+
+namespace ztl {
+
+// A value does not fit its column (the same text the field data conversions
+// raise, SZtlFieldDataMisfit) or a host variable; the last %s says why.
+inline constexpr const char* SZtlHostVariableMisfit = "Value of a host variable does not fit: %s";
+// The current row was deleted (or its key changed) by someone else; %s names
+// the table.
+inline constexpr const char* SZtlRowGone = "The row is no longer in table \"%s\"";
+// A row operation found no row to work on; %s: "update" or "delete", then
+// the table.
+inline constexpr const char* SZtlRowToGone = "The row to %s is no longer in table \"%s\"";
+// A row operation would have changed more than one row and was undone; %s:
+// the operation, %d: the rows, %s: the table.
+inline constexpr const char* SZtlRowsChanged =
+    "The %s would have changed %d rows of table \"%s\"; it was undone";
+
+// "Value of column "Column" does not fit: Detail".
+std::string ZtlColumnMisfit(std::string_view Column, std::string_view Detail);
+// "Value of a host variable does not fit: Detail".
+std::string ZtlHostVariableMisfit(std::string_view Detail);
+// The message of a row operation (What: "update", "delete", "insert") that
+// changed Changed rows of Table instead of one.
+std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed,
+                              std::string_view Table);
+
+} // namespace ztl

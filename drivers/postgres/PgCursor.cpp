@@ -338,59 +338,6 @@ std::int32_t TZantrelPgSQL::InternalGetExtType(TZantrelFieldTypes FieldType) {
   return PgOidOf(FieldType);
 }
 
-std::vector<TZantrelPgSQL::TParam> TZantrelPgSQL::VariableParams(const TZantrelVariableDefs& Vars) {
-  std::vector<TParam> Params;
-  const std::uint8_t* Buf = Vars.GetBuffer();
-  for (const TZantrelFieldDef* Def : Vars) {
-    TParam P;
-    if (Buf && Vars.GetBufferBlock().Covers(Def->Offset, Def->Size)) {
-      const std::uint8_t* V = Buf + Def->Offset;
-      switch (Def->FieldType) {
-      case ntUnknown:
-        break;
-      case ntMemo:
-      case ntBlob:
-        P.Text.assign(reinterpret_cast<const char*>(V), static_cast<std::size_t>(Def->Size));
-        P.Null = false;
-        P.Binary = Def->FieldType == ntBlob;
-        break;
-      default:
-        P.Text = PgFormatValue(Def->FieldType, V, Def->Size);
-        P.Null = false;
-        break;
-      }
-    }
-    Params.push_back(std::move(P));
-  }
-  return Params;
-}
-
-bool TZantrelPgSQL::CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars) {
-  TZantrelPgSession& S = PgSession();
-  if (Stmt.Name.empty())
-    return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -1);
-  if (Stmt.Params != Vars.GetCount())
-    return S.Fail(Format("The statement takes %d parameter values, %d were given",
-                         {std::int64_t{Stmt.Params}, std::int64_t{Vars.GetCount()}}),
-                  PgErrorCode("08P01"));
-  ++S.GetStatistics().Binds;
-  return true;
-}
-
-bool TZantrelPgSQL::InternalBindOpenVariables(TStringList*) {
-  if (!CheckParameterCount(OpenStmt, OpenVariables))
-    return false;
-  OpenVariables.SetBound(true);
-  return true;
-}
-
-bool TZantrelPgSQL::InternalBindExecVariables(TStringList*) {
-  if (!CheckParameterCount(ExecStmt, ExecVariables))
-    return false;
-  ExecVariables.SetBound(true);
-  return true;
-}
-
 // --- Opening and executing ----------------------------------------------------
 
 bool TZantrelPgSQL::InternalIsScrollable() {

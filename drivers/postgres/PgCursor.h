@@ -134,15 +134,17 @@ private:
   // hidden ctid. False only when a query to the server fails.
   bool AnalyseTable(const std::string& SQL);
   void LayOut();
-  // The parameters of Vars, in order.
-  std::vector<TParam> VariableParams(const TZantrelVariableDefs& Vars);
-  bool CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars);
   // Runs a prepared statement with Params; the result (null on a lost
   // connection).
   TPgResult RunPrepared(const std::string& Name, const std::vector<TParam>& Params);
   // Runs SQL with Params (unprepared).
   TPgResult RunParams(const std::string& SQL, const std::vector<TParam>& Params);
   void ReadOutVariables(const PGresult* Res);
+
+  // --- Parameter markers (PgMarkers.cpp) ---
+  // The parameters of Vars, in order.
+  std::vector<TParam> VariableParams(const TZantrelVariableDefs& Vars);
+  bool CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars);
 
   // --- Fetching (PgFetch.cpp) ---
   // Decodes row Row of Res into Slot/Nulls; false with the error recorded.

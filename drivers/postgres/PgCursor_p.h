@@ -6,5 +6,6 @@
 
 #include "drivers/postgres/PgApi_p.h"
 #include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgMarkers_p.h"
 #include "drivers/postgres/PgSession.h"
 #include "drivers/postgres/PgTypes_p.h"

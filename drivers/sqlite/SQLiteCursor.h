@@ -142,13 +142,15 @@ private:
   // Lays out the columns (types, offsets, buffers, blob streams). With a
   // row at hand (first open), columns typed by value take their value's type.
   void LayOut(bool HaveRow);
+  // Builds and fills OutVariables from the current row of the executable
+  // statement.
+  void ReadOutVariables(sqlite3_stmt* Stmt);
+
+  // --- Parameter markers (SQLiteMarkers.cpp) ---
   // Writes the host variables' values into Stmt; false on a value that
   // cannot be bound.
   bool BindVariables(sqlite3_stmt* Stmt, const TZantrelVariableDefs& Vars);
   bool CheckParameterCount(sqlite3_stmt* Stmt, const TZantrelVariableDefs& Vars);
-  // Builds and fills OutVariables from the current row of the executable
-  // statement.
-  void ReadOutVariables(sqlite3_stmt* Stmt);
 
   // --- Fetching (SQLiteFetch.cpp) ---
   // Reads up to Count more rows into the cache.

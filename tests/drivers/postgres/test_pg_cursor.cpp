@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "drivers/postgres/PgMarkers_p.h"
 #include "drivers/postgres/PgTypes_p.h"
 #include "framework/variant/DateUtils.h"
 #include "tests/drivers/postgres/PgTestSupport.h"

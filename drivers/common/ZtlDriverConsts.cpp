@@ -13,8 +13,7 @@ std::string ZtlHostVariableMisfit(std::string_view Detail) {
   return Format(SZtlHostVariableMisfit, {Detail});
 }
 
-std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed,
-                              std::string_view Table) {
+std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed, std::string_view Table) {
   if (Changed == 0)
     return Format(SZtlRowToGone, {What, Table});
   return Format(SZtlRowsChanged, {What, Changed, Table});

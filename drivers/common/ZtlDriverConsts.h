@@ -24,13 +24,19 @@ inline constexpr const char* SZtlRowToGone = "The row to %s is no longer in tabl
 inline constexpr const char* SZtlRowsChanged =
     "The %s would have changed %d rows of table \"%s\"; it was undone";
 
+// The host variables given do not match the statement's parameter markers;
+// %d: the markers, %d: the values given.
+inline constexpr const char* SZtlParamCount =
+    "The statement takes %d parameter values, %d were given";
+// A cursor was given a session of another driver; %s names the driver.
+inline constexpr const char* SZtlWrongSession = "The cursor needs a session of its own driver (%s)";
+
 // "Value of column "Column" does not fit: Detail".
 std::string ZtlColumnMisfit(std::string_view Column, std::string_view Detail);
 // "Value of a host variable does not fit: Detail".
 std::string ZtlHostVariableMisfit(std::string_view Detail);
 // The message of a row operation (What: "update", "delete", "insert") that
 // changed Changed rows of Table instead of one.
-std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed,
-                              std::string_view Table);
+std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed, std::string_view Table);
 
 } // namespace ztl

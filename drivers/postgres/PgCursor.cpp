@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
 #include "drivers/postgres/PgSession.h"
 
@@ -20,7 +21,7 @@ TZantrelPgSQL::~TZantrelPgSQL() {
 TZantrelPgSession& TZantrelPgSQL::PgSession() {
   auto* S = dynamic_cast<TZantrelPgSession*>(GetSession());
   if (!S)
-    RaiseLastError("The session is not a PostgreSQL session", -1);
+    RaiseLastError(Format(SZtlWrongSession, {"PostgreSQL"}), -1);
   return *S;
 }
 

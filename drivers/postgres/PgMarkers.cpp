@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgCursor_p.h"
 
 namespace ztl {
@@ -159,9 +160,9 @@ bool TZantrelPgSQL::CheckParameterCount(const TStatement& Stmt, const TZantrelVa
   if (Stmt.Name.empty())
     return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -1);
   if (Stmt.Params != Vars.GetCount())
-    return S.Fail(Format("The statement takes %d parameter values, %d were given",
-                         {std::int64_t{Stmt.Params}, std::int64_t{Vars.GetCount()}}),
-                  PgErrorCode("08P01"));
+    return S.Fail(
+        Format(SZtlParamCount, {std::int64_t{Stmt.Params}, std::int64_t{Vars.GetCount()}}),
+        PgErrorCode("08P01"));
   ++S.GetStatistics().Binds;
   return true;
 }

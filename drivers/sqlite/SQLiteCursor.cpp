@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
 #include "drivers/sqlite/SQLiteSession.h"
 #include "drivers/sqlite/SQLiteShape_p.h"
@@ -104,7 +105,7 @@ TZantrelSQLiteSession& TZantrelSQLiteSQL::SQLiteSession() {
   if (!Own) {
     if (!S)
       throw EZantrelException(LoadZtlStr(ZTL_ERR_SESS_NIL), 0);
-    RaiseLastError("The session of an SQLite cursor must be an SQLite session", -SQLITE_MISUSE);
+    RaiseLastError(Format(SZtlWrongSession, {"SQLite"}), -SQLITE_MISUSE);
   }
   return *Own;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/sqlite/SQLiteCursor_p.h"
 
 namespace ztl {
@@ -28,8 +29,7 @@ bool TZantrelSQLiteSQL::CheckParameterCount(sqlite3_stmt* Stmt, const TZantrelVa
     return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -SQLITE_MISUSE);
   const int Wanted = SQLite().bind_parameter_count(Stmt);
   if (Wanted != Vars.GetCount())
-    return S.Fail(Format("The statement takes %d parameter values, %d were given",
-                         {std::int64_t{Wanted}, std::int64_t{Vars.GetCount()}}),
+    return S.Fail(Format(SZtlParamCount, {std::int64_t{Wanted}, std::int64_t{Vars.GetCount()}}),
                   -SQLITE_RANGE);
   ++S.GetStatistics().Binds;
   return true;

@@ -27,8 +27,8 @@ TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, 
                                      TZantrelFieldTypes FieldType, const Variant& Value,
                                      TZantrelBlobStream* Blob) {
   static constexpr TZtlValueCodes Codes{-SQLITE_TOOBIG, -SQLITE_MISMATCH};
-  ZtlSetConvertedValue(*this, Codes, Buffer == CurrentRow.Data() || Buffer == OldRow.Data(),
-                       Buffer, Offset, Size, FieldType, Value, Blob);
+  ZtlSetConvertedValue(*this, Codes, Buffer == CurrentRow.Data() || Buffer == OldRow.Data(), Buffer,
+                       Offset, Size, FieldType, Value, Blob);
 }
 
 bool TZantrelSQLiteSQL::IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) {

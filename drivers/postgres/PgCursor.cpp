@@ -6,13 +6,17 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlBufferValues_p.h"
 #include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
 #include "drivers/postgres/PgSession.h"
 
 namespace ztl {
 
-TZantrelPgSQL::TZantrelPgSQL(TComponent* AOwner) : TZantrelSQL(AOwner) {}
+// Every refused value is reported as "string data right truncation",
+// whatever the reason, as this driver always has.
+TZantrelPgSQL::TZantrelPgSQL(TComponent* AOwner)
+    : TZtlDriverSQL(AOwner, {PgErrorCode("22001"), PgErrorCode("22001")}) {}
 
 TZantrelPgSQL::~TZantrelPgSQL() {
   DestroySQL();
@@ -312,27 +316,7 @@ void TZantrelPgSQL::InternalUnprepareExecute() {
 // --- Host variables -----------------------------------------------------------
 
 std::int32_t TZantrelPgSQL::InternalGetDefaultSize(TZantrelFieldTypes FieldType) {
-  switch (FieldType) {
-  case ntString:
-    // Longer texts become memos, which are bound afresh on every use.
-    return 1024;
-  case ntBinary:
-    // A byte array of any length becomes a blob of exactly its length.
-    return 0;
-  case ntInteger:
-    return 4;
-  case ntBoolean:
-    return 2;
-  case ntInt64:
-  case ntFloat:
-  case ntCurrency:
-  case ntDate:
-  case ntTime:
-  case ntDateTime:
-    return 8;
-  default:
-    return 0;
-  }
+  return ZtlVariableSizeOf(FieldType);
 }
 
 std::int32_t TZantrelPgSQL::InternalGetExtType(TZantrelFieldTypes FieldType) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/ZtlSQL.h"
+#include "drivers/common/ZtlDriverSQL.h"
 #include "drivers/postgres/PgResult.h"
 
 namespace ztl {
@@ -44,7 +45,7 @@ class TZantrelPgBlobStream;
 //
 // Values that do not fit their column are reported with a message naming
 // the column, never cut.
-class TZantrelPgSQL : public TZantrelSQL {
+class TZantrelPgSQL : public TZtlDriverSQL {
 public:
   explicit TZantrelPgSQL(TComponent* AOwner = nullptr);
   ~TZantrelPgSQL() override;
@@ -55,8 +56,6 @@ public:
   bool UpdateRecord() override;
   bool InsertRecord() override;
   bool DeleteRecord() override;
-  bool IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) override;
-  void SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) override;
 
   // The result can be written back: one table and a key for its rows.
   bool GetUpdatable() const { return Updatable; }
@@ -84,12 +83,6 @@ protected:
   bool InternalMoveToFirst() override;
   bool InternalMoveToLast() override;
   bool InternalMoveTo(std::int32_t Row) override;
-  void InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, TZantrelBlobStream* Blob,
-                        Variant& Value) override;
-  void InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, const Variant& Value,
-                        TZantrelBlobStream* Blob) override;
 
 private:
   // One statement prepared on the server.

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 
+#include "drivers/common/ZtlBufferValues_p.h"
 #include "framework/variant/DateUtils.h"
 
 namespace ztl {
@@ -103,18 +104,6 @@ std::int32_t PgOidOf(TZantrelFieldTypes Type) {
 }
 
 namespace {
-
-template <class T>
-void Store(std::uint8_t* P, T V) {
-  std::memcpy(P, &V, sizeof V);
-}
-
-template <class T>
-T Load(const std::uint8_t* P) {
-  T V;
-  std::memcpy(&V, P, sizeof V);
-  return V;
-}
 
 // Reads exactly Count digits; false when one is missing.
 bool Digits(std::string_view& S, int Count, int& Value) {
@@ -264,9 +253,9 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
           V > std::numeric_limits<std::int32_t>::max())
         return Text.empty() ? Bad("an integer")
                             : std::string(Text) + " is outside the 32-bit integer range";
-      Store(Dest, static_cast<std::int32_t>(V));
+      ZtlStore(Dest, static_cast<std::int32_t>(V));
     } else {
-      Store(Dest, V);
+      ZtlStore(Dest, V);
     }
     return {};
   }
@@ -276,19 +265,19 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     const double V = std::strtod(S.c_str(), &End);
     if (S.empty() || End != S.c_str() + S.size())
       return Bad("a number");
-    Store(Dest, V);
+    ZtlStore(Dest, V);
     return {};
   }
   case ntCurrency: {
     std::int64_t Raw = 0;
     if (!ParseMoney(Text, Raw))
       return Bad("an amount within the currency range");
-    Store(Dest, Raw);
+    ZtlStore(Dest, Raw);
     return {};
   }
   case ntBoolean:
     if (Text == "t" || Text == "f") {
-      Store(Dest, static_cast<std::uint16_t>(Text == "t"));
+      ZtlStore(Dest, static_cast<std::uint16_t>(Text == "t"));
       return {};
     }
     return Bad("a Boolean");
@@ -297,7 +286,7 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     double Days = 0;
     if (!ParseDate(S, Days) || !S.empty())
       return Bad("a date between the years 1 and 9999");
-    Store(Dest, Days);
+    ZtlStore(Dest, Days);
     return {};
   }
   case ntTime: {
@@ -305,7 +294,7 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     double F = 0;
     if (!ParseTime(S, F) || !S.empty())
       return Bad("a time of day");
-    Store(Dest, F);
+    ZtlStore(Dest, F);
     return {};
   }
   case ntDateTime: {
@@ -314,7 +303,7 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     if (!ParseDate(S, Days) || !Expect(S, ' ') || !ParseTime(S, F) || !S.empty())
       return Bad("a time stamp between the years 1 and 9999");
     // Days before 1899-12-30 count down while their time still counts up.
-    Store(Dest, Days < 0 ? Days - F : Days + F);
+    ZtlStore(Dest, Days < 0 ? Days - F : Days + F);
     return {};
   }
   default:
@@ -329,11 +318,11 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
     return std::string(reinterpret_cast<const char*>(P),
                        strnlen(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size)));
   case ntInteger:
-    return std::to_string(Load<std::int32_t>(P));
+    return std::to_string(ZtlLoad<std::int32_t>(P));
   case ntInt64:
-    return std::to_string(Load<std::int64_t>(P));
+    return std::to_string(ZtlLoad<std::int64_t>(P));
   case ntFloat: {
-    const double V = Load<double>(P);
+    const double V = ZtlLoad<double>(P);
     if (std::isnan(V))
       return "NaN";
     if (std::isinf(V))
@@ -342,7 +331,7 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
     return Buf;
   }
   case ntCurrency: {
-    const std::int64_t Raw = Load<std::int64_t>(P);
+    const std::int64_t Raw = ZtlLoad<std::int64_t>(P);
     const std::uint64_t Abs =
         Raw < 0 ? 0 - static_cast<std::uint64_t>(Raw) : static_cast<std::uint64_t>(Raw);
     std::snprintf(Buf, sizeof Buf, "%s%llu.%04llu", Raw < 0 ? "-" : "",
@@ -351,11 +340,11 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
     return Buf;
   }
   case ntBoolean:
-    return Load<std::uint16_t>(P) ? "t" : "f";
+    return ZtlLoad<std::uint16_t>(P) ? "t" : "f";
   case ntDate:
   case ntTime:
   case ntDateTime: {
-    const double V = Load<double>(P);
+    const double V = ZtlLoad<double>(P);
     int Y = 0, Mo = 0, D = 0, H = 0, Mi = 0, S = 0, Ms = 0;
     DecodeDateTime(V, Y, Mo, D, H, Mi, S, Ms);
     if (Type == ntDate)

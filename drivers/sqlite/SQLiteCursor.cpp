@@ -89,7 +89,10 @@ TTableInfo ReadTableInfo(sqlite3* Db, const std::string& Schema, const std::stri
 
 } // namespace
 
-TZantrelSQLiteSQL::TZantrelSQLiteSQL(TComponent* AOwner) : TZantrelSQL(AOwner) {}
+// Refused values carry SQLite's own codes for a value too big or of the wrong
+// kind.
+TZantrelSQLiteSQL::TZantrelSQLiteSQL(TComponent* AOwner)
+    : TZtlDriverSQL(AOwner, {-SQLITE_TOOBIG, -SQLITE_MISMATCH}) {}
 
 TZantrelSQLiteSQL::~TZantrelSQLiteSQL() {
   DestroySQL();
@@ -410,7 +413,7 @@ void TZantrelSQLiteSQL::InternalUnprepareExecute() {
 // --- Host variables ------------------------------------------------------------------
 
 std::int32_t TZantrelSQLiteSQL::InternalGetDefaultSize(TZantrelFieldTypes FieldType) {
-  return SQLiteVariableSizeOf(FieldType);
+  return ZtlVariableSizeOf(FieldType);
 }
 
 std::int32_t TZantrelSQLiteSQL::InternalGetExtType(TZantrelFieldTypes FieldType) {

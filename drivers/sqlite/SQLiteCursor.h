@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/ZtlSQL.h"
+#include "drivers/common/ZtlDriverSQL.h"
 #include "drivers/sqlite/SQLiteRowCache.h"
 #include "drivers/sqlite/SQLiteStatement.h"
 
@@ -54,7 +55,7 @@ class TZantrelSQLiteBlobStream;
 // Values that do not fit their column (a text longer than its declared
 // length, an integer beyond 32 bits in an ntInteger column, a date text that
 // does not parse) are reported with a message naming the column, never cut.
-class TZantrelSQLiteSQL : public TZantrelSQL {
+class TZantrelSQLiteSQL : public TZtlDriverSQL {
 public:
   explicit TZantrelSQLiteSQL(TComponent* AOwner = nullptr);
   ~TZantrelSQLiteSQL() override;
@@ -65,8 +66,6 @@ public:
   bool UpdateRecord() override;
   bool InsertRecord() override;
   bool DeleteRecord() override;
-  bool IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) override;
-  void SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) override;
 
   // The result can be written back: one table and a key for its rows.
   bool GetUpdatable() const { return Updatable; }
@@ -102,12 +101,6 @@ protected:
   bool InternalMoveToFirst() override;
   bool InternalMoveToLast() override;
   bool InternalMoveTo(std::int32_t Row) override;
-  void InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, TZantrelBlobStream* Blob,
-                        Variant& Value) override;
-  void InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, const Variant& Value,
-                        TZantrelBlobStream* Blob) override;
 
 private:
   // One result column as the driver sees it (SQLiteCursor_p.h: it carries
@@ -161,11 +154,6 @@ private:
   bool StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField);
   // Makes Slot the current row (CurrentRow, OldRow, nulls, blob streams).
   void ShowRow(const std::uint8_t* Slot);
-  // InternalSetValue for every value its fast cases leave: converts, checks
-  // and raises "Value of ... does not fit" (SQLiteValues.cpp).
-  void SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                         TZantrelFieldTypes FieldType, const Variant& Value,
-                         TZantrelBlobStream* Blob);
   // Records "Value of column ... does not fit: Detail".
   bool Misfit(const TColumn& Column, const std::string& Detail, std::int32_t Code);
   // Forgets where the blob streams point (the cache is about to change).

@@ -1,10 +1,11 @@
 // The SQLite driver's query component, and the conversions between the
 // SQLite cursor's row values and the framework's field data.
 //
-// Row format (see SQLiteValues.cpp): ntString NUL-terminated text in Size
-// bytes; ntInteger int32; ntInt64 int64; ntFloat double; ntCurrency int64
-// scaled by 10 000; ntDate, ntTime, ntDateTime a date-time (double);
-// ntBoolean a 16-bit word 0 or 1; ntBinary a 16-bit length and the bytes.
+// Row format (see drivers/common/ZtlDriverSQL.h): ntString NUL-terminated
+// text in Size bytes; ntInteger int32; ntInt64 int64; ntFloat double;
+// ntCurrency int64 scaled by 10 000; ntDate, ntTime, ntDateTime a date-time
+// (double); ntBoolean a 16-bit word 0 or 1; ntBinary a 16-bit length and the
+// bytes.
 #include "drivers/sqlite/SQLiteDataset.h"
 
 #include "dataset/ZtlRowFieldData.h"

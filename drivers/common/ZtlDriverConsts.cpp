@@ -14,7 +14,9 @@ std::string ZtlHostVariableMisfit(std::string_view Detail) {
 }
 
 std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed, std::string_view Table) {
-  if (Changed == 0)
+  // An update or delete that finds no row lost it to someone else; an insert
+  // that stores none (a trigger or rule skipped it) has no row to lose.
+  if (Changed == 0 && What != "insert")
     return Format(SZtlRowToGone, {What, Table});
   return Format(SZtlRowsChanged, {What, Changed, Table});
 }

@@ -19,8 +19,8 @@ inline constexpr const char* SZtlRowGone = "The row is no longer in table \"%s\"
 // A row operation found no row to work on; %s: "update" or "delete", then
 // the table.
 inline constexpr const char* SZtlRowToGone = "The row to %s is no longer in table \"%s\"";
-// A row operation would have changed more than one row and was undone; %s:
-// the operation, %d: the rows, %s: the table.
+// A row operation would have changed another number of rows than one and was
+// undone; %s: the operation, %d: the rows, %s: the table.
 inline constexpr const char* SZtlRowsChanged =
     "The %s would have changed %d rows of table \"%s\"; it was undone";
 
@@ -36,7 +36,8 @@ std::string ZtlColumnMisfit(std::string_view Column, std::string_view Detail);
 // "Value of a host variable does not fit: Detail".
 std::string ZtlHostVariableMisfit(std::string_view Detail);
 // The message of a row operation (What: "update", "delete", "insert") that
-// changed Changed rows of Table instead of one.
+// changed Changed rows of Table instead of one: SZtlRowToGone for an update
+// or delete that found none, else SZtlRowsChanged.
 std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed, std::string_view Table);
 
 } // namespace ztl

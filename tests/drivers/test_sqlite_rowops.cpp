@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/ZtlConsts.h"
-#include "framework/classes/Streams.h"
 #include "drivers/sqlite/SQLiteApi_p.h"
+#include "framework/classes/Streams.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

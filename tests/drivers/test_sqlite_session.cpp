@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "core/ZtlConsts.h"
-#include "framework/forms/DataModule.h"
 #include "drivers/sqlite/SQLiteApi_p.h"
+#include "framework/forms/DataModule.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

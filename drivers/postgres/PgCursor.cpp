@@ -1,17 +1,22 @@
 // The PostgreSQL cursor: preparing on the server, describing the result,
 // binding host variables, opening and executing.
-#include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgCursor_p.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlBufferValues_p.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
 #include "drivers/postgres/PgSession.h"
 
 namespace ztl {
 
-TZantrelPgSQL::TZantrelPgSQL(TComponent* AOwner) : TZantrelSQL(AOwner) {}
+// Every refused value is reported as "string data right truncation",
+// whatever the reason, as this driver always has.
+TZantrelPgSQL::TZantrelPgSQL(TComponent* AOwner)
+    : TZtlDriverSQL(AOwner, {PgErrorCode("22001"), PgErrorCode("22001")}) {}
 
 TZantrelPgSQL::~TZantrelPgSQL() {
   DestroySQL();
@@ -20,7 +25,7 @@ TZantrelPgSQL::~TZantrelPgSQL() {
 TZantrelPgSession& TZantrelPgSQL::PgSession() {
   auto* S = dynamic_cast<TZantrelPgSession*>(GetSession());
   if (!S)
-    RaiseLastError("The session is not a PostgreSQL session", -1);
+    RaiseLastError(Format(SZtlWrongSession, {"PostgreSQL"}), -1);
   return *S;
 }
 
@@ -311,84 +316,11 @@ void TZantrelPgSQL::InternalUnprepareExecute() {
 // --- Host variables -----------------------------------------------------------
 
 std::int32_t TZantrelPgSQL::InternalGetDefaultSize(TZantrelFieldTypes FieldType) {
-  switch (FieldType) {
-  case ntString:
-    // Longer texts become memos, which are bound afresh on every use.
-    return 1024;
-  case ntBinary:
-    // A byte array of any length becomes a blob of exactly its length.
-    return 0;
-  case ntInteger:
-    return 4;
-  case ntBoolean:
-    return 2;
-  case ntInt64:
-  case ntFloat:
-  case ntCurrency:
-  case ntDate:
-  case ntTime:
-  case ntDateTime:
-    return 8;
-  default:
-    return 0;
-  }
+  return ZtlVariableSizeOf(FieldType);
 }
 
 std::int32_t TZantrelPgSQL::InternalGetExtType(TZantrelFieldTypes FieldType) {
   return PgOidOf(FieldType);
-}
-
-std::vector<TZantrelPgSQL::TParam> TZantrelPgSQL::VariableParams(const TZantrelVariableDefs& Vars) {
-  std::vector<TParam> Params;
-  const std::uint8_t* Buf = Vars.GetBuffer();
-  for (const TZantrelFieldDef* Def : Vars) {
-    TParam P;
-    if (Buf && Vars.GetBufferBlock().Covers(Def->Offset, Def->Size)) {
-      const std::uint8_t* V = Buf + Def->Offset;
-      switch (Def->FieldType) {
-      case ntUnknown:
-        break;
-      case ntMemo:
-      case ntBlob:
-        P.Text.assign(reinterpret_cast<const char*>(V), static_cast<std::size_t>(Def->Size));
-        P.Null = false;
-        P.Binary = Def->FieldType == ntBlob;
-        break;
-      default:
-        P.Text = PgFormatValue(Def->FieldType, V, Def->Size);
-        P.Null = false;
-        break;
-      }
-    }
-    Params.push_back(std::move(P));
-  }
-  return Params;
-}
-
-bool TZantrelPgSQL::CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars) {
-  TZantrelPgSession& S = PgSession();
-  if (Stmt.Name.empty())
-    return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -1);
-  if (Stmt.Params != Vars.GetCount())
-    return S.Fail(Format("The statement takes %d parameter values, %d were given",
-                         {std::int64_t{Stmt.Params}, std::int64_t{Vars.GetCount()}}),
-                  PgErrorCode("08P01"));
-  ++S.GetStatistics().Binds;
-  return true;
-}
-
-bool TZantrelPgSQL::InternalBindOpenVariables(TStringList*) {
-  if (!CheckParameterCount(OpenStmt, OpenVariables))
-    return false;
-  OpenVariables.SetBound(true);
-  return true;
-}
-
-bool TZantrelPgSQL::InternalBindExecVariables(TStringList*) {
-  if (!CheckParameterCount(ExecStmt, ExecVariables))
-    return false;
-  ExecVariables.SetBound(true);
-  return true;
 }
 
 // --- Opening and executing ----------------------------------------------------

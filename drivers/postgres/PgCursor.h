@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/ZtlSQL.h"
-#include "drivers/postgres/PgApi.h"
-#include "drivers/postgres/PgTypes.h"
+#include "drivers/common/ZtlDriverSQL.h"
+#include "drivers/postgres/PgResult.h"
 
 namespace ztl {
 
@@ -45,7 +45,7 @@ class TZantrelPgBlobStream;
 //
 // Values that do not fit their column are reported with a message naming
 // the column, never cut.
-class TZantrelPgSQL : public TZantrelSQL {
+class TZantrelPgSQL : public TZtlDriverSQL {
 public:
   explicit TZantrelPgSQL(TComponent* AOwner = nullptr);
   ~TZantrelPgSQL() override;
@@ -56,8 +56,6 @@ public:
   bool UpdateRecord() override;
   bool InsertRecord() override;
   bool DeleteRecord() override;
-  bool IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) override;
-  void SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) override;
 
   // The result can be written back: one table and a key for its rows.
   bool GetUpdatable() const { return Updatable; }
@@ -85,12 +83,6 @@ protected:
   bool InternalMoveToFirst() override;
   bool InternalMoveToLast() override;
   bool InternalMoveTo(std::int32_t Row) override;
-  void InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, TZantrelBlobStream* Blob,
-                        Variant& Value) override;
-  void InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, const Variant& Value,
-                        TZantrelBlobStream* Blob) override;
 
 private:
   // One statement prepared on the server.
@@ -135,15 +127,17 @@ private:
   // hidden ctid. False only when a query to the server fails.
   bool AnalyseTable(const std::string& SQL);
   void LayOut();
-  // The parameters of Vars, in order.
-  std::vector<TParam> VariableParams(const TZantrelVariableDefs& Vars);
-  bool CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars);
   // Runs a prepared statement with Params; the result (null on a lost
   // connection).
   TPgResult RunPrepared(const std::string& Name, const std::vector<TParam>& Params);
   // Runs SQL with Params (unprepared).
   TPgResult RunParams(const std::string& SQL, const std::vector<TParam>& Params);
   void ReadOutVariables(const PGresult* Res);
+
+  // --- Parameter markers (PgMarkers.cpp) ---
+  // The parameters of Vars, in order.
+  std::vector<TParam> VariableParams(const TZantrelVariableDefs& Vars);
+  bool CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars);
 
   // --- Fetching (PgFetch.cpp) ---
   // Decodes row Row of Res into Slot/Nulls; false with the error recorded.

@@ -1,23 +1,18 @@
 // The PostgreSQL cursor's rows: the decoding window over the open result,
-// navigation, blob streams of the current row, and the encoding of values
-// in the row and bind buffers.
-//
-// Row and bind encoding as in PgTypes.cpp; ntBinary is a 16-bit length and
-// the bytes. Memos and blobs keep their data in the column's blob stream; as
-// host variables they hold exactly Size bytes in the bind buffer. Null
-// indicators are one byte per column, non-zero meaning null.
+// navigation and the blob streams of the current row.
 #include <algorithm>
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
-#include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgCursor_p.h"
 #include "drivers/postgres/PgSession.h"
 
 namespace ztl {
 
 bool TZantrelPgSQL::Misfit(const TColumn& C, const std::string& Detail, std::int32_t Code) {
-  return PgSession().Fail("Value of column \"" + C.Name + "\" does not fit: " + Detail, Code);
+  return PgSession().Fail(ZtlColumnMisfit(C.Name, Detail), Code);
 }
 
 TZantrelPgBlobStream* TZantrelPgSQL::StreamOf(const TColumn& C) const {
@@ -214,7 +209,7 @@ bool TZantrelPgSQL::FetchCurrent() {
       return PgSession().Fail(R.Get());
     ++PgSession().GetStatistics().Rereads;
     if (Pq().ntuples(R.Get()) != 1)
-      return PgSession().Fail("The row is no longer in table " + BaseTable, PgErrorCode("02000"));
+      return PgSession().Fail(Format(SZtlRowGone, {BaseTable}), PgErrorCode("02000"));
     if (!ShowSingleRow(R.Get(), Position))
       return false;
     Rewritten[Position] = std::move(R);
@@ -263,215 +258,6 @@ bool TZantrelPgSQL::InternalMoveTo(std::int32_t Row) {
   Position = RecNo = Row;
   Bof = Eof = false;
   return true;
-}
-
-// --- Values -------------------------------------------------------------------
-
-namespace {
-
-template <class T>
-T Load(const std::uint8_t* P) {
-  T V;
-  std::memcpy(&V, P, sizeof V);
-  return V;
-}
-
-template <class T>
-void Store(std::uint8_t* P, T V) {
-  std::memcpy(P, &V, sizeof V);
-}
-
-std::string StreamBytes(TZantrelBlobStream& Blob) {
-  if (auto* Pg = dynamic_cast<TZantrelPgBlobStream*>(&Blob))
-    return Pg->GetValue();
-  const std::uint8_t* M = Blob.GetMemory();
-  return M ? std::string(reinterpret_cast<const char*>(M),
-                         static_cast<std::size_t>(Blob.GetDataSize()))
-           : std::string();
-}
-
-// The bytes a Variant stands for in a binary or blob value.
-std::string VariantBytes(const Variant& Value) {
-  if (Value.VarType() == (varArray | varByte)) {
-    const std::span<const std::uint8_t> B = Value.Bytes();
-    return {reinterpret_cast<const char*>(B.data()), B.size()};
-  }
-  return Value.AsString();
-}
-
-} // namespace
-
-void TZantrelPgSQL::InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset,
-                                     std::int32_t Size, TZantrelFieldTypes FieldType,
-                                     TZantrelBlobStream* Blob, Variant& Value) {
-  const std::uint8_t* P = Buffer + Offset;
-  switch (FieldType) {
-  case ntString:
-    Value = std::string(reinterpret_cast<const char*>(P),
-                        strnlen(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size)));
-    break;
-  case ntInteger:
-    if (Size >= 4)
-      Value = Load<std::int32_t>(P);
-    break;
-  case ntInt64:
-    if (Size >= 8)
-      Value = Load<std::int64_t>(P);
-    break;
-  case ntFloat:
-    if (Size >= 8)
-      Value = Load<double>(P);
-    break;
-  case ntCurrency:
-    if (Size >= 8)
-      Value = Currency::FromRaw(Load<std::int64_t>(P));
-    break;
-  case ntDate:
-  case ntTime:
-  case ntDateTime:
-    if (Size >= 8)
-      Value = Variant::FromDateTime(Load<double>(P));
-    break;
-  case ntBoolean:
-    if (Size >= 2)
-      Value = Load<std::uint16_t>(P) != 0;
-    break;
-  case ntBinary:
-    if (Size >= 2)
-      Value = VarArrayFromBytes(
-          P + 2, std::min<std::size_t>(Load<std::uint16_t>(P), static_cast<std::size_t>(Size - 2)));
-    break;
-  case ntMemo:
-    Value = Blob ? StreamBytes(*Blob)
-                 : std::string(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size));
-    break;
-  case ntBlob: {
-    const std::string B =
-        Blob ? StreamBytes(*Blob)
-             : std::string(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size));
-    Value = VarArrayFromBytes(B.data(), B.size());
-    break;
-  }
-  default:
-    Value = Variant::Null();
-    break;
-  }
-}
-
-void TZantrelPgSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                                     TZantrelFieldTypes FieldType, const Variant& Value,
-                                     TZantrelBlobStream* Blob) {
-  std::uint8_t* P = Buffer + Offset;
-  const bool RowBuffer = Buffer == CurrentRow.Data() || Buffer == OldRow.Data();
-  const auto Refuse = [&](const std::string& Detail) {
-    std::string Target = "a host variable";
-    if (RowBuffer)
-      for (const TZantrelFieldDef* Def : FieldDefs)
-        if (Def->Offset == Offset && Def->FieldType == FieldType)
-          Target = "column \"" + Def->Name + "\"";
-    RaiseLastError("Value of " + Target + " does not fit: " + Detail, PgErrorCode("22001"));
-  };
-  if (Value.IsClear() && !IsBlobFieldType(FieldType)) {
-    if (Size > 0)
-      std::memset(P, 0, static_cast<std::size_t>(Size));
-    return;
-  }
-  try {
-    switch (FieldType) {
-    case ntString: {
-      const std::string S = Value.AsString();
-      if (static_cast<std::int64_t>(S.size()) >= Size)
-        Refuse(std::to_string(S.size()) + " bytes are longer than its size of " +
-               std::to_string(Size > 0 ? Size - 1 : 0));
-      if (std::memchr(S.data(), 0, S.size()))
-        Refuse("the text contains a NUL byte");
-      std::memcpy(P, S.data(), S.size());
-      std::memset(P + S.size(), 0, static_cast<std::size_t>(Size) - S.size());
-      break;
-    }
-    case ntInteger:
-    case ntInt64: {
-      if (VarIsFloat(Value) || Value.VarType() == varDate) {
-        const double D = Value.AsDouble();
-        if (D != static_cast<double>(Value.AsInt64()))
-          Refuse(Value.AsString() + " is not a whole number");
-      }
-      const std::int64_t V = Value.AsInt64();
-      if (FieldType == ntInteger) {
-        if (V < INT32_MIN || V > INT32_MAX)
-          Refuse(std::to_string(V) + " is outside the 32-bit integer range");
-        if (Size >= 4)
-          Store(P, static_cast<std::int32_t>(V));
-      } else if (Size >= 8) {
-        Store(P, V);
-      }
-      break;
-    }
-    case ntFloat:
-      if (Size >= 8)
-        Store(P, Value.AsDouble());
-      break;
-    case ntCurrency:
-      if (Size >= 8)
-        Store(P, Value.AsCurrency().Raw());
-      break;
-    case ntDate:
-    case ntTime:
-    case ntDateTime:
-      if (Size >= 8)
-        Store(P, Value.AsDateTime());
-      break;
-    case ntBoolean:
-      if (Size >= 2)
-        Store(P, static_cast<std::uint16_t>(Value.AsBoolean() ? 1 : 0));
-      break;
-    case ntBinary: {
-      const std::string B = VariantBytes(Value);
-      if (Size < 2 || static_cast<std::int64_t>(B.size()) > Size - 2) {
-        if (!(Size == 0 && B.empty()))
-          Refuse(std::to_string(B.size()) + " bytes are longer than its size of " +
-                 std::to_string(Size > 2 ? Size - 2 : 0));
-        break;
-      }
-      Store(P, static_cast<std::uint16_t>(B.size()));
-      std::memcpy(P + 2, B.data(), B.size());
-      std::memset(P + 2 + B.size(), 0, static_cast<std::size_t>(Size - 2) - B.size());
-      break;
-    }
-    case ntMemo:
-    case ntBlob: {
-      const std::string B = Value.IsClear() ? std::string() : VariantBytes(Value);
-      if (Blob) {
-        Blob->Truncate(); // even an empty value counts as written
-        if (!B.empty())
-          Blob->Write(B.data(), static_cast<std::int32_t>(B.size()));
-      } else if (Size > 0) {
-        if (static_cast<std::int64_t>(B.size()) > Size)
-          Refuse(std::to_string(B.size()) + " bytes are longer than its size of " +
-                 std::to_string(Size));
-        std::memcpy(P, B.data(), B.size());
-        std::memset(P + B.size(), 0, static_cast<std::size_t>(Size) - B.size());
-      }
-      break;
-    }
-    default:
-      Refuse("a value of type " + VarTypeAsText(Value.VarType()) + " cannot be bound");
-    }
-  } catch (const EVariantError& E) {
-    Refuse(E.what());
-  }
-}
-
-bool TZantrelPgSQL::IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) {
-  if (!NullBuffer || FieldIndex < 0 || FieldIndex >= NullSize)
-    return true;
-  return NullBuffer[FieldIndex] != 0;
-}
-
-void TZantrelPgSQL::SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) {
-  if (!NullBuffer || FieldIndex < 0 || FieldIndex >= NullSize)
-    return;
-  NullBuffer[FieldIndex] = Null ? 1 : 0;
 }
 
 } // namespace ztl

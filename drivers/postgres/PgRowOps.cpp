@@ -4,8 +4,9 @@
 #include <cstdlib>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
-#include "drivers/postgres/PgCursor.h"
+#include "drivers/postgres/PgCursor_p.h"
 #include "drivers/postgres/PgSession.h"
 
 namespace ztl {
@@ -96,9 +97,7 @@ bool TZantrelPgSQL::RunSingleRowWrite(const std::string& SQL, const std::vector<
   const int Count = std::atoi(Pq().cmdTuples(R.Get()));
   if (Count != 1) {
     Undo();
-    return S.Fail(Format("The %s would touch %d rows of table %s instead of one; it was undone",
-                         {std::string_view(What), std::int64_t{Count}, BaseTable}),
-                  PgErrorCode("21000"));
+    return S.Fail(ZtlRowCountMisfit(What, Count, BaseTable), PgErrorCode("21000"));
   }
   const TPgResult Done = S.Run(InBlock ? "RELEASE SAVEPOINT ztl_row" : "COMMIT");
   if (!Done.Ok())

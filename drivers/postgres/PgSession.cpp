@@ -2,6 +2,8 @@
 // handle, transactions and error records.
 #include "drivers/postgres/PgSession.h"
 
+#include "drivers/postgres/PgApi_p.h"
+
 #include "core/ZtlConsts.h"
 
 namespace ztl {
@@ -144,29 +146,27 @@ std::string TZantrelPgSession::NewStatementName() {
 // --- Library ------------------------------------------------------------------
 
 std::int32_t TZantrelPgSession::GetLibraryRefCount() {
-  return LibraryRefCount;
+  return TPgLibrary::GetRefCount();
 }
 
 void TZantrelPgSession::SetLibraryRefCount(std::int32_t Value) {
-  LibraryRefCount = Value;
+  TPgLibrary::SetRefCount(Value);
+}
+
+std::int32_t TZantrelPgSession::GetDriverLibraryRefCount() {
+  return TPgLibrary::GetRefCount();
 }
 
 void TZantrelPgSession::InternalLoadLibrary() {
-  if (!TPgLibrary::Load(LibraryPath))
-    RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_LOAD_FAILED), -1);
+  TPgLibrary::LoadOrRaise(*this, LibraryPath);
 }
 
 void TZantrelPgSession::InternalInitLibrary() {
-  // Libraries older than 9.1 lack entry points this driver calls; they are
-  // refused here and unloaded so that a corrected LibraryName is tried next
-  // time.
-  try {
+  // Libraries older than 9.1 lack entry points this driver calls.
+  TPgLibrary::CheckOrFree([this] {
     if (Pq().libVersion() < 90100)
       RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_WRONG), -1);
-  } catch (...) {
-    TPgLibrary::Free();
-    throw;
-  }
+  });
 }
 
 void TZantrelPgSession::InternalFreeLibrary() {

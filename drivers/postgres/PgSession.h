@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/ZtlSession.h"
-#include "drivers/postgres/PgApi.h"
+#include "drivers/postgres/PgResult.h"
 
 namespace ztl {
 
@@ -81,7 +81,7 @@ public:
   TZantrelPgStatistics& GetStatistics() { return Statistics; }
   void ResetStatistics() { Statistics = TZantrelPgStatistics{}; }
 
-  static std::int32_t GetDriverLibraryRefCount() { return LibraryRefCount; }
+  static std::int32_t GetDriverLibraryRefCount();
 
   // Runs SQL (one or more statements) on the connection. False, with the
   // error recorded, when it fails or when not connected.
@@ -130,8 +130,6 @@ private:
   void ApplySettings(PGconn* C);
   // Runs SQL; raises its error.
   void RunOrRaise(const char* SQL);
-
-  static inline std::int32_t LibraryRefCount = 0; // sessions of this driver holding the library
 
   PGconn* Conn = nullptr;          // the connection (own or adopted), null when none
   std::int32_t Port = 0;           // server port; 0 for libpq's default

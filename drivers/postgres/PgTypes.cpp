@@ -1,11 +1,10 @@
-// Type mapping, value parsing and formatting, and parameter-marker
-// rewriting of the PostgreSQL driver.
+// Type mapping, value parsing and formatting of the PostgreSQL driver.
 //
 // Row encoding (native byte order, no alignment): ntString NUL-terminated
 // text in Size bytes; ntInteger int32; ntInt64 int64; ntFloat double;
 // ntCurrency int64 scaled by 10 000; ntDate, ntTime, ntDateTime a date-time
 // (double); ntBoolean a 16-bit word 0 or 1.
-#include "drivers/postgres/PgTypes.h"
+#include "drivers/postgres/PgTypes_p.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +14,7 @@
 #include <cstring>
 #include <limits>
 
+#include "drivers/common/ZtlBufferValues_p.h"
 #include "framework/variant/DateUtils.h"
 
 namespace ztl {
@@ -104,18 +104,6 @@ std::int32_t PgOidOf(TZantrelFieldTypes Type) {
 }
 
 namespace {
-
-template <class T>
-void Store(std::uint8_t* P, T V) {
-  std::memcpy(P, &V, sizeof V);
-}
-
-template <class T>
-T Load(const std::uint8_t* P) {
-  T V;
-  std::memcpy(&V, P, sizeof V);
-  return V;
-}
 
 // Reads exactly Count digits; false when one is missing.
 bool Digits(std::string_view& S, int Count, int& Value) {
@@ -265,9 +253,9 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
           V > std::numeric_limits<std::int32_t>::max())
         return Text.empty() ? Bad("an integer")
                             : std::string(Text) + " is outside the 32-bit integer range";
-      Store(Dest, static_cast<std::int32_t>(V));
+      ZtlStore(Dest, static_cast<std::int32_t>(V));
     } else {
-      Store(Dest, V);
+      ZtlStore(Dest, V);
     }
     return {};
   }
@@ -277,19 +265,19 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     const double V = std::strtod(S.c_str(), &End);
     if (S.empty() || End != S.c_str() + S.size())
       return Bad("a number");
-    Store(Dest, V);
+    ZtlStore(Dest, V);
     return {};
   }
   case ntCurrency: {
     std::int64_t Raw = 0;
     if (!ParseMoney(Text, Raw))
       return Bad("an amount within the currency range");
-    Store(Dest, Raw);
+    ZtlStore(Dest, Raw);
     return {};
   }
   case ntBoolean:
     if (Text == "t" || Text == "f") {
-      Store(Dest, static_cast<std::uint16_t>(Text == "t"));
+      ZtlStore(Dest, static_cast<std::uint16_t>(Text == "t"));
       return {};
     }
     return Bad("a Boolean");
@@ -298,7 +286,7 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     double Days = 0;
     if (!ParseDate(S, Days) || !S.empty())
       return Bad("a date between the years 1 and 9999");
-    Store(Dest, Days);
+    ZtlStore(Dest, Days);
     return {};
   }
   case ntTime: {
@@ -306,7 +294,7 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     double F = 0;
     if (!ParseTime(S, F) || !S.empty())
       return Bad("a time of day");
-    Store(Dest, F);
+    ZtlStore(Dest, F);
     return {};
   }
   case ntDateTime: {
@@ -315,7 +303,7 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     if (!ParseDate(S, Days) || !Expect(S, ' ') || !ParseTime(S, F) || !S.empty())
       return Bad("a time stamp between the years 1 and 9999");
     // Days before 1899-12-30 count down while their time still counts up.
-    Store(Dest, Days < 0 ? Days - F : Days + F);
+    ZtlStore(Dest, Days < 0 ? Days - F : Days + F);
     return {};
   }
   default:
@@ -330,11 +318,11 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
     return std::string(reinterpret_cast<const char*>(P),
                        strnlen(reinterpret_cast<const char*>(P), static_cast<std::size_t>(Size)));
   case ntInteger:
-    return std::to_string(Load<std::int32_t>(P));
+    return std::to_string(ZtlLoad<std::int32_t>(P));
   case ntInt64:
-    return std::to_string(Load<std::int64_t>(P));
+    return std::to_string(ZtlLoad<std::int64_t>(P));
   case ntFloat: {
-    const double V = Load<double>(P);
+    const double V = ZtlLoad<double>(P);
     if (std::isnan(V))
       return "NaN";
     if (std::isinf(V))
@@ -343,7 +331,7 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
     return Buf;
   }
   case ntCurrency: {
-    const std::int64_t Raw = Load<std::int64_t>(P);
+    const std::int64_t Raw = ZtlLoad<std::int64_t>(P);
     const std::uint64_t Abs =
         Raw < 0 ? 0 - static_cast<std::uint64_t>(Raw) : static_cast<std::uint64_t>(Raw);
     std::snprintf(Buf, sizeof Buf, "%s%llu.%04llu", Raw < 0 ? "-" : "",
@@ -352,11 +340,11 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
     return Buf;
   }
   case ntBoolean:
-    return Load<std::uint16_t>(P) ? "t" : "f";
+    return ZtlLoad<std::uint16_t>(P) ? "t" : "f";
   case ntDate:
   case ntTime:
   case ntDateTime: {
-    const double V = Load<double>(P);
+    const double V = ZtlLoad<double>(P);
     int Y = 0, Mo = 0, D = 0, H = 0, Mi = 0, S = 0, Ms = 0;
     DecodeDateTime(V, Y, Mo, D, H, Mi, S, Ms);
     if (Type == ntDate)
@@ -392,124 +380,6 @@ bool PgDecodeBytea(std::string_view Text, std::string& Bytes) {
     Bytes[I] = static_cast<char>(Hi * 16 + Lo);
   }
   return true;
-}
-
-namespace {
-
-bool IsIdentStart(char C) {
-  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' ||
-         static_cast<unsigned char>(C) >= 128;
-}
-
-bool IsIdentChar(char C) {
-  return IsIdentStart(C) || (C >= '0' && C <= '9') || C == '$';
-}
-
-} // namespace
-
-std::string PgRewriteMarkers(const std::string& SQL, std::int32_t& Count) {
-  std::string Out;
-  Out.reserve(SQL.size() + 8);
-  std::vector<std::string> Names; // distinct :names, in order of first appearance
-  std::vector<std::int32_t> Numbers;
-  Count = 0;
-  const std::size_t N = SQL.size();
-  std::size_t I = 0;
-  while (I < N) {
-    const char C = SQL[I];
-    if (C == '\'' || C == '"') {
-      // A quoted string or identifier; doubled quotes stay inside. An E''
-      // string also escapes quotes with backslashes.
-      const bool Escapes = C == '\'' && I > 0 && (SQL[I - 1] == 'E' || SQL[I - 1] == 'e') &&
-                           (I < 2 || !IsIdentChar(SQL[I - 2]));
-      std::size_t J = I + 1;
-      while (J < N) {
-        if (Escapes && SQL[J] == '\\' && J + 1 < N) {
-          J += 2;
-          continue;
-        }
-        if (SQL[J] == C) {
-          if (J + 1 < N && SQL[J + 1] == C) {
-            J += 2;
-            continue;
-          }
-          break;
-        }
-        ++J;
-      }
-      J = J < N ? J + 1 : N;
-      Out.append(SQL, I, J - I);
-      I = J;
-    } else if (C == '-' && I + 1 < N && SQL[I + 1] == '-') {
-      const std::size_t J = SQL.find('\n', I);
-      const std::size_t End = J == std::string::npos ? N : J;
-      Out.append(SQL, I, End - I);
-      I = End;
-    } else if (C == '/' && I + 1 < N && SQL[I + 1] == '*') {
-      // Block comments nest.
-      std::size_t J = I + 2;
-      int Depth = 1;
-      while (J < N && Depth > 0) {
-        if (SQL[J] == '/' && J + 1 < N && SQL[J + 1] == '*') {
-          ++Depth;
-          J += 2;
-        } else if (SQL[J] == '*' && J + 1 < N && SQL[J + 1] == '/') {
-          --Depth;
-          J += 2;
-        } else {
-          ++J;
-        }
-      }
-      Out.append(SQL, I, J - I);
-      I = J;
-    } else if (C == '$' && (I == 0 || !IsIdentChar(SQL[I - 1]))) {
-      // A dollar-quoted string $tag$...$tag$ (a "$1" is no tag).
-      std::size_t J = I + 1;
-      while (J < N && SQL[J] != '$' && IsIdentChar(SQL[J]) &&
-             !(J == I + 1 && SQL[J] >= '0' && SQL[J] <= '9'))
-        ++J;
-      if (J < N && SQL[J] == '$') {
-        const std::string Tag = SQL.substr(I, J - I + 1);
-        const std::size_t Close = SQL.find(Tag, J + 1);
-        const std::size_t End = Close == std::string::npos ? N : Close + Tag.size();
-        Out.append(SQL, I, End - I);
-        I = End;
-      } else {
-        Out += C;
-        ++I;
-      }
-    } else if (C == ':' && I + 1 < N && SQL[I + 1] == ':') {
-      Out += "::";
-      I += 2;
-    } else if (C == ':' && I + 1 < N && IsIdentStart(SQL[I + 1])) {
-      std::size_t J = I + 1;
-      while (J < N && IsIdentChar(SQL[J]) && SQL[J] != '$')
-        ++J;
-      const std::string Name = SQL.substr(I + 1, J - I - 1);
-      std::int32_t Number = 0;
-      for (std::size_t K = 0; K < Names.size(); ++K)
-        if (Names[K].size() == Name.size() &&
-            std::equal(Name.begin(), Name.end(), Names[K].begin(), [](char A, char B) {
-              return std::tolower(static_cast<unsigned char>(A)) ==
-                     std::tolower(static_cast<unsigned char>(B));
-            }))
-          Number = Numbers[K];
-      if (Number == 0) {
-        Number = ++Count;
-        Names.push_back(Name);
-        Numbers.push_back(Number);
-      }
-      Out += "$" + std::to_string(Number);
-      I = J;
-    } else if (C == '?') {
-      Out += "$" + std::to_string(++Count);
-      ++I;
-    } else {
-      Out += C;
-      ++I;
-    }
-  }
-  return Out;
 }
 
 } // namespace ztl

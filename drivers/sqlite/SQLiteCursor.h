@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/ZtlSQL.h"
+#include "drivers/common/ZtlDriverSQL.h"
 #include "drivers/sqlite/SQLiteRowCache.h"
 #include "drivers/sqlite/SQLiteStatement.h"
-#include "drivers/sqlite/SQLiteTypes.h"
 
 namespace ztl {
 
@@ -55,7 +55,7 @@ class TZantrelSQLiteBlobStream;
 // Values that do not fit their column (a text longer than its declared
 // length, an integer beyond 32 bits in an ntInteger column, a date text that
 // does not parse) are reported with a message naming the column, never cut.
-class TZantrelSQLiteSQL : public TZantrelSQL {
+class TZantrelSQLiteSQL : public TZtlDriverSQL {
 public:
   explicit TZantrelSQLiteSQL(TComponent* AOwner = nullptr);
   ~TZantrelSQLiteSQL() override;
@@ -66,8 +66,6 @@ public:
   bool UpdateRecord() override;
   bool InsertRecord() override;
   bool DeleteRecord() override;
-  bool IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) override;
-  void SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) override;
 
   // The result can be written back: one table and a key for its rows.
   bool GetUpdatable() const { return Updatable; }
@@ -103,28 +101,11 @@ protected:
   bool InternalMoveToFirst() override;
   bool InternalMoveToLast() override;
   bool InternalMoveTo(std::int32_t Row) override;
-  void InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, TZantrelBlobStream* Blob,
-                        Variant& Value) override;
-  void InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                        TZantrelFieldTypes FieldType, const Variant& Value,
-                        TZantrelBlobStream* Blob) override;
 
 private:
-  // One result column as the driver sees it.
-  struct TColumn {
-    std::string Name;                          // column name as SQLite reports it
-    std::int32_t StmtColumn = 0;               // its position in the compiled statement
-    TSQLiteColumnType Declared;                // what its declared type says
-    bool TextAffinity = false;                 // the declared type gives SQLite's TEXT affinity
-    TZantrelFieldTypes Type = ntUnknown;       // logical type in use
-    std::int32_t Offset = 0;                   // offset in the row
-    std::int32_t Size = 0;                     // bytes in the row
-    std::int32_t Blob = -1;                    // number among the memo and blob columns, or -1
-    std::string Origin;                        // table column it shows ("" for an expression)
-    bool Nulls = true;                         // the table column accepts nulls
-    TZantrelKeyIndicator Key = kiRegularField; // key role
-  };
+  // One result column as the driver sees it (SQLiteCursor_p.h: it carries
+  // the declared type's reading, which only the driver's files know).
+  struct TColumn;
 
   // What reading a row needs of a column, kept apart from the rest so that
   // the loop over a row's columns stays in a few cache lines.
@@ -154,13 +135,15 @@ private:
   // Lays out the columns (types, offsets, buffers, blob streams). With a
   // row at hand (first open), columns typed by value take their value's type.
   void LayOut(bool HaveRow);
+  // Builds and fills OutVariables from the current row of the executable
+  // statement.
+  void ReadOutVariables(sqlite3_stmt* Stmt);
+
+  // --- Parameter markers (SQLiteMarkers.cpp) ---
   // Writes the host variables' values into Stmt; false on a value that
   // cannot be bound.
   bool BindVariables(sqlite3_stmt* Stmt, const TZantrelVariableDefs& Vars);
   bool CheckParameterCount(sqlite3_stmt* Stmt, const TZantrelVariableDefs& Vars);
-  // Builds and fills OutVariables from the current row of the executable
-  // statement.
-  void ReadOutVariables(sqlite3_stmt* Stmt);
 
   // --- Fetching (SQLiteFetch.cpp) ---
   // Reads up to Count more rows into the cache.
@@ -171,11 +154,6 @@ private:
   bool StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField);
   // Makes Slot the current row (CurrentRow, OldRow, nulls, blob streams).
   void ShowRow(const std::uint8_t* Slot);
-  // InternalSetValue for every value its fast cases leave: converts, checks
-  // and raises "Value of ... does not fit" (SQLiteValues.cpp).
-  void SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                         TZantrelFieldTypes FieldType, const Variant& Value,
-                         TZantrelBlobStream* Blob);
   // Records "Value of column ... does not fit: Detail".
   bool Misfit(const TColumn& Column, const std::string& Detail, std::int32_t Code);
   // Forgets where the blob streams point (the cache is about to change).

@@ -1,11 +1,11 @@
-// The SQLite driver's query and stored-procedure components, and the
-// conversions between the SQLite cursor's row values and the framework's
-// field data.
+// The SQLite driver's query component, and the conversions between the
+// SQLite cursor's row values and the framework's field data.
 //
-// Row format (see SQLiteValues.cpp): ntString NUL-terminated text in Size
-// bytes; ntInteger int32; ntInt64 int64; ntFloat double; ntCurrency int64
-// scaled by 10 000; ntDate, ntTime, ntDateTime a date-time (double);
-// ntBoolean a 16-bit word 0 or 1; ntBinary a 16-bit length and the bytes.
+// Row format (see drivers/common/ZtlDriverSQL.h): ntString NUL-terminated
+// text in Size bytes; ntInteger int32; ntInt64 int64; ntFloat double;
+// ntCurrency int64 scaled by 10 000; ntDate, ntTime, ntDateTime a date-time
+// (double); ntBoolean a 16-bit word 0 or 1; ntBinary a 16-bit length and the
+// bytes.
 #include "drivers/sqlite/SQLiteDataset.h"
 
 #include "dataset/ZtlRowFieldData.h"
@@ -54,43 +54,6 @@ void TZantrelSQLiteQuery::ReadFieldData(const TZantrelFieldDef& FieldDef,
 void TZantrelSQLiteQuery::WriteFieldData(const TZantrelFieldDef& FieldDef, std::uint8_t* Dest,
                                          const void* Source, std::size_t DataSize) {
   SQLiteWriteFieldData(FieldDef, Dest, Source, DataSize);
-}
-
-// ---- The stored procedure -------------------------------------------------------
-
-TZantrelSQLiteStoredProc::TZantrelSQLiteStoredProc(TComponent* AOwner)
-    : TZantrelCustomStoredProc(AOwner) {
-  ConstructSQL();
-}
-
-TZantrelSQLiteStoredProc::~TZantrelSQLiteStoredProc() {
-  DestroyDataset();
-}
-
-std::unique_ptr<TZantrelSQL> TZantrelSQLiteStoredProc::CreateSQL() {
-  auto SQL = std::make_unique<TZantrelSQLiteSQL>();
-  if (TZantrelSession* Session = GetSession())
-    SQL->SetSession(Session);
-  return SQL;
-}
-
-void TZantrelSQLiteStoredProc::ReadFieldData(const TZantrelFieldDef& FieldDef,
-                                             const std::uint8_t* Source, void* Dest,
-                                             std::size_t DestSize) {
-  SQLiteReadFieldData(FieldDef, Source, Dest, DestSize);
-}
-
-void TZantrelSQLiteStoredProc::WriteFieldData(const TZantrelFieldDef& FieldDef, std::uint8_t* Dest,
-                                              const void* Source, std::size_t DataSize) {
-  SQLiteWriteFieldData(FieldDef, Dest, Source, DataSize);
-}
-
-std::string TZantrelSQLiteStoredProc::GetParamDescSQL(const std::string&) {
-  DatabaseError(SSQLiteNoStoredProcs, this);
-}
-
-void TZantrelSQLiteStoredProc::BuildProcSQL(const std::string&, const std::string&) {
-  DatabaseError(SSQLiteNoStoredProcs, this);
 }
 
 } // namespace ztl

@@ -7,8 +7,9 @@
 #include <limits>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
-#include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteCursor_p.h"
 #include "drivers/sqlite/SQLiteSession.h"
 
 namespace ztl {
@@ -245,8 +246,7 @@ void CopyBytes(void* Dest, const void* Src, std::size_t N) {
 
 bool TZantrelSQLiteSQL::Misfit(const TColumn& Column, const std::string& Detail,
                                std::int32_t Code) {
-  return SQLiteSession().Fail("Value of column \"" + Column.Name + "\" does not fit: " + Detail,
-                              Code);
+  return SQLiteSession().Fail(ZtlColumnMisfit(Column.Name, Detail), Code);
 }
 
 bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField) {
@@ -600,8 +600,7 @@ bool TZantrelSQLiteSQL::FetchCurrent() {
     case rsFailed:
       return false;
     case rsAbsent:
-      return SQLiteSession().Fail("The row is no longer in table \"" + BaseTable + "\"",
-                                  -SQLITE_NOTFOUND);
+      return SQLiteSession().Fail(Format(SZtlRowGone, {BaseTable}), -SQLITE_NOTFOUND);
     case rsPresent:
       break;
     }

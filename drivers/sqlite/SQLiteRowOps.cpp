@@ -4,21 +4,16 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlBufferValues_p.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/sqlite/SQLiteBlobStream.h"
-#include "drivers/sqlite/SQLiteCursor.h"
+#include "drivers/sqlite/SQLiteCursor_p.h"
 #include "drivers/sqlite/SQLiteSession.h"
-#include "drivers/sqlite/SQLiteShape.h"
+#include "drivers/sqlite/SQLiteShape_p.h"
 
 namespace ztl {
 
 namespace {
-
-template <class T>
-T Load(const std::uint8_t* P) {
-  T V;
-  std::memcpy(&V, P, sizeof V);
-  return V;
-}
 
 // Compiled statements kept for row operations; beyond this many distinct
 // texts (columns changed in many combinations) the oldest set is dropped.
@@ -93,33 +88,33 @@ bool TZantrelSQLiteSQL::BindColumn(sqlite3_stmt* Stmt, int Index, const TColumn&
                        SQLITE_TRANSIENT);
       break;
     case ntInteger:
-      Rc = A.bind_int64(Stmt, Index, Load<std::int32_t>(P));
+      Rc = A.bind_int64(Stmt, Index, ZtlLoad<std::int32_t>(P));
       break;
     case ntInt64:
-      Rc = A.bind_int64(Stmt, Index, Load<std::int64_t>(P));
+      Rc = A.bind_int64(Stmt, Index, ZtlLoad<std::int64_t>(P));
       break;
     case ntFloat:
-      Rc = A.bind_double(Stmt, Index, Load<double>(P));
+      Rc = A.bind_double(Stmt, Index, ZtlLoad<double>(P));
       break;
     case ntCurrency:
-      Rc = A.bind_double(Stmt, Index, Currency::FromRaw(Load<std::int64_t>(P)).ToDouble());
+      Rc = A.bind_double(Stmt, Index, Currency::FromRaw(ZtlLoad<std::int64_t>(P)).ToDouble());
       break;
     case ntDate:
     case ntTime:
     case ntDateTime: {
       char Out[40];
-      const std::int32_t N = SQLiteFormatDateTime(Load<double>(P), C.Type, Out);
+      const std::int32_t N = SQLiteFormatDateTime(ZtlLoad<double>(P), C.Type, Out);
       if (N == 0)
         return Misfit(C, "the date lies outside 0001-01-01 .. 9999-12-31", -SQLITE_RANGE);
       Rc = A.bind_text(Stmt, Index, Out, N, SQLITE_TRANSIENT);
       break;
     }
     case ntBoolean:
-      Rc = A.bind_int64(Stmt, Index, Load<std::uint16_t>(P) != 0 ? 1 : 0);
+      Rc = A.bind_int64(Stmt, Index, ZtlLoad<std::uint16_t>(P) != 0 ? 1 : 0);
       break;
     case ntBinary: {
       const std::size_t Len =
-          std::min<std::size_t>(Load<std::uint16_t>(P), static_cast<std::size_t>(C.Size - 2));
+          std::min<std::size_t>(ZtlLoad<std::uint16_t>(P), static_cast<std::size_t>(C.Size - 2));
       Rc = A.bind_blob(Stmt, Index, Len > 0 ? static_cast<const void*>(P + 2) : NoBytes,
                        static_cast<int>(Len), SQLITE_TRANSIENT);
       break;
@@ -175,10 +170,7 @@ bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What) 
   A.reset(Stmt);
   if (Ok && Changed != 1) {
     Ok = false;
-    S.Fail(Changed == 0
-               ? std::string("The row to ") + What + " is no longer in table \"" + BaseTable + "\""
-               : std::string("The ") + What + " would have changed " + std::to_string(Changed) +
-                     " rows of table \"" + BaseTable + "\"; it was undone",
+    S.Fail(ZtlRowCountMisfit(What, Changed, BaseTable),
            Changed == 0 ? -SQLITE_NOTFOUND : -SQLITE_CONSTRAINT);
   }
   if (!Ok)

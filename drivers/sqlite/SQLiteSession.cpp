@@ -2,6 +2,8 @@
 // handle, transactions and error records.
 #include "drivers/sqlite/SQLiteSession.h"
 
+#include "drivers/sqlite/SQLiteApi_p.h"
+
 #include "core/ZtlConsts.h"
 
 namespace ztl {
@@ -95,29 +97,28 @@ std::int32_t TZantrelSQLiteSession::Check(void* AHandle, std::int32_t Code, std:
 // --- Library ------------------------------------------------------------------
 
 std::int32_t TZantrelSQLiteSession::GetLibraryRefCount() {
-  return LibraryRefCount;
+  return TSQLiteLibrary::GetRefCount();
 }
 
 void TZantrelSQLiteSession::SetLibraryRefCount(std::int32_t Value) {
-  LibraryRefCount = Value;
+  TSQLiteLibrary::SetRefCount(Value);
+}
+
+std::int32_t TZantrelSQLiteSession::GetDriverLibraryRefCount() {
+  return TSQLiteLibrary::GetRefCount();
 }
 
 void TZantrelSQLiteSession::InternalLoadLibrary() {
-  if (!TSQLiteLibrary::Load(LibraryPath))
-    RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_LOAD_FAILED), -1);
+  TSQLiteLibrary::LoadOrRaise(*this, LibraryPath);
 }
 
 void TZantrelSQLiteSession::InternalInitLibrary() {
-  // A library that is not SQLite (or too old) fails here; it is unloaded
-  // again so that a corrected LibraryName is tried next time.
-  try {
+  // A library that is not SQLite (or too old) fails here.
+  TSQLiteLibrary::CheckOrFree([this] {
     const int Rc = SQLite().initialize();
     if (Rc != SQLITE_OK)
       RaiseLastError(LoadZtlStr(ZTL_ERR_LIB_INIT_FAILED), -Rc);
-  } catch (...) {
-    TSQLiteLibrary::Free();
-    throw;
-  }
+  });
 }
 
 void TZantrelSQLiteSession::InternalFreeLibrary() {

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "core/ZtlSession.h"
-#include "drivers/sqlite/SQLiteApi.h"
+
+// As <sqlite3.h> declares it; applications handle the connection by pointer only.
+struct sqlite3;
 
 namespace ztl {
 
@@ -78,7 +80,7 @@ public:
   void ResetStatistics() { Statistics = TZantrelSQLiteStatistics{}; }
 
   // The driver-wide library reference count.
-  static std::int32_t GetDriverLibraryRefCount() { return LibraryRefCount; }
+  static std::int32_t GetDriverLibraryRefCount();
 
   // Runs SQL (any number of statements) on the connection. False, with the
   // error recorded, when one fails or when not connected.
@@ -122,8 +124,6 @@ private:
   void CheckDisconnected();
   // Runs one statement without results; raises its error.
   void ExecOrRaise(const char* SQL);
-
-  static inline std::int32_t LibraryRefCount = 0; // sessions of this driver holding the library
 
   sqlite3* Db = nullptr;               // the connection (own or adopted), null when none
   bool ReadOnlyOpen = false;           // open read-only

@@ -1,6 +1,6 @@
 // A small reader of SQLite statement text: enough tokens to tell a
 // single-table SELECT from everything else.
-#include "drivers/sqlite/SQLiteShape.h"
+#include "drivers/sqlite/SQLiteShape_p.h"
 
 #include <array>
 #include <cctype>

@@ -4,7 +4,8 @@
 
 #include <utility>
 
-#include "drivers/sqlite/SQLiteApi.h"
+// As <sqlite3.h> declares them; the statement is only ever handled by pointer here.
+struct sqlite3_stmt;
 
 namespace ztl {
 
@@ -29,12 +30,8 @@ public:
   sqlite3_stmt* Get() const noexcept { return Stmt; }
   explicit operator bool() const noexcept { return Stmt != nullptr; }
 
-  // Finalizes the held statement and takes AStmt instead.
-  void Reset(sqlite3_stmt* AStmt = nullptr) noexcept {
-    if (Stmt && TSQLiteLibrary::Loaded())
-      SQLite().finalize(Stmt);
-    Stmt = AStmt;
-  }
+  // Finalizes the held statement and takes AStmt instead (SQLiteApi.cpp).
+  void Reset(sqlite3_stmt* AStmt = nullptr) noexcept;
 
 private:
   sqlite3_stmt* Stmt = nullptr; // the statement, or null

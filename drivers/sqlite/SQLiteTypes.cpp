@@ -1,6 +1,6 @@
 // Declared-type mapping, buffer sizes and the date and time texts of the
 // SQLite driver.
-#include "drivers/sqlite/SQLiteTypes.h"
+#include "drivers/sqlite/SQLiteTypes_p.h"
 
 #include <sqlite3.h>
 
@@ -228,42 +228,6 @@ TSQLiteColumnType SQLiteTypeOfValue(int StorageClass, std::int32_t MaxStringSize
     return {ntBlob, 0, 0, false};
   default:
     return UnboundedText(MaxStringSize);
-  }
-}
-
-std::int32_t SQLiteRowSizeOf(TZantrelFieldTypes Type, std::int32_t Length) {
-  switch (Type) {
-  case ntString:
-    return Length + 1;
-  case ntInteger:
-    return 4;
-  case ntInt64:
-  case ntFloat:
-  case ntCurrency:
-  case ntDate:
-  case ntTime:
-  case ntDateTime:
-    return 8;
-  case ntBoolean:
-    return 2;
-  case ntBinary:
-    return Length + 2;
-  default:
-    return 0;
-  }
-}
-
-std::int32_t SQLiteVariableSizeOf(TZantrelFieldTypes Type) {
-  switch (Type) {
-  case ntString:
-    // Longer texts become memos, which are bound afresh on every use.
-    return 1024;
-  case ntBinary:
-    // A byte array of any length becomes a blob of exactly its length: a
-    // fixed-size binary slot could not tell its true length.
-    return 0;
-  default:
-    return SQLiteRowSizeOf(Type, 0);
   }
 }
 

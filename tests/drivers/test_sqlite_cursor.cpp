@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ZtlConsts.h"
+#include "drivers/sqlite/SQLiteApi_p.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
 namespace ztl::testing {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ZtlConsts.h"
+#include "drivers/sqlite/SQLiteApi_p.h"
 #include "framework/classes/Streams.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 
@@ -203,6 +204,19 @@ TEST_F(SQLiteRowOps, WritesInsideAUserTransactionRollBack) {
   ASSERT_TRUE(Cursor->DeleteRecord());
   Session->Rollback();
   EXPECT_EQ(Stored(1, "city"), "Uppsala");
+}
+
+// An insert that a trigger skips stores no row; it is reported as such, not
+// as a row that someone else removed.
+TEST_F(SQLiteRowOps, AnInsertThatStoresNoRowSaysSo) {
+  Exec("CREATE TABLE s(k INTEGER PRIMARY KEY, v INT)");
+  Exec("CREATE TRIGGER s_skip BEFORE INSERT ON s BEGIN SELECT RAISE(IGNORE); END");
+  ASSERT_TRUE(Cursor->Open("SELECT * FROM s", {}, false));
+  Cursor->Clear();
+  Cursor->SetFieldValue("v", Variant(1));
+  EXPECT_FALSE(Cursor->InsertRecord());
+  EXPECT_EQ(Session->GetLastError(),
+            "The insert would have changed 0 rows of table \"s\"; it was undone");
 }
 
 } // namespace ztl::testing

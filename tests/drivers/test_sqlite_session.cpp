@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/ZtlConsts.h"
+#include "drivers/sqlite/SQLiteApi_p.h"
 #include "framework/forms/DataModule.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "drivers/sqlite/SQLiteTypes.h"
+#include "drivers/sqlite/SQLiteTypes_p.h"
 #include "framework/classes/Streams.h"
 #include "tests/drivers/SQLiteTestSupport.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/ZtlConsts.h"
+#include "drivers/sqlite/SQLiteTypes_p.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 
 namespace ztl::cli {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/ZtlConsts.h"
+#include "drivers/sqlite/SQLiteApi_p.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 #include "tools/ztl/Commands.h"
 #include "tools/ztl/DemoDatabase.h"

@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include "core/ZtlConsts.h"
+#include "drivers/postgres/PgApi_p.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
 
 namespace ztl::testing {

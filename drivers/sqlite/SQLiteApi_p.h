@@ -1,3 +1,5 @@
+// Internal to the SQLite driver: may change without notice.
+//
 // The table of SQLite entry points that the driver reaches through, filled at
 // run time from the system's SQLite shared library, and the loading and
 // unloading of that library.
@@ -6,6 +8,8 @@
 #include <sqlite3.h>
 
 #include <string>
+
+#include "drivers/common/ZtlClientLibrary_p.h"
 
 namespace ztl {
 
@@ -70,39 +74,21 @@ namespace ztl {
   X(column_database_name)                                                                          \
   X(table_column_metadata)
 
-// The bound entry points. A member holds either the library's function or a
-// placeholder, never null, from the first successful load until the library
-// is unloaded.
+// The bound entry points.
 struct TSQLiteApi {
-#define ZTL_SQLITE_MEMBER(Name) decltype(&::sqlite3_##Name) Name = nullptr;
+#define ZTL_SQLITE_MEMBER(Name) ZTL_CLIENT_ENTRY(sqlite3_, Name)
   ZTL_SQLITE_REQUIRED_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
   ZTL_SQLITE_OPTIONAL_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
 #undef ZTL_SQLITE_MEMBER
   bool HasColumnMetadata = false; // the four optional functions are all real
+
+  // Binds every entry point from Lib; any library opens (SQLiteApi.cpp).
+  static bool Bind(void* Lib, TSQLiteApi& Api);
 };
 
 // The library of the SQLite driver: one per process, shared by every session
 // of the driver, which counts its references.
-class TSQLiteLibrary {
-public:
-  // The entry points of the loaded library.
-  static const TSQLiteApi& Api() noexcept { return Table; }
-  static bool Loaded() noexcept { return Handle != nullptr; }
-  // The file name the library was loaded from ("" while none is loaded).
-  static const std::string& LoadedName() noexcept { return Name; }
-
-  // Opens the shared library FileName and binds every entry point. Returns
-  // false, leaving nothing loaded, when the library cannot be opened; a
-  // library that lacks functions loads, the missing ones being placeholders.
-  static bool Load(const std::string& FileName);
-  // Unloads the library; the table goes back to nulls.
-  static void Free() noexcept;
-
-private:
-  static inline void* Handle = nullptr; // dlopen handle, null while unloaded
-  static inline TSQLiteApi Table;       // the bound entry points
-  static inline std::string Name;       // file the library came from
-};
+using TSQLiteLibrary = TZtlClientLibrary<TSQLiteApi>;
 
 // Shorthand for the bound entry points.
 inline const TSQLiteApi& SQLite() noexcept {

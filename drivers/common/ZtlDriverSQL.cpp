@@ -1,34 +1,19 @@
-// Values in the SQLite cursor's row and bind buffers: decoding them into
-// Variants, encoding Variants into them, and the null indicators.
-//
-// Encoding (native byte order, no alignment): ntString NUL-terminated text
-// in Size bytes; ntInteger int32; ntInt64 int64; ntFloat double; ntCurrency
-// int64 scaled by 10 000; ntDate, ntTime, ntDateTime a date-time (double);
-// ntBoolean a 16-bit word 0 or 1; ntBinary a 16-bit length and the bytes.
-// Memos and blobs keep their data in the column's blob stream; as host
-// variables they hold exactly Size bytes of data in the bind buffer. Null
-// indicators are one byte per column, non-zero meaning null.
-#include <cstring>
+// The values of the bundled drivers' row and bind buffers: decoding them
+// into Variants, encoding Variants into them with the checked conversions,
+// and the null indicators.
+#include "drivers/common/ZtlDriverSQL.h"
 
-#include "core/ZtlConsts.h"
-#include "drivers/sqlite/SQLiteCursor.h"
-#include "drivers/sqlite/SQLiteSession.h"
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "drivers/common/ZtlBufferValues_p.h"
+#include "drivers/common/ZtlDriverConsts.h"
 
 namespace ztl {
 
 namespace {
-
-template <class T>
-T Load(const std::uint8_t* P) {
-  T V;
-  std::memcpy(&V, P, sizeof V);
-  return V;
-}
-
-template <class T>
-void Store(std::uint8_t* P, T V) {
-  std::memcpy(P, &V, sizeof V);
-}
 
 // The whole value of a blob stream, read from its start; its position is
 // left where it was.
@@ -63,11 +48,20 @@ std::string_view VariantBytes(const Variant& Value, std::string& Scratch) {
   return Scratch;
 }
 
+// "N bytes are longer than its size of M".
+std::string TooLong(std::size_t Bytes, std::int32_t Room) {
+  return std::to_string(Bytes) + " bytes are longer than its size of " +
+         std::to_string(Room > 0 ? Room : 0);
+}
+
 } // namespace
 
-void TZantrelSQLiteSQL::InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset,
-                                         std::int32_t Size, TZantrelFieldTypes FieldType,
-                                         TZantrelBlobStream* Blob, Variant& Value) {
+TZtlDriverSQL::TZtlDriverSQL(TComponent* AOwner, const TZtlValueCodes& ACodes)
+    : TZantrelSQL(AOwner), Codes(ACodes) {}
+
+void TZtlDriverSQL::InternalGetValue(const std::uint8_t* Buffer, std::int32_t Offset,
+                                     std::int32_t Size, TZantrelFieldTypes FieldType,
+                                     TZantrelBlobStream* Blob, Variant& Value) {
   const std::uint8_t* P = Buffer + Offset;
   const auto Fits = [&](std::int32_t Bytes) { return Size >= Bytes; };
   switch (FieldType) {
@@ -77,34 +71,34 @@ void TZantrelSQLiteSQL::InternalGetValue(const std::uint8_t* Buffer, std::int32_
     break;
   case ntInteger:
     if (Fits(4))
-      Value = Load<std::int32_t>(P);
+      Value = ZtlLoad<std::int32_t>(P);
     break;
   case ntInt64:
     if (Fits(8))
-      Value = Load<std::int64_t>(P);
+      Value = ZtlLoad<std::int64_t>(P);
     break;
   case ntFloat:
     if (Fits(8))
-      Value = Load<double>(P);
+      Value = ZtlLoad<double>(P);
     break;
   case ntCurrency:
     if (Fits(8))
-      Value = Currency::FromRaw(Load<std::int64_t>(P));
+      Value = Currency::FromRaw(ZtlLoad<std::int64_t>(P));
     break;
   case ntDate:
   case ntTime:
   case ntDateTime:
     if (Fits(8))
-      Value = Variant::FromDateTime(Load<double>(P));
+      Value = Variant::FromDateTime(ZtlLoad<double>(P));
     break;
   case ntBoolean:
     if (Fits(2))
-      Value = Load<std::uint16_t>(P) != 0;
+      Value = ZtlLoad<std::uint16_t>(P) != 0;
     break;
   case ntBinary:
     if (Fits(2)) {
       const std::size_t Len =
-          std::min<std::size_t>(Load<std::uint16_t>(P), static_cast<std::size_t>(Size - 2));
+          std::min<std::size_t>(ZtlLoad<std::uint16_t>(P), static_cast<std::size_t>(Size - 2));
       Value = VarArrayFromBytes(P + 2, Len);
     }
     break;
@@ -128,9 +122,9 @@ void TZantrelSQLiteSQL::InternalGetValue(const std::uint8_t* Buffer, std::int32_
   }
 }
 
-void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset,
-                                         std::int32_t Size, TZantrelFieldTypes FieldType,
-                                         const Variant& Value, TZantrelBlobStream* Blob) {
+void TZtlDriverSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                                     TZantrelFieldTypes FieldType, const Variant& Value,
+                                     TZantrelBlobStream* Blob) {
   std::uint8_t* P = Buffer + Offset;
   // A value already of the column's own kind is stored as it is: no
   // conversion can fail or change it. Everything else takes the checked
@@ -143,18 +137,18 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
     if ((FieldType == ntInteger && Size >= 4) || (FieldType == ntInt64 && Size >= 8)) {
       const std::int64_t V = Value.RawInt();
       if (FieldType == ntInt64) {
-        Store(P, V);
+        ZtlStore(P, V);
         return;
       }
       if (V >= INT32_MIN && V <= INT32_MAX) {
-        Store(P, static_cast<std::int32_t>(V));
+        ZtlStore(P, static_cast<std::int32_t>(V));
         return;
       }
     }
     break;
   case varDouble:
     if (FieldType == ntFloat && Size >= 8) {
-      Store(P, Value.RawReal());
+      ZtlStore(P, Value.RawReal());
       return;
     }
     break;
@@ -177,27 +171,25 @@ void TZantrelSQLiteSQL::InternalSetValue(std::uint8_t* Buffer, std::int32_t Offs
   default:
     break;
   }
-  // The rest lives in a function of its own, so that the cases above do not
-  // pay for the frame the conversions and messages need.
   SetConvertedValue(Buffer, Offset, Size, FieldType, Value, Blob);
 }
 
+// Out of line, so that the values stored in place above do not pay for the
+// frame the conversions and messages need.
 __attribute__((noinline)) void
-TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
-                                     TZantrelFieldTypes FieldType, const Variant& Value,
-                                     TZantrelBlobStream* Blob) {
+TZtlDriverSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, std::int32_t Size,
+                                 TZantrelFieldTypes FieldType, const Variant& Value,
+                                 TZantrelBlobStream* Blob) {
   std::uint8_t* P = Buffer + Offset;
-  // Names what is being written for messages: a result column of the row
-  // buffers, or a host variable.
-  const auto Target = [&]() -> std::string {
-    if (Buffer == CurrentRow.Data() || Buffer == OldRow.Data())
+  const bool RowBuffer = Buffer == CurrentRow.Data() || Buffer == OldRow.Data();
+  // Names what is being written: a result column of the row buffers, or a
+  // host variable.
+  const auto Refuse = [&](const std::string& Detail, std::int32_t Code) {
+    if (RowBuffer)
       for (const TZantrelFieldDef* Def : FieldDefs)
         if (Def->Offset == Offset && Def->FieldType == FieldType)
-          return "column \"" + Def->Name + "\"";
-    return "a host variable";
-  };
-  const auto Refuse = [&](const std::string& Detail, std::int32_t Code) {
-    RaiseLastError("Value of " + Target() + " does not fit: " + Detail, Code);
+          RaiseLastError(ZtlColumnMisfit(Def->Name, Detail), Code);
+    RaiseLastError(ZtlHostVariableMisfit(Detail), Code);
   };
   if (Value.IsClear() && FieldType != ntMemo && FieldType != ntBlob) {
     if (Size > 0)
@@ -212,15 +204,11 @@ TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, 
       const std::string_view S =
           VarIsStr(Value) ? std::string_view(Value.RawText()) : (Converted = Value.AsString());
       if (static_cast<std::int64_t>(S.size()) >= Size)
-        Refuse(std::to_string(S.size()) + " bytes are longer than its size of " +
-                   std::to_string(Size > 0 ? Size - 1 : 0),
-               -SQLITE_TOOBIG);
+        Refuse(TooLong(S.size(), Size - 1), Codes.TooLong);
       if (std::memchr(S.data(), 0, S.size()))
-        Refuse("the text contains a NUL byte", -SQLITE_MISMATCH);
+        Refuse("the text contains a NUL byte", Codes.Mismatch);
       std::memcpy(P, S.data(), S.size());
-      // Rows are compared byte for byte (changes, the edit check), so their
-      // unused bytes must be zero; a host variable only needs its end.
-      if (Buffer == CurrentRow.Data() || Buffer == OldRow.Data())
+      if (RowBuffer)
         std::memset(P + S.size(), 0, static_cast<std::size_t>(Size) - S.size());
       else
         P[S.size()] = 0;
@@ -231,37 +219,37 @@ TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, 
       // Reals are accepted only when whole: rounding would change them.
       if (VarIsFloat(Value) || Value.VarType() == varDate) {
         const double D = Value.AsDouble();
-        if (D != static_cast<double>(static_cast<std::int64_t>(Value.AsInt64())))
-          Refuse(Value.AsString() + " is not a whole number", -SQLITE_MISMATCH);
+        if (D != static_cast<double>(Value.AsInt64()))
+          Refuse(Value.AsString() + " is not a whole number", Codes.Mismatch);
       }
       const std::int64_t V = Value.AsInt64();
       if (FieldType == ntInteger) {
         if (V < INT32_MIN || V > INT32_MAX)
-          Refuse(std::to_string(V) + " is outside the 32-bit integer range", -SQLITE_MISMATCH);
+          Refuse(std::to_string(V) + " is outside the 32-bit integer range", Codes.Mismatch);
         if (Size >= 4)
-          Store(P, static_cast<std::int32_t>(V));
+          ZtlStore(P, static_cast<std::int32_t>(V));
       } else if (Size >= 8) {
-        Store(P, V);
+        ZtlStore(P, V);
       }
       break;
     }
     case ntFloat:
       if (Size >= 8)
-        Store(P, Value.AsDouble());
+        ZtlStore(P, Value.AsDouble());
       break;
     case ntCurrency:
       if (Size >= 8)
-        Store(P, Value.AsCurrency().Raw());
+        ZtlStore(P, Value.AsCurrency().Raw());
       break;
     case ntDate:
     case ntTime:
     case ntDateTime:
       if (Size >= 8)
-        Store(P, Value.AsDateTime());
+        ZtlStore(P, Value.AsDateTime());
       break;
     case ntBoolean:
       if (Size >= 2)
-        Store(P, static_cast<std::uint16_t>(Value.AsBoolean() ? 1 : 0));
+        ZtlStore(P, static_cast<std::uint16_t>(Value.AsBoolean() ? 1 : 0));
       break;
     case ntBinary: {
       std::string Scratch;
@@ -269,12 +257,10 @@ TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, 
       if (Size < 2 || static_cast<std::int64_t>(B.size()) > Size - 2) {
         // A zero-size binary host variable is an empty array.
         if (!(Size == 0 && B.empty()))
-          Refuse(std::to_string(B.size()) + " bytes are longer than its size of " +
-                     std::to_string(Size > 2 ? Size - 2 : 0),
-                 -SQLITE_TOOBIG);
+          Refuse(TooLong(B.size(), Size - 2), Codes.TooLong);
         break;
       }
-      Store(P, static_cast<std::uint16_t>(B.size()));
+      ZtlStore(P, static_cast<std::uint16_t>(B.size()));
       std::memcpy(P + 2, B.data(), B.size());
       std::memset(P + 2 + B.size(), 0, static_cast<std::size_t>(Size - 2) - B.size());
       break;
@@ -290,28 +276,29 @@ TZantrelSQLiteSQL::SetConvertedValue(std::uint8_t* Buffer, std::int32_t Offset, 
         if (!B.empty())
           Blob->Write(B.data(), static_cast<std::int32_t>(B.size()));
       } else if (Size > 0) {
-        const std::size_t N = std::min(B.size(), static_cast<std::size_t>(Size));
-        std::memcpy(P, B.data(), N);
-        std::memset(P + N, 0, static_cast<std::size_t>(Size) - N);
+        if (static_cast<std::int64_t>(B.size()) > Size)
+          Refuse(TooLong(B.size(), Size), Codes.TooLong);
+        std::memcpy(P, B.data(), B.size());
+        std::memset(P + B.size(), 0, static_cast<std::size_t>(Size) - B.size());
       }
       break;
     }
     default:
       Refuse("a value of type " + VarTypeAsText(Value.VarType()) + " cannot be bound",
-             -SQLITE_MISMATCH);
+             Codes.Mismatch);
     }
   } catch (const EVariantError& E) {
-    Refuse(E.what(), -SQLITE_MISMATCH);
+    Refuse(E.what(), Codes.Mismatch);
   }
 }
 
-bool TZantrelSQLiteSQL::IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) {
+bool TZtlDriverSQL::IsNull(const std::uint8_t* NullBuffer, std::int32_t FieldIndex) {
   if (!NullBuffer || FieldIndex < 0 || FieldIndex >= NullSize)
     return true;
   return NullBuffer[FieldIndex] != 0;
 }
 
-void TZantrelSQLiteSQL::SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) {
+void TZtlDriverSQL::SetNull(std::uint8_t* NullBuffer, std::int32_t FieldIndex, bool Null) {
   if (!NullBuffer || FieldIndex < 0 || FieldIndex >= NullSize)
     return;
   NullBuffer[FieldIndex] = Null ? 1 : 0;

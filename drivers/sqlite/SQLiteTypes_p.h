@@ -1,3 +1,5 @@
+// Internal to the SQLite driver: may change without notice.
+//
 // Logical types of SQLite result columns from their declared types, the
 // byte sizes the driver gives each logical type in its buffers, and the
 // date and time texts SQLite stores.
@@ -8,6 +10,7 @@
 #include <string_view>
 
 #include "core/ZtlFieldDefs.h"
+#include "drivers/common/ZtlBufferValues_p.h"
 #include "framework/variant/DateUtils.h"
 
 namespace ztl {
@@ -61,12 +64,11 @@ bool SQLiteHasTextAffinity(const char* DeclaredType);
 // keeps text, which holds any later value without loss.
 TSQLiteColumnType SQLiteTypeOfValue(int StorageClass, std::int32_t MaxStringSize);
 
-// Bytes a value of Type takes in a row buffer (Length: declared length).
-// Memos and blobs take none: their data lives in the blob streams.
-std::int32_t SQLiteRowSizeOf(TZantrelFieldTypes Type, std::int32_t Length);
-
-// Bytes a host variable of Type takes when its value does not set the size.
-std::int32_t SQLiteVariableSizeOf(TZantrelFieldTypes Type);
+// Bytes a value of Type takes in a row buffer (Length: declared length):
+// the encoding all bundled drivers share.
+inline std::int32_t SQLiteRowSizeOf(TZantrelFieldTypes Type, std::int32_t Length) {
+  return ZtlRowSizeOf(Type, Length);
+}
 
 // Reads the texts SQLite's date and time functions write and accept:
 // "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]" (also with 'T'), "HH:MM[:SS[.fff]]"

@@ -1,7 +1,8 @@
+// Internal to the PostgreSQL driver: may change without notice.
+//
 // PostgreSQL types as the driver sees them: the logical type and row size
 // of a column type, the parsing of the server's text output into row
-// values, the text form of values sent to the server, and the rewriting of
-// parameter markers.
+// values and the text form of values sent to the server.
 #pragma once
 
 #include <cstdint>
@@ -73,13 +74,5 @@ std::string PgFormatValue(TZantrelFieldTypes Type, const std::uint8_t* P, std::i
 // Decodes a bytea value in hex output form ("\x0a1b..."); false when the
 // text is not one.
 bool PgDecodeBytea(std::string_view Text, std::string& Bytes);
-
-// SQL with its parameter markers rewritten for the server: every "?" is a
-// new parameter; a ":name" stands for one parameter however often it
-// appears, the distinct names numbered in order of first appearance, mixed
-// with the "?"s in order. Quoted strings, quoted identifiers, dollar-quoted
-// strings, comments and "::" casts are left alone. Count receives the
-// number of parameters.
-std::string PgRewriteMarkers(const std::string& SQL, std::int32_t& Count);
 
 } // namespace ztl

@@ -1,3 +1,5 @@
+// Internal to the PostgreSQL driver: may change without notice.
+//
 // The table of libpq entry points that the PostgreSQL driver reaches
 // through, filled at run time from the client library, and the loading and
 // unloading of that library.
@@ -6,6 +8,10 @@
 #include <libpq-fe.h>
 
 #include <string>
+
+#include "drivers/common/ZtlClientLibrary_p.h"
+
+#include "drivers/postgres/PgResult.h"
 
 namespace ztl {
 
@@ -44,77 +50,24 @@ namespace ztl {
   X(getisnull)                                                                                     \
   X(cmdTuples)
 
-// The bound entry points. A member holds either the library's function or a
-// placeholder, never null, from the first successful load until the library
-// is unloaded.
+// The bound entry points.
 struct TPgApi {
-#define ZTL_PG_MEMBER(Name) decltype(&::PQ##Name) Name = nullptr;
+#define ZTL_PG_MEMBER(Name) ZTL_CLIENT_ENTRY(PQ, Name)
   ZTL_PG_ENTRY_POINTS(ZTL_PG_MEMBER)
 #undef ZTL_PG_MEMBER
+
+  // Binds every entry point from Lib; false for a library that does not
+  // look like libpq (PgApi.cpp).
+  static bool Bind(void* Lib, TPgApi& Api);
 };
 
 // The client library of the PostgreSQL driver: one per process, shared by
 // every session of the driver, which counts its references.
-class TPgLibrary {
-public:
-  static const TPgApi& Api() noexcept { return Table; }
-  static bool Loaded() noexcept { return Handle != nullptr; }
-  // The file name the library was loaded from ("" while none is loaded).
-  static const std::string& LoadedName() noexcept { return Name; }
-
-  // Opens the shared library FileName and binds every entry point. False,
-  // leaving nothing loaded, when the library cannot be opened or does not
-  // look like libpq (no PQconnectdb).
-  static bool Load(const std::string& FileName);
-  // Unloads the library; the table goes back to nulls.
-  static void Free() noexcept;
-
-private:
-  static inline void* Handle = nullptr; // dlopen handle, null while unloaded
-  static inline TPgApi Table;           // the bound entry points
-  static inline std::string Name;       // file the library came from
-};
+using TPgLibrary = TZtlClientLibrary<TPgApi>;
 
 // Shorthand for the bound entry points.
 inline const TPgApi& Pq() noexcept {
   return TPgLibrary::Api();
 }
-
-// Owns one PGresult and clears it when it goes.
-class TPgResult {
-public:
-  TPgResult() = default;
-  explicit TPgResult(PGresult* R) noexcept : Res(R) {}
-  TPgResult(TPgResult&& O) noexcept : Res(O.Res) { O.Res = nullptr; }
-  TPgResult& operator=(TPgResult&& O) noexcept {
-    if (this != &O) {
-      Reset();
-      Res = O.Res;
-      O.Res = nullptr;
-    }
-    return *this;
-  }
-  TPgResult(const TPgResult&) = delete;
-  TPgResult& operator=(const TPgResult&) = delete;
-  ~TPgResult() { Reset(); }
-
-  void Reset() noexcept {
-    if (Res && TPgLibrary::Loaded())
-      Pq().clear(Res);
-    Res = nullptr;
-  }
-  PGresult* Get() const noexcept { return Res; }
-  explicit operator bool() const noexcept { return Res != nullptr; }
-  // The command succeeded (with or without rows).
-  bool Ok() const noexcept {
-    if (!Res)
-      return false;
-    const ExecStatusType S = Pq().resultStatus(Res);
-    return S == PGRES_COMMAND_OK || S == PGRES_TUPLES_OK;
-  }
-
-private:
-  PGresult* Res = nullptr; // the result, or null
-};
 
 } // namespace ztl

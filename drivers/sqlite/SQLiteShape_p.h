@@ -1,3 +1,5 @@
+// Internal to the SQLite driver: may change without notice.
+//
 // What the text of a SELECT says about whether its rows are rows of one
 // table: the table it reads and where its result list starts.
 #pragma once

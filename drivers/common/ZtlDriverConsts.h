@@ -1,0 +1,43 @@
+// The messages the bundled drivers raise alike, each worded in one place so
+// that two drivers never word the same failure differently.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dataset/ZtlRowFieldData.h"
+
+namespace ztl {
+
+// A value does not fit its column (the same text the field data conversions
+// raise, SZtlFieldDataMisfit) or a host variable; the last %s says why.
+inline constexpr const char* SZtlHostVariableMisfit = "Value of a host variable does not fit: %s";
+// The current row was deleted (or its key changed) by someone else; %s names
+// the table.
+inline constexpr const char* SZtlRowGone = "The row is no longer in table \"%s\"";
+// A row operation found no row to work on; %s: "update" or "delete", then
+// the table.
+inline constexpr const char* SZtlRowToGone = "The row to %s is no longer in table \"%s\"";
+// A row operation would have changed another number of rows than one and was
+// undone; %s: the operation, %d: the rows, %s: the table.
+inline constexpr const char* SZtlRowsChanged =
+    "The %s would have changed %d rows of table \"%s\"; it was undone";
+
+// The host variables given do not match the statement's parameter markers;
+// %d: the markers, %d: the values given.
+inline constexpr const char* SZtlParamCount =
+    "The statement takes %d parameter values, %d were given";
+// A cursor was given a session of another driver; %s names the driver.
+inline constexpr const char* SZtlWrongSession = "The cursor needs a session of its own driver (%s)";
+
+// "Value of column "Column" does not fit: Detail".
+std::string ZtlColumnMisfit(std::string_view Column, std::string_view Detail);
+// "Value of a host variable does not fit: Detail".
+std::string ZtlHostVariableMisfit(std::string_view Detail);
+// The message of a row operation (What: "update", "delete", "insert") that
+// changed Changed rows of Table instead of one: SZtlRowToGone for an update
+// or delete that found none, else SZtlRowsChanged.
+std::string ZtlRowCountMisfit(std::string_view What, std::int64_t Changed, std::string_view Table);
+
+} // namespace ztl

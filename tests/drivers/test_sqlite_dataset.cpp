@@ -18,14 +18,7 @@
 namespace ztl::testing {
 namespace {
 
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "(no error)";
-}
+using test::MessageOf;
 
 // Bytes of a byte-array Variant as text, for comparisons.
 std::string BytesOf(const Variant& V) {

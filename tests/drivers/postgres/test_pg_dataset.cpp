@@ -14,18 +14,12 @@
 #include "framework/forms/DataModule.h"
 #include "framework/variant/DateUtils.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
+#include "tests/support/TestHelpers.h"
 
 namespace ztl::testing {
 namespace {
 
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const std::exception& E) {
-    return E.what();
-  }
-  return "(no error)";
-}
+using test::MessageOf;
 
 bool Mentions(const std::string& Text, const std::string& Part) {
   return Text.find(Part) != std::string::npos;

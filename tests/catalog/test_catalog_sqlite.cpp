@@ -9,7 +9,7 @@
 #include "catalog/ZtlApp.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 #include "framework/forms/DataModule.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl {
 namespace {

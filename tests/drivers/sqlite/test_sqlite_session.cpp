@@ -6,7 +6,7 @@
 
 #include "core/ZtlConsts.h"
 #include "framework/forms/DataModule.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ZtlConsts.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 

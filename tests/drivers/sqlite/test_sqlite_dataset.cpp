@@ -13,7 +13,7 @@
 #include "framework/forms/DataModule.h"
 #include "framework/db/DataSource.h"
 #include "framework/variant/DateUtils.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 namespace {

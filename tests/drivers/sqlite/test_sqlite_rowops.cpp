@@ -5,7 +5,7 @@
 
 #include "core/ZtlConsts.h"
 #include "framework/classes/Streams.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 

@@ -56,8 +56,7 @@ std::string MessageOf(F&& Action) {
 class TTempDir {
 public:
   explicit TTempDir(const std::string& Prefix = "ztl-test") {
-    std::string Pattern =
-        (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
+    std::string Pattern = (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
     if (!mkdtemp(Pattern.data()))
       throw std::runtime_error("cannot make a temporary directory from " + Pattern);
     Dir = Pattern;

@@ -194,8 +194,8 @@ TYPED_TEST_P(DriverDatasets, BrowsesBothWaysWithBookmarks) {
 }
 
 // The rows are given in the order ORDER BY delivers them, which the
-// recording driver serves as given; their names sort alike bytewise and
-// without case (see the report on mixed case).
+// recording driver serves as given; a search in an ordered result stops
+// early on that order.
 TYPED_TEST_P(DriverDatasets, LocateAndKeySearchFindRows) {
   this->MakeSmallTable({{1, "Baker", 10, Variant::Null()},
                         {3, "Smith", 30, Variant::Null()},

@@ -9,7 +9,7 @@
 #include "catalog/ZtlApp.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 #include "framework/forms/DataModule.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl {
 namespace {
@@ -45,7 +45,7 @@ protected:
     ASSERT_TRUE(Session->Execute(SQL)) << Session->GetLastError();
   }
 
-  testing::TTempDir Dir;
+  test::TTempDir Dir;
   TDataModule Module{nullptr}; // owns the session and puts it on the screen
   TZantrelSQLiteSession* Session = nullptr;
   const TZantrelDatasetClass Query = ZtlDatasetClass<TZantrelSQLiteQuery>();

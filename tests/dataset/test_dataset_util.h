@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/RecordingDataset.h"
+#include "tests/support/TestHelpers.h"
 
 namespace ztl::test {
 
@@ -38,17 +39,5 @@ struct DatasetFixture : ::testing::Test {
   TRecordingSession Session;
   std::unique_ptr<TRecordingDataset> Query;
 };
-
-// Runs F and returns the message of the exception of type E it raises.
-template <class E, class F>
-std::string MessageOf(F&& Fn) {
-  try {
-    Fn();
-  } catch (const E& Error) {
-    return Error.what();
-  }
-  ADD_FAILURE() << "no exception raised";
-  return {};
-}
 
 } // namespace ztl::test

@@ -2,36 +2,17 @@
 // embedded session and a query, and writing the form back byte for byte.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
+
+#include "tests/support/TestHelpers.h"
 
 namespace {
 
-struct TRun {
-  std::string Output; // standard output and standard error together
-  int ExitCode;       // the program's exit status, -1 when it did not exit normally
-};
-
-TRun RunZtl(const std::string& Arguments) {
-  const std::string Command = std::string("'") + ZTL_PROGRAM + "' " + Arguments + " 2>&1";
-  TRun Run{"", -1};
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (Pipe == nullptr)
-    return Run;
-  std::array<char, 512> Chunk;
-  std::size_t Got;
-  while ((Got = fread(Chunk.data(), 1, Chunk.size(), Pipe)) > 0)
-    Run.Output.append(Chunk.data(), Got);
-  const int Status = pclose(Pipe);
-  if (Status != -1 && WIFEXITED(Status))
-    Run.ExitCode = WEXITSTATUS(Status);
-  return Run;
-}
+using ztl::test::RunZtl;
+using ztl::test::TRun;
 
 std::string ReadAll(const std::filesystem::path& Path) {
   std::ifstream In(Path, std::ios::binary);
@@ -42,18 +23,12 @@ std::string ReadAll(const std::filesystem::path& Path) {
 
 class ZtlForm : public ::testing::Test {
 protected:
-  void SetUp() override {
-    Dir = std::filesystem::temp_directory_path() /
-          ("ztl_form_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(Dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(Dir); }
   std::filesystem::path Write(const std::string& Name, const std::string& Text) {
     std::ofstream(Dir / Name, std::ios::binary) << Text;
     return Dir / Name;
   }
-  std::filesystem::path Dir;
+  ztl::test::TTempDir Temp{"ztl-form"};
+  const std::filesystem::path& Dir = Temp.Path();
 };
 
 const char* const SessionAndQuery = "object DataModule1: TDataModule\r\n"

@@ -2,34 +2,14 @@
 // version and help options, and a wrong command line.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
+
+#include "tests/support/TestHelpers.h"
 
 namespace {
 
-struct TRun {
-  std::string Output; // standard output and standard error together
-  int ExitCode;       // the program's exit status, -1 when it did not exit normally
-};
-
-// Runs the built program with a shell-quoted argument string.
-TRun RunZtl(const std::string& Arguments) {
-  const std::string Command = std::string("'") + ZTL_PROGRAM + "' " + Arguments + " 2>&1";
-  TRun Run{"", -1};
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (Pipe == nullptr)
-    return Run;
-  std::array<char, 512> Chunk;
-  std::size_t Got;
-  while ((Got = fread(Chunk.data(), 1, Chunk.size(), Pipe)) > 0)
-    Run.Output.append(Chunk.data(), Got);
-  const int Status = pclose(Pipe);
-  if (Status != -1 && WIFEXITED(Status))
-    Run.ExitCode = WEXITSTATUS(Status);
-  return Run;
-}
+using ztl::test::RunZtl;
+using ztl::test::TRun;
 
 } // namespace
 

@@ -3,50 +3,25 @@
 // error lines.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
+
+#include "tests/support/TestHelpers.h"
 
 namespace {
 
-struct TRun {
-  std::string Output; // standard output and standard error together
-  int ExitCode;       // exit status, -1 when the program did not exit normally
-};
+using ztl::test::TRun;
 
-// Runs the program through the shell, with its demo database under Home.
-TRun RunZtl(const std::string& Home, const std::string& Arguments) {
-  const std::string Command =
-      "XDG_DATA_HOME='" + Home + "' '" + ZTL_PROGRAM + "' " + Arguments + " 2>&1";
-  TRun Run{"", -1};
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (!Pipe)
-    return Run;
-  std::array<char, 512> Chunk;
-  std::size_t Got;
-  while ((Got = fread(Chunk.data(), 1, Chunk.size(), Pipe)) > 0)
-    Run.Output.append(Chunk.data(), Got);
-  const int Status = pclose(Pipe);
-  if (Status != -1 && WIFEXITED(Status))
-    Run.ExitCode = WEXITSTATUS(Status);
-  return Run;
-}
-
+// Each test with a demo database of its own, under Home.
 class ZtlSql : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "ztl-home-XXXXXX").string();
-    ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
-    Home = Pattern;
+  TRun Run(const std::string& Arguments) {
+    return ztl::test::RunZtl(Arguments, "XDG_DATA_HOME='" + Home + "'");
   }
-  void TearDown() override { std::filesystem::remove_all(Home); }
-  TRun Run(const std::string& Arguments) { return RunZtl(Home, Arguments); }
 
-  std::string Home;
+  ztl::test::TTempDir Temp{"ztl-home"};
+  const std::string Home = Temp.Path().string();
 };
 
 TEST_F(ZtlSql, TheDemoDatabaseIsMadeOnFirstUseAndQueriedAsATable) {

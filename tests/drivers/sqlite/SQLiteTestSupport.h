@@ -4,36 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "drivers/sqlite/ZtlSQLite.h"
+#include "tests/support/TestHelpers.h"
 
 namespace ztl::testing {
 
-// A directory that exists for the life of the object.
-class TTempDir {
-public:
-  TTempDir() {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "ztl-sqlite-XXXXXX").string();
-    if (!mkdtemp(Pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    Path = Pattern;
-  }
-  ~TTempDir() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(Path, Ignored);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-
-  std::string File(const std::string& Name) const { return (Path / Name).string(); }
-
-private:
-  std::filesystem::path Path;
-};
+using test::TTempDir;
 
 // A session connected to a fresh database file and one cursor on it.
 class SQLiteTest : public ::testing::Test {
@@ -59,7 +38,7 @@ protected:
 
   TZantrelSQLiteStatistics& Stats() { return Session->GetStatistics(); }
 
-  TTempDir Dir;
+  TTempDir Dir{"ztl-sqlite"};
   std::unique_ptr<TZantrelSQLiteSession> Session;
   std::unique_ptr<TZantrelSQLiteSQL> Cursor; // destroyed before the session
 };

@@ -7,7 +7,7 @@
 
 #include "drivers/sqlite/SQLiteTypes_p.h"
 #include "framework/classes/Streams.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 

@@ -6,7 +6,7 @@
 #include "core/ZtlConsts.h"
 #include "drivers/sqlite/SQLiteApi_p.h"
 #include "framework/classes/Streams.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 

@@ -7,7 +7,7 @@
 #include "core/ZtlConsts.h"
 #include "drivers/sqlite/SQLiteApi_p.h"
 #include "framework/forms/DataModule.h"
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/drivers/SQLiteTestSupport.h"
+#include "tests/drivers/sqlite/SQLiteTestSupport.h"
 
 namespace ztl::testing {
 namespace {

@@ -34,7 +34,8 @@ void TZantrelSQL::StreamToBlob(const Variant& Field, TStream* Stream) {
   const TZantrelFieldDef& Def = FieldOrRaise(Field);
   TZantrelBlobStream* Blob = BlobManager->BlobByName(Def.Name);
   CheckNullsExist(CurrentNulls);
-  Blob->Clear();
+  // Truncate, not Clear: an empty source still replaces the stored value.
+  Blob->Truncate();
   Blob->CopyFrom(*Stream, 0);
   SetNull(CurrentNulls.Data(), Def.Index, false);
 }

@@ -102,6 +102,7 @@ bool TZantrelPgSQL::RunSingleRowWrite(const std::string& SQL, const std::vector<
   const TPgResult Done = S.Run(InBlock ? "RELEASE SAVEPOINT ztl_row" : "COMMIT");
   if (!Done.Ok())
     return S.Fail(Done.Get());
+  RowsProcessed = 1; // the row written, not the open result's count
   if (Pq().nfields(R.Get()) > 0) {
     if (!ShowSingleRow(R.Get(), Keep))
       return false;
@@ -123,12 +124,17 @@ bool TZantrelPgSQL::UpdateRecord() {
     Set += (Set.empty() ? "" : ", ") + C.Attr + " = $" + std::to_string(Params.size());
   }
   // Nothing changed: the row stays as it is, but still has to exist.
-  if (Set.empty())
+  const bool NothingChanged = Set.empty();
+  if (NothingChanged)
     Set = Columns.front().Attr + " = " + Columns.front().Attr;
   const std::string SQL = "UPDATE " + BaseTable + " SET " + Set + KeyCondition(Params) +
                           " RETURNING " + ReturningList();
   const std::int32_t Keep = Position >= 0 && Position < RecordCount ? Position : -1;
-  return RunSingleRowWrite(SQL, Params, "update", Keep);
+  if (!RunSingleRowWrite(SQL, Params, "update", Keep))
+    return false;
+  if (NothingChanged)
+    RowsProcessed = 0;
+  return true;
 }
 
 bool TZantrelPgSQL::InsertRecord() {

@@ -459,7 +459,9 @@ namespace {
 } // namespace
 
 std::int32_t SQLiteFormatDateTime(TDateTime Value, TZantrelFieldTypes Type, char* Out) {
-  if (!(Value >= MinDateTime && Value <= MaxDateTime + 1))
+  // The day decides: before the epoch the time of day lies below the
+  // day's own number (0001-01-01 12:00 is MinDateTime - 0.5).
+  if (!(std::trunc(Value) >= MinDateTime && Value <= MaxDateTime + 1))
     return 0;
   int Y, Mo, D, H, Mi, S, Ms;
   try {

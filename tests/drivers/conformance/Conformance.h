@@ -8,7 +8,6 @@
 //   static std::string Unavailable();       // why the driver cannot run here, "" when it can
 //   static std::string TypeName(TLogical T, int Length); // "" when the driver has no such column
 //   static bool Runs(TCase C);              // whether a part of a case applies
-//   static std::string KnownFault(TCase C); // the driver fault that fails C, "" when none
 //   TZantrelSession& Session();             // connected
 //   void CreateTable(Name, Columns, Rows, Keyed = true); // a fresh table holding Rows,
 //                                           // its first column the key when Keyed
@@ -54,10 +53,7 @@ enum class TLogical {
 // The parts of a case a driver may not take part in (whole suites that need
 // SQL are instantiated only for drivers that run it).
 enum class TCase {
-  KeySearch,      // FindKey and FindNearest over the ORDER BY fields
-  TimeOnFirstDay, // a date-time on 0001-01-01 after midnight
-  RowsWritten,    // RowsProcessed after a row operation counts the rows written
-  EmptyBlob       // an empty stream written into a blob through the cursor replaces its value
+  KeySearch // FindKey and FindNearest over the ORDER BY fields
 };
 
 // A column of a conformance table.

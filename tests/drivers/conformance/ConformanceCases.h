@@ -229,8 +229,6 @@ TYPED_TEST_P(DriverDatasets, LocateAndKeySearchFindRows) {
 // while its time counts up, so the value lies below the first day's
 // midnight.
 TYPED_TEST_P(DriverDatasets, ATimeOnTheFirstDayIsKept) {
-  if (const std::string Fault = TypeParam::KnownFault(TCase::TimeOnFirstDay); !Fault.empty())
-    GTEST_SKIP() << Fault;
   const Variant Noon = Stamp(1, 1, 1, 12, 0, 0, 1);
   this->Driver->CreateTable("stamps", {{"id", TLogical::Integer}, {"dt", TLogical::DateTime}},
                             {{1, Noon}, {2, Variant::Null()}});
@@ -401,8 +399,6 @@ TYPED_TEST_P(DriverSql, RowOperationsTouchExactlyTheCurrentRow) {
 }
 
 TYPED_TEST_P(DriverSql, ARowOperationReportsTheRowsItWrote) {
-  if (const std::string Fault = TypeParam::KnownFault(TCase::RowsWritten); !Fault.empty())
-    GTEST_SKIP() << Fault;
   this->MakeSmallTable({{1, "one", 10, Variant::Null()}, {2, "two", 20, Variant::Null()}});
   auto C = this->Driver->NewCursor(this->Driver->Session());
   ASSERT_TRUE(C->OpenWrite("SELECT id, name, qty FROM t ORDER BY id"));
@@ -549,8 +545,6 @@ TYPED_TEST_P(DriverSql, AnEmptyMemoOrBlobIsStoredApartFromNull) {
 }
 
 TYPED_TEST_P(DriverSql, AnEmptyStreamWrittenIntoABlobEmptiesIt) {
-  if (const std::string Fault = TypeParam::KnownFault(TCase::EmptyBlob); !Fault.empty())
-    GTEST_SKIP() << Fault;
   this->MakeEdgeTable(false);
   auto C = this->Driver->NewCursor(this->Driver->Session());
   ASSERT_TRUE(C->OpenWrite("SELECT id, bl FROM edge ORDER BY id"));

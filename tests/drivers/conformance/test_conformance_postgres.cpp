@@ -19,15 +19,6 @@ public:
     return PgCluster::Shared().Available() ? std::string() : PgCluster::Shared().Reason();
   }
   static bool Runs(TCase) { return true; }
-  static std::string KnownFault(TCase C) {
-    if (C == TCase::EmptyBlob)
-      return "cursor base fault (core, every driver): StreamToBlob from an empty stream does "
-             "not mark the blob written, so the old value stays";
-    if (C == TCase::RowsWritten)
-      return "PostgreSQL driver fault: after UpdateRecord and DeleteRecord RowsProcessed "
-             "holds the open result's row count, not the rows written";
-    return {};
-  }
 
   static std::string TypeName(TLogical T, int Length) {
     switch (T) {

@@ -16,7 +16,6 @@ public:
   static constexpr const char* Name = "recording";
   static std::string Unavailable() { return {}; }
   static bool Runs(TCase) { return true; }
-  static std::string KnownFault(TCase) { return {}; }
 
   // The driver's own type of each logical type (its "declared type").
   static TZantrelFieldTypes TypeOf(TLogical T) {

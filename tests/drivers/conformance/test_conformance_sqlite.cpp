@@ -14,15 +14,6 @@ public:
   static constexpr const char* Name = "SQLite";
   static std::string Unavailable() { return {}; }
   static bool Runs(TCase) { return true; }
-  static std::string KnownFault(TCase C) {
-    if (C == TCase::EmptyBlob)
-      return "cursor base fault (core, every driver): StreamToBlob from an empty stream does "
-             "not mark the blob written, so the old value stays";
-    if (C == TCase::TimeOnFirstDay)
-      return "SQLite driver fault: a date-time on 0001-01-01 after midnight (below the first "
-             "day's midnight as a number) is refused as outside 0001-01-01 .. 9999-12-31";
-    return {};
-  }
 
   static std::string TypeName(TLogical T, int Length) {
     switch (T) {

@@ -87,6 +87,15 @@ struct TZantrelMarkerRules {
   bool ColonEquals = false;       // ":=" is an assignment
 };
 
+// How the server orders the values of a text column, as far as the driver
+// knows it. Searches over sorted rows stop early only under a known order.
+enum TZantrelCollation : std::uint8_t {
+  coUnknown, // not known: searches read every row
+  coBinary,  // by bytes (memcmp, the shorter first on a tie)
+  coNoCase,  // by bytes with ASCII letters folded to upper case
+  coRTrim    // by bytes, trailing blanks ignored
+};
+
 // TZantrelSQL is the abstract base of every driver's cursor.
 //
 // One object carries two independent statements: a cursor statement
@@ -402,6 +411,12 @@ public:
   // What of the driver's SQL the dataset's parameter scan must step over
   // (base: the classic rules, where "::" stands for one ":").
   virtual TZantrelMarkerRules GetMarkerRules() const { return {}; }
+  // How the server orders the open result's text column Column (0-based) in
+  // an ORDER BY of that column without a COLLATE clause (base: not known).
+  virtual TZantrelCollation GetColumnCollation(std::int32_t Column) const {
+    (void)Column;
+    return coUnknown;
+  }
   // First table of the cursor statement's text.
   virtual std::string GetTableName();
 

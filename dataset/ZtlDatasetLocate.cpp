@@ -3,6 +3,7 @@
 // row-by-row comparison of a key record with the cursor's rows.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "dataset/ZtlDataset.h"
@@ -45,6 +46,40 @@ int CompareFixed(const std::uint8_t* Key, const std::uint8_t* Row, std::size_t S
   if (Size < sizeof(T))
     return CompareBytes(Key, Row, Size);
   return Sign(Load<T>(Key), Load<T>(Row));
+}
+
+// The sign of Key minus Row for text under the server's order, or nullopt
+// when that order is not known or cannot decide for this search (a
+// case-insensitive search over rows sorted with case, a partial key over
+// rows sorted without trailing blanks). Both texts end at a NUL or at Size
+// bytes; a partial key compares only its own length of the row.
+std::optional<int> ServerTextOrder(const std::uint8_t* Key, const std::uint8_t* Row,
+                                   std::size_t Size, TZantrelCollation Collation,
+                                   bool CaseInsensitive, bool PartialKey) {
+  if (Collation == coUnknown || (CaseInsensitive && Collation != coNoCase) ||
+      (PartialKey && Collation == coRTrim))
+    return std::nullopt;
+  const char* K = reinterpret_cast<const char*>(Key);
+  const char* R = reinterpret_cast<const char*>(Row);
+  std::size_t KeyLen = strnlen(K, Size);
+  std::size_t RowLen = strnlen(R, Size);
+  if (PartialKey)
+    RowLen = std::min(RowLen, KeyLen);
+  if (Collation == coRTrim) {
+    while (KeyLen > 0 && K[KeyLen - 1] == ' ')
+      --KeyLen;
+    while (RowLen > 0 && R[RowLen - 1] == ' ')
+      --RowLen;
+  }
+  const auto Fold = [Collation](char C) -> unsigned char {
+    const auto U = static_cast<unsigned char>(C);
+    return Collation == coNoCase && U >= 'a' && U <= 'z' ? static_cast<unsigned char>(U - 32) : U;
+  };
+  const std::size_t Common = std::min(KeyLen, RowLen);
+  for (std::size_t I = 0; I < Common; ++I)
+    if (const int D = Fold(K[I]) - Fold(R[I]); D != 0)
+      return D < 0 ? -1 : 1;
+  return Sign(KeyLen, RowLen);
 }
 
 } // namespace
@@ -338,13 +373,28 @@ bool TZantrelDataset::LocateRecordForKey(const std::vector<TField*>* AKeyFields,
       if (BothValues)
         Cmp = CompareValues(KeyValue, Row.data() + Def->Offset, Len, *Def, Field->DataType(),
                             CaseInsensitive);
+      // Texts that differ: which one comes first is the server's order, not
+      // the locale's. Where that order is not known, the row is only no
+      // match: the scan reads on (a nearest search keeps the locale's
+      // order, the best it has).
+      bool Unordered = false; // the row is no match, nor known to sort after the key
+      if (Cmp != 0 && BothValues &&
+          (Field->DataType() == ftString || Field->DataType() == ftWideString)) {
+        const std::optional<int> Order = ServerTextOrder(
+            KeyValue, Row.data() + Def->Offset, static_cast<std::size_t>(Def->Size),
+            Cursor->GetColumnCollation(Def->Index), CaseInsensitive, PartialKey);
+        if (Order && *Order != 0)
+          Cmp = *Order;
+        else if (Order || !Nearest)
+          Unordered = true;
+      }
       if (Sorted) {
         const TZantrelIndexDef* Item = IndexDefs->GetItem(static_cast<int>(I));
         if (Item && Item->GetDescending())
           Cmp = -Cmp;
       }
 
-      if (Cmp < 0 && BothValues) {
+      if (Cmp < 0 && BothValues && !Unordered) {
         // The row sorts after the key.
         if (Nearest)
           Found = Cursor->GetRecNo();

@@ -85,11 +85,46 @@ TEST_F(DatasetLocate, SortedSearchStopsAtTheFirstRowAfterTheKey) {
       {"select * from PEOPLE order by NAME desc", Reversed(ByName()), 4},
       {"select * from PEOPLE", ByName(), 7}, // unsorted: every row, then the end
   };
+  SQL().TextCollation = coBinary;
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Text);
     OpenOn(Case.Text, Case.Data);
     EXPECT_FALSE(Query->Locate("NAME", "M", {}));
     EXPECT_EQ(CountCalls("FetchNext"), Case.Fetches);
+    Query->Close();
+  }
+}
+
+// 'Zed' < 'abc' < 'zz' by bytes, but 'abc' < 'Zed' in the locale: a search
+// that stopped by the locale's order at 'Zed' would miss 'abc'.
+TEST_F(DatasetLocate, SortedSearchesStopOnlyUnderTheServersOwnOrder) {
+  const Rows Data = {{1, "Zed", Currency::FromDouble(0)},
+                     {2, "abc", Currency::FromDouble(0)},
+                     {3, "zz", Currency::FromDouble(0)}};
+  struct TCase {
+    TZantrelCollation Collation;
+    int LocateFetches; // rows read by a failed Locate of "b"
+  };
+  for (const TCase Case : {TCase{coBinary, 3}, TCase{coUnknown, 4}, TCase{coNoCase, 2}}) {
+    SCOPED_TRACE(static_cast<int>(Case.Collation));
+    SQL().TextCollation = Case.Collation;
+    const Rows Sorted = Case.Collation == coNoCase
+                            ? Rows{Data[1], Data[0], Data[2]} // abc, Zed, zz
+                            : Data;
+    OpenOn("select * from PEOPLE order by NAME", Sorted);
+    EXPECT_TRUE(Query->Locate("NAME", "abc", {}));
+    EXPECT_EQ(Id(), 2);
+    EXPECT_TRUE(Query->FindKey({"abc"}));
+    EXPECT_EQ(Id(), 2);
+    EXPECT_TRUE(Query->FindKey({"zz"}));
+    EXPECT_EQ(Id(), 3);
+    Log().Clear();
+    EXPECT_FALSE(Query->Locate("NAME", "b", {}));
+    EXPECT_EQ(CountCalls("FetchNext"), Case.LocateFetches);
+    if (Case.Collation != coUnknown) {
+      Query->FindNearest({"b"});
+      EXPECT_EQ(Id(), Case.Collation == coBinary ? 3 : 1) << "the first row after the key";
+    }
     Query->Close();
   }
 }

@@ -86,6 +86,9 @@ public:
   // The dialect the dataset's marker scan follows (the classic one unless set).
   TZantrelMarkerRules MarkerRules;
   TZantrelMarkerRules GetMarkerRules() const override { return MarkerRules; }
+  // How the "server" orders every text column (not known unless set).
+  TZantrelCollation TextCollation = coUnknown;
+  TZantrelCollation GetColumnCollation(std::int32_t) const override { return TextCollation; }
 
   // The result every cursor statement describes from now on.
   void SetResult(std::vector<TRecordingColumn> Columns, std::vector<std::vector<Variant>> Rows);

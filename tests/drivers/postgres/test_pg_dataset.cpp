@@ -119,7 +119,8 @@ TEST_F(PgDataset, TypesGiveTheirFieldsAndNumericsReadAsFloatOrText) {
                      {"tx", ftMemo},    {"bl", ftBlob}};
   for (const auto& T : Types)
     EXPECT_EQ(F(T.Name).DataType(), T.Type) << T.Name;
-  EXPECT_EQ(F("s").Size(), 10u);
+  // varchar(10): ten characters of up to four bytes each in UTF-8.
+  EXPECT_EQ(F("s").Size(), 40u);
   EXPECT_EQ(F("n").GetAsFloat(), 12.34);
   EXPECT_EQ(F("w").GetAsString(), "12345678901234567890.0123456789");
   EXPECT_EQ(F("m").GetAsCurrency(), Currency::FromRaw(52500));

@@ -113,10 +113,12 @@ TPgResult TZantrelPgSQL::RunParams(const std::string& SQL, const std::vector<TPa
 // --- Preparing ----------------------------------------------------------------
 
 // Without values at hand (Prepare unprepares both statements first) a "?"
-// is read as an operator; the bind prepares again when values come.
+// is read as the operator it is without them; a text the server refuses so
+// is read with "?" as markers, which it will be once values come. The bind
+// prepares again when the values say otherwise.
 bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
   TStatement Stmt;
-  if (!PrepareOnServer(SQL, Stmt, false, true))
+  if (!PrepareEitherWay(SQL, Stmt))
     return false;
   if (!Stmt.Script && Pq().nfields(Stmt.Description.Get()) > 0) {
     OpenStmt = std::move(Stmt);
@@ -124,6 +126,35 @@ bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
   }
   ExecStmt = std::move(Stmt);
   return TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+bool TZantrelPgSQL::PrepareEitherWay(const std::string& SQL, TStatement& Stmt) {
+  const TPgMarkers Markers = PgRewriteMarkers(SQL, false);
+  if (Markers.Named || Markers.Questions == 0)
+    return PrepareOnServer(SQL, Stmt, false, true);
+  TZantrelPgSession& S = PgSession();
+  if (!Connected())
+    return false;
+  // Inside a transaction the refused attempt would abort it.
+  const bool InBlock = Pq().transactionStatus(S.GetConnection()) != PQTRANS_IDLE;
+  if (InBlock && !S.Run("SAVEPOINT ztl_markers").Ok())
+    return S.Fail(nullptr);
+  bool Ok = PrepareOnServer(SQL, Stmt, false, true);
+  if (!Ok) {
+    const std::string Error = S.GetLastError();
+    const std::int32_t Code = S.GetLastErrorCode();
+    if (InBlock)
+      S.Run("ROLLBACK TO SAVEPOINT ztl_markers");
+    Ok = PrepareOnServer(SQL, Stmt, true, true);
+    if (!Ok) {
+      if (InBlock)
+        S.Run("ROLLBACK TO SAVEPOINT ztl_markers");
+      S.SetLastError(Error, Code);
+    }
+  }
+  if (InBlock)
+    S.Run("RELEASE SAVEPOINT ztl_markers");
+  return Ok;
 }
 
 bool TZantrelPgSQL::InternalPrepareOpen(const std::string& SQL) {

@@ -143,6 +143,9 @@ private:
   // statements (or none) becomes a script instead.
   bool PrepareOnServer(const std::string& SQL, TStatement& Stmt, bool Positional,
                        bool AllowScript);
+  // Prepares SQL without knowing its values: "?" as the operator, else, when
+  // the server refuses that, as markers.
+  bool PrepareEitherWay(const std::string& SQL, TStatement& Stmt);
   // Drops Stmt on the server (when still connected) and forgets it.
   void Deallocate(TStatement& Stmt);
   // Describes Stmt's columns, finds out whether its rows can be written and

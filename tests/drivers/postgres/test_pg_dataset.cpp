@@ -239,6 +239,19 @@ TEST_F(PgStoredProc, ExecProcFillsTheOutputs) {
   EXPECT_EQ(B->ParamByName("msg")->GetAsString(), "bumped");
 }
 
+TEST_F(PgStoredProc, AnArgumentNameNoMarkerHoldsMakesEveryInputPositional) {
+  // A named marker beside a "?" would make the "?" jsonb's operator.
+  Exec("CREATE OR REPLACE FUNCTION odd_args(\"first arg\" int, b int) RETURNS int "
+       "LANGUAGE sql AS $$ SELECT $1 - $2 $$");
+  auto P = NewProc("odd_args");
+  P->CopyParams(P->GetParams());
+  P->ParamByName("first arg")->SetAsInteger(10);
+  P->ParamByName("b")->SetAsInteger(3);
+  P->ExecProc();
+  EXPECT_EQ(TrimRight(P->GetSQL()->GetText()), "SELECT * FROM public.odd_args(?, ?) AS \"result\"");
+  EXPECT_EQ(P->ParamByName("result")->GetAsInteger(), 7);
+}
+
 TEST_F(PgStoredProc, ASetReturningFunctionOpensAsRows) {
   auto P = NewProc("series");
   P->CopyParams(P->GetParams());

@@ -28,11 +28,11 @@ inline constexpr const char* SZtlRowsChanged =
 // %d: the markers, %d: the values given.
 inline constexpr const char* SZtlParamCount =
     "The statement takes %d parameter values, %d were given";
-// A cursor was given a session of another driver; %s names the driver.
 // A statement text holding several statements, executed with parameter
 // values: which statement takes which value cannot be told.
 inline constexpr const char* SZtlScriptWithParams =
     "A text of several statements cannot take parameters; execute them one by one";
+// A cursor was given a session of another driver; %s names the driver.
 inline constexpr const char* SZtlWrongSession = "The cursor needs a session of its own driver (%s)";
 
 // "Value of column "Column" does not fit: Detail".

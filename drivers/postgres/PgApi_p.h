@@ -28,7 +28,13 @@ namespace ztl {
   X(transactionStatus)                                                                             \
   X(setClientEncoding)                                                                             \
   X(clientEncoding)                                                                                \
+  X(parameterStatus)                                                                               \
   X(exec)                                                                                          \
+  X(sendQuery)                                                                                     \
+  X(getResult)                                                                                     \
+  X(putCopyEnd)                                                                                    \
+  X(getCopyData)                                                                                   \
+  X(freemem)                                                                                       \
   X(prepare)                                                                                       \
   X(describePrepared)                                                                              \
   X(execPrepared)                                                                                  \

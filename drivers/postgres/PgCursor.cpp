@@ -37,21 +37,30 @@ bool TZantrelPgSQL::Connected() {
 
 // --- Statements on the server -------------------------------------------------
 
-bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt) {
+bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt, bool Positional,
+                                   bool AllowScript) {
   Deallocate(Stmt);
   if (!Connected())
     return false;
   TZantrelPgSession& S = PgSession();
   PGconn* C = S.GetConnection();
-  std::int32_t Markers = 0;
-  std::string Text = PgRewriteMarkers(SQL, Markers);
+  TPgMarkers Markers = PgRewriteMarkers(SQL, Positional);
+  Stmt.Positional = Positional && !Markers.Named && Markers.Questions > 0;
+  Stmt.Named = Markers.Named;
+  Stmt.Questions = Markers.Questions;
+  if (AllowScript && PgCountStatements(SQL) != 1) {
+    // The server prepares one statement only; a script runs as written.
+    Stmt.Script = true;
+    Stmt.Text = SQL;
+    return true;
+  }
   const std::string Name = S.NewStatementName();
-  const TPgResult Prepared(Pq().prepare(C, Name.c_str(), Text.c_str(), 0, nullptr));
+  const TPgResult Prepared(Pq().prepare(C, Name.c_str(), Markers.Text.c_str(), 0, nullptr));
   if (!Prepared.Ok())
     return S.Fail(Prepared.Get());
   ++S.GetStatistics().Prepares;
   Stmt.Name = Name;
-  Stmt.Text = std::move(Text);
+  Stmt.Text = std::move(Markers.Text);
   TPgResult Desc(Pq().describePrepared(C, Name.c_str()));
   if (!Desc.Ok()) {
     S.Fail(Desc.Get());
@@ -70,10 +79,7 @@ void TZantrelPgSQL::Deallocate(TStatement& Stmt) {
   auto* S = dynamic_cast<TZantrelPgSession*>(GetSessionObject());
   if (!Stmt.Name.empty() && S && S->GetConnection() && TPgLibrary::Loaded())
     S->Run(("DEALLOCATE " + Stmt.Name).c_str());
-  Stmt.Name.clear();
-  Stmt.Text.clear();
-  Stmt.Params = 0;
-  Stmt.Description.Reset();
+  Stmt = TStatement{};
 }
 
 TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<TParam>& Params) {
@@ -106,11 +112,15 @@ TPgResult TZantrelPgSQL::RunParams(const std::string& SQL, const std::vector<TPa
 
 // --- Preparing ----------------------------------------------------------------
 
+// Without values at hand (Prepare unprepares both statements first) a "?"
+// is read as the operator it is without them; a text the server refuses so
+// is read with "?" as markers, which it will be once values come. The bind
+// prepares again when the values say otherwise.
 bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
   TStatement Stmt;
-  if (!PrepareOnServer(SQL, Stmt))
+  if (!PrepareEitherWay(SQL, Stmt))
     return false;
-  if (Pq().nfields(Stmt.Description.Get()) > 0) {
+  if (!Stmt.Script && Pq().nfields(Stmt.Description.Get()) > 0) {
     OpenStmt = std::move(Stmt);
     return AdoptQuery(SQL);
   }
@@ -118,26 +128,60 @@ bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
   return TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
+bool TZantrelPgSQL::PrepareEitherWay(const std::string& SQL, TStatement& Stmt) {
+  const TPgMarkers Markers = PgRewriteMarkers(SQL, false);
+  if (Markers.Named || Markers.Questions == 0)
+    return PrepareOnServer(SQL, Stmt, false, true);
+  TZantrelPgSession& S = PgSession();
+  if (!Connected())
+    return false;
+  // Inside a transaction the refused attempt would abort it.
+  const bool InBlock = Pq().transactionStatus(S.GetConnection()) != PQTRANS_IDLE;
+  if (InBlock && !S.Run("SAVEPOINT ztl_markers").Ok())
+    return S.Fail(nullptr);
+  bool Ok = PrepareOnServer(SQL, Stmt, false, true);
+  if (!Ok) {
+    const std::string Error = S.GetLastError();
+    const std::int32_t Code = S.GetLastErrorCode();
+    if (InBlock)
+      S.Run("ROLLBACK TO SAVEPOINT ztl_markers");
+    Ok = PrepareOnServer(SQL, Stmt, true, true);
+    if (!Ok) {
+      if (InBlock)
+        S.Run("ROLLBACK TO SAVEPOINT ztl_markers");
+      S.SetLastError(Error, Code);
+    }
+  }
+  if (InBlock)
+    S.Run("RELEASE SAVEPOINT ztl_markers");
+  return Ok;
+}
+
 bool TZantrelPgSQL::InternalPrepareOpen(const std::string& SQL) {
-  return PrepareOnServer(SQL, OpenStmt) && AdoptQuery(SQL);
+  return PrepareOnServer(SQL, OpenStmt, OpenVariables.GetCount() > 0, false) && AdoptQuery(SQL);
 }
 
 bool TZantrelPgSQL::InternalPrepareExecute(const std::string& SQL) {
-  return PrepareOnServer(SQL, ExecStmt) && TZantrelSQL::InternalPrepareExecute(SQL);
+  return PrepareOnServer(SQL, ExecStmt, ExecVariables.GetCount() > 0, true) &&
+         TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
 bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
   const PGresult* D = OpenStmt.Description.Get();
   Columns.clear();
+  Collations.clear();
+  const std::int32_t CharBytes = PgSession().GetMaxCharBytes();
   const int N = Pq().nfields(D);
   for (int I = 0; I < N; ++I) {
     TColumn C;
     C.Name = Pq().fname(D, I);
     C.StmtColumn = I;
     C.Oid = Pq().ftype(D, I);
-    const TPgColumnType T = PgMapType(C.Oid, Pq().fmod(D, I));
+    const TPgColumnType T = PgMapType(C.Oid, Pq().fmod(D, I), CharBytes);
     C.Type = T.Type;
     C.Size = T.Size;
+    C.Length = T.Length;
+    C.Decimals = T.Decimals;
     Columns.push_back(std::move(C));
   }
   if (!AnalyseTable(SQL)) {
@@ -150,14 +194,12 @@ bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
 }
 
 void TZantrelPgSQL::LayOut() {
-  const PGresult* D = OpenStmt.Description.Get();
   std::int32_t Offset = 0;
   BlobColumns = 0;
   for (TColumn& C : Columns) {
-    const TPgColumnType T = PgMapType(C.Oid, Pq().fmod(D, C.StmtColumn));
     TZantrelFieldDef* Def =
         InternalAddFieldDef(FieldDefs, C.Name, C.Type, static_cast<std::int32_t>(C.Oid), C.Size,
-                            T.Length, T.Decimals, C.Key == kiRegularField, C.Key);
+                            C.Length, C.Decimals, C.Key == kiRegularField, C.Key);
     C.Name = Def->Name;
     C.Offset = Offset;
     Offset += C.Size;
@@ -246,21 +288,15 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
     return true;
   }
   // No usable primary key: try the statement again with the row's ctid as
-  // its first column. A statement that cannot take it (DISTINCT, GROUP BY,
-  // a subquery) stays read-only. The attempt runs under a savepoint inside
-  // a transaction, whose failure would otherwise abort the transaction.
-  std::size_t P = 0;
-  while (P < SQL.size() && std::isspace(static_cast<unsigned char>(SQL[P])))
-    ++P;
-  if (SQL.size() < P + 7 || !SameText(SQL.substr(P, 6), "SELECT") ||
-      !std::isspace(static_cast<unsigned char>(SQL[P + 6])))
+  // its last column, where it moves no ORDER BY position and no "*". Shapes
+  // a further column would change (DISTINCT, GROUP BY, compounds) stay
+  // read-only, and so does a statement the server refuses with it (a
+  // subquery or join without one table's ctid). The attempt runs under a
+  // savepoint inside a transaction, whose failure would otherwise abort the
+  // transaction.
+  const std::string WithCtid = PgAppendSelectColumn(SQL, "ctid");
+  if (WithCtid.empty())
     return true;
-  std::size_t Q = P + 6;
-  while (Q < SQL.size() && std::isspace(static_cast<unsigned char>(SQL[Q])))
-    ++Q;
-  if (SQL.size() >= Q + 8 && SameText(SQL.substr(Q, 8), "DISTINCT"))
-    return true;
-  const std::string WithCtid = SQL.substr(0, P + 6) + " ctid," + SQL.substr(P + 6);
   PGconn* Conn = S.GetConnection();
   const bool InBlock = Pq().transactionStatus(Conn) != PQTRANS_IDLE;
   if (InBlock && !S.Run("SAVEPOINT ztl_probe").Ok())
@@ -268,10 +304,11 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
   const std::string SavedError = S.GetLastError();
   const std::int32_t SavedCode = S.GetLastErrorCode();
   TStatement Probe;
-  bool Ok = PrepareOnServer(WithCtid, Probe);
+  bool Ok = PrepareOnServer(WithCtid, Probe, OpenStmt.Positional, false);
   if (Ok) {
     const PGresult* PD = Probe.Description.Get();
-    Ok = Pq().nfields(PD) == N + 1 && Pq().ftype(PD, 0) == pgTid && Pq().ftable(PD, 0) == Table;
+    Ok = Pq().nfields(PD) == N + 1 && Pq().ftype(PD, N) == pgTid && Pq().ftable(PD, N) == Table &&
+         Pq().ftablecol(PD, N) < 0 && Probe.Params == OpenStmt.Params;
   }
   if (InBlock)
     S.Run(Ok ? "RELEASE SAVEPOINT ztl_probe" : "ROLLBACK TO SAVEPOINT ztl_probe");
@@ -282,14 +319,14 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
   }
   Deallocate(OpenStmt);
   OpenStmt = std::move(Probe);
-  for (TColumn& C : Columns)
-    ++C.StmtColumn;
   TColumn Ctid;
   Ctid.Name = "ctid";
-  Ctid.StmtColumn = 0;
+  Ctid.StmtColumn = N;
   Ctid.Oid = pgTid;
-  Ctid.Type = ntString;
-  Ctid.Size = PgMapType(pgTid, -1).Size;
+  const TPgColumnType T = PgMapType(pgTid, -1, 1);
+  Ctid.Type = T.Type;
+  Ctid.Size = T.Size;
+  Ctid.Length = T.Length;
   Ctid.Attr = "ctid";
   Ctid.Key = kiHiddenKeyField;
   Columns.push_back(std::move(Ctid));
@@ -302,6 +339,7 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
 void TZantrelPgSQL::InternalUnprepareOpen() {
   Deallocate(OpenStmt);
   Columns.clear();
+  Collations.clear();
   Updatable = false;
   HiddenKey = false;
   BaseTable.clear();
@@ -366,7 +404,20 @@ bool TZantrelPgSQL::InternalExecute(TStringList*) {
   TZantrelPgSession& S = PgSession();
   if (!S.EnsureTransaction())
     return false;
+  if (ExecStmt.Script) {
+    if (!RunScript(ExecStmt))
+      return false;
+    ++S.GetStatistics().Executes;
+    InternalAutoCommit();
+    return true;
+  }
   const TPgResult R = RunPrepared(ExecStmt.Name, VariableParams(ExecVariables));
+  if (R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY) {
+    // Nothing to run (a text of comments) is done once it is not run.
+    ++S.GetStatistics().Executes;
+    RowsProcessed = 0;
+    return true;
+  }
   if (!R.Ok())
     return S.Fail(R.Get());
   ++S.GetStatistics().Executes;
@@ -374,6 +425,46 @@ bool TZantrelPgSQL::InternalExecute(TStringList*) {
   if (Pq().nfields(R.Get()) > 0 && Pq().ntuples(R.Get()) > 0)
     ReadOutVariables(R.Get());
   InternalAutoCommit();
+  return true;
+}
+
+bool TZantrelPgSQL::RunScript(const TStatement& Stmt) {
+  TZantrelPgSession& S = PgSession();
+  PGconn* C = S.GetConnection();
+  RowsProcessed = 0;
+  if (!Pq().sendQuery(C, Stmt.Text.c_str()))
+    return S.Fail(nullptr);
+  // Every result is read, so the connection is ready for the next
+  // statement; the server runs nothing after the first error, and that
+  // error is the one reported.
+  TPgResult Failed;
+  while (PGresult* Next = Pq().getResult(C)) {
+    TPgResult R(Next);
+    const ExecStatusType Status = Pq().resultStatus(R.Get());
+    if (Status == PGRES_COPY_IN) {
+      // A copy stream needs data the cursor has no way to give; ending it
+      // with an error makes the server fail the COPY, which ends the text.
+      Pq().putCopyEnd(C, "COPY FROM STDIN cannot run through a cursor");
+    } else if (Status == PGRES_COPY_OUT) {
+      // Its rows have nowhere to go; they are read and dropped.
+      char* Row = nullptr;
+      while (Pq().getCopyData(C, &Row, 0) > 0) {
+        Pq().freemem(Row);
+        Row = nullptr;
+      }
+    } else if (Status == PGRES_COPY_BOTH) {
+      // Only replication connections stream both ways; nothing to read on.
+      return S.Fail("A replication stream cannot run through a cursor", PgErrorCode("0A000"));
+    } else if (Status == PGRES_COMMAND_OK || Status == PGRES_TUPLES_OK ||
+               Status == PGRES_EMPTY_QUERY) {
+      if (!Failed)
+        RowsProcessed += std::atoi(Pq().cmdTuples(R.Get()));
+    } else if (!Failed) {
+      Failed = std::move(R);
+    }
+  }
+  if (Failed)
+    return S.Fail(Failed.Get());
   return true;
 }
 
@@ -385,7 +476,8 @@ void TZantrelPgSQL::ReadOutVariables(const PGresult* Res) {
   std::vector<std::string> Texts(static_cast<std::size_t>(N));
   for (int I = 0; I < N; ++I) {
     const bool Null = Pq().getisnull(Res, 0, I) != 0;
-    TPgColumnType T = PgMapType(Pq().ftype(Res, I), Pq().fmod(Res, I));
+    TPgColumnType T =
+        PgMapType(Pq().ftype(Res, I), Pq().fmod(Res, I), PgSession().GetMaxCharBytes());
     std::string Text(Pq().getvalue(Res, 0, I), static_cast<std::size_t>(Pq().getlength(Res, 0, I)));
     if (T.Type == ntBlob && !PgDecodeBytea(Text, Texts[static_cast<std::size_t>(I)]))
       T.Type = ntMemo;
@@ -417,6 +509,83 @@ void TZantrelPgSQL::ReadOutVariables(const PGresult* Res) {
     else if (Def->FieldType != ntUnknown)
       PgParseValue(Def->FieldType, Text, P, Def->Size);
   }
+}
+
+// --- The dialect and the order of text ----------------------------------------
+
+TZantrelMarkerRules TZantrelPgSQL::GetMarkerRules() const {
+  return {true, true, true, true, true};
+}
+
+TZantrelCollation TZantrelPgSQL::GetColumnCollation(std::int32_t Column) const {
+  if (Column < 0 || static_cast<std::size_t>(Column) >= Columns.size())
+    return coUnknown;
+  if (Collations.size() != Columns.size())
+    Collations = ReadCollations();
+  return Collations[static_cast<std::size_t>(Column)];
+}
+
+std::vector<TZantrelCollation> TZantrelPgSQL::ReadCollations() const {
+  std::vector<TZantrelCollation> Result(Columns.size(), coUnknown);
+  const auto* S = dynamic_cast<const TZantrelPgSession*>(GetSessionObject());
+  const PGresult* D = OpenStmt.Description.Get();
+  if (!S || !S->GetConnection() || !D || !TPgLibrary::Loaded())
+    return Result;
+  // Only text read straight from a table column has a collation the
+  // catalog can tell; expressions may carry another one.
+  std::string Rels, Nums;
+  std::vector<std::size_t> Asked;
+  for (std::size_t I = 0; I < Columns.size(); ++I) {
+    const TColumn& C = Columns[I];
+    if (C.Oid != pgText && C.Oid != pgVarchar && C.Oid != pgBpchar && C.Oid != pgName)
+      continue;
+    const std::uint32_t Table = Pq().ftable(D, C.StmtColumn);
+    const int Col = Pq().ftablecol(D, C.StmtColumn);
+    if (Table == 0 || Col <= 0)
+      continue;
+    Rels += (Rels.empty() ? "" : ",") + std::to_string(Table);
+    Nums += (Nums.empty() ? "" : ",") + std::to_string(Col);
+    Asked.push_back(I);
+  }
+  if (Asked.empty())
+    return Result;
+  // Byte order: the libc "C" and "POSIX" locales, the builtin provider's
+  // "C", and pg_catalog's C, POSIX and ucs_basic collations; the default
+  // collation (100) is the database's. Columns added in later server
+  // versions (the locale providers) are read through to_jsonb, which
+  // gives null where a version lacks them.
+  static const char* const SQL =
+      "SELECT k.ord, CASE WHEN a.attcollation = 0 THEN false "
+      "WHEN a.attcollation = 100 THEN (SELECT (coalesce(to_jsonb(d) ->> 'datlocprovider', 'c') = "
+      "'c' AND d.datcollate::text IN ('C', 'POSIX')) OR (to_jsonb(d) ->> 'datlocprovider' = 'b' "
+      "AND to_jsonb(d) ->> 'datlocale' = 'C') FROM pg_catalog.pg_database d "
+      "WHERE d.datname = current_database()) "
+      "ELSE coalesce((c.collnamespace = 11 AND c.collname::text IN ('C', 'POSIX', 'ucs_basic')) "
+      "OR (coalesce(to_jsonb(c) ->> 'collprovider', 'c') = 'c' AND "
+      "c.collcollate::text IN ('C', 'POSIX')) OR (to_jsonb(c) ->> 'collprovider' = 'b' AND "
+      "to_jsonb(c) ->> 'colllocale' = 'C'), false) END "
+      "FROM unnest($1::oid[], $2::int2[]) WITH ORDINALITY AS k(rel, num, ord) "
+      "JOIN pg_catalog.pg_attribute a ON a.attrelid = k.rel AND a.attnum = k.num "
+      "LEFT JOIN pg_catalog.pg_collation c ON c.oid = a.attcollation";
+  const std::string RelArray = "{" + Rels + "}", NumArray = "{" + Nums + "}";
+  const char* Values[] = {RelArray.c_str(), NumArray.c_str()};
+  // A failed read (say, inside an aborted transaction) leaves every order
+  // unknown, which only makes searches read on; it is no error of the
+  // application's.
+  const TPgResult R(
+      Pq().execParams(S->GetConnection(), SQL, 2, nullptr, Values, nullptr, nullptr, 0));
+  if (!R.Ok())
+    return Result;
+  for (int Row = 0; Row < Pq().ntuples(R.Get()); ++Row) {
+    const long Ord = std::atol(Pq().getvalue(R.Get(), Row, 0));
+    if (Ord < 1 || static_cast<std::size_t>(Ord) > Asked.size() ||
+        std::strcmp(Pq().getvalue(R.Get(), Row, 1), "t") != 0)
+      continue;
+    const std::size_t I = Asked[static_cast<std::size_t>(Ord - 1)];
+    // char(n) compares without its trailing blanks.
+    Result[I] = Columns[I].Oid == pgBpchar ? coRTrim : coBinary;
+  }
+  return Result;
 }
 
 } // namespace ztl

@@ -20,11 +20,16 @@ class TZantrelPgBlobStream;
 // A cursor of the PostgreSQL driver.
 //
 // Preparing: the text is prepared on the server (extended protocol) after
-// its "?" and ":name" markers are rewritten to "$n" (PgRewriteMarkers); a
-// text that yields result columns takes the cursor path, any other the
-// executable path. Column types come from the server's description of the
-// prepared statement (PgMapType). Values travel as text, bytea parameters
-// in binary.
+// its "?" and ":name" markers are rewritten to "$n" (PgRewriteMarkers; "?"
+// is a marker only in a text without named markers that is given values,
+// and the statement is prepared again when values come later); a text that
+// yields result columns takes the cursor path, any other the executable
+// path. Column types come from the server's description of the prepared
+// statement (PgMapType). Values travel as text, bytea parameters in binary.
+//
+// A text of several statements (or of none) is no prepared statement: it is
+// executed as it stands through the simple protocol, which runs its
+// statements in order and stops at the first error; it takes no parameters.
 //
 // Host variables: a repeated open or execute of the same shape reuses the
 // prepared statement and only sends the new values.
@@ -38,7 +43,8 @@ class TZantrelPgBlobStream;
 // Row operations: a SELECT of plain columns from one table can be written
 // back: rows are found by the table's primary key when the result holds all
 // its columns, otherwise by the row's ctid, which the driver adds to the
-// statement as a hidden key column (kiHiddenKeyField). An update or delete
+// statement as a hidden key column (kiHiddenKeyField), last in its select
+// list so that ORDER BY positions and "*" keep their meaning. An update or delete
 // that would touch anything but exactly one row is undone and reported.
 // FetchCurrent reads the current row again from the server. Other results
 // (joins, expressions, aggregates, views) are read-only.
@@ -64,6 +70,16 @@ public:
   // The text sent to the server for the cursor statement.
   const std::string& GetServerSQL() const { return OpenStmt.Text; }
 
+  // Every rule of the server's lexer: "::" casts, dollar quotes, E''
+  // strings, array slices and ":=" hold no marker.
+  TZantrelMarkerRules GetMarkerRules() const override;
+  // coBinary for a text column read straight from a table column whose
+  // collation (or the database's, for the default one) orders by bytes
+  // ("C", "POSIX", ucs_basic), coRTrim for such a char(n) column, which
+  // ignores trailing blanks; coUnknown otherwise. The catalog is asked once
+  // per prepared statement, at the first call.
+  TZantrelCollation GetColumnCollation(std::int32_t Column) const override;
+
 protected:
   bool InternalPrepare(const std::string& SQL) override;
   bool InternalPrepareOpen(const std::string& SQL) override;
@@ -87,10 +103,14 @@ protected:
 private:
   // One statement prepared on the server.
   struct TStatement {
-    std::string Name;        // server-side name, "" while none
-    std::string Text;        // the text sent (markers rewritten)
-    std::int32_t Params = 0; // parameters the server expects
-    TPgResult Description;   // the server's description of its columns
+    std::string Name;           // server-side name, "" while none
+    std::string Text;           // the text sent (markers rewritten)
+    std::int32_t Params = 0;    // parameters the server expects
+    TPgResult Description;      // the server's description of its columns
+    bool Script = false;        // several statements (or none), run as text
+    bool Positional = false;    // prepared with "?" as markers
+    bool Named = false;         // the text has ":name" markers
+    std::int32_t Questions = 0; // "?" markers when read as positional
   };
 
   // One result column as the driver sees it.
@@ -101,6 +121,8 @@ private:
     TZantrelFieldTypes Type = ntUnknown;       // logical type
     std::int32_t Offset = 0;                   // offset in the row
     std::int32_t Size = 0;                     // bytes in the row
+    std::int32_t Length = 0;                   // declared length or precision
+    std::int32_t Decimals = 0;                 // declared scale
     std::int16_t TableCol = 0;                 // attribute number in the base table, 0 if none
     std::string Attr;                          // quoted name of that attribute
     TZantrelKeyIndicator Key = kiRegularField; // key role
@@ -116,8 +138,14 @@ private:
   // --- Preparing (PgCursor.cpp) ---
   TZantrelPgSession& PgSession();
   bool Connected();
-  // Rewrites and prepares SQL on the server into Stmt; false on failure.
-  bool PrepareOnServer(const std::string& SQL, TStatement& Stmt);
+  // Rewrites and prepares SQL on the server into Stmt, with "?" as markers
+  // when Positional; false on failure. With AllowScript, a text of several
+  // statements (or none) becomes a script instead.
+  bool PrepareOnServer(const std::string& SQL, TStatement& Stmt, bool Positional,
+                       bool AllowScript);
+  // Prepares SQL without knowing its values: "?" as the operator, else, when
+  // the server refuses that, as markers.
+  bool PrepareEitherWay(const std::string& SQL, TStatement& Stmt);
   // Drops Stmt on the server (when still connected) and forgets it.
   void Deallocate(TStatement& Stmt);
   // Describes Stmt's columns, finds out whether its rows can be written and
@@ -126,6 +154,10 @@ private:
   // Decides the base table and key of the result; may prepare again with a
   // hidden ctid. False only when a query to the server fails.
   bool AnalyseTable(const std::string& SQL);
+  // Runs the script Stmt; the first error stops it.
+  bool RunScript(const TStatement& Stmt);
+  // The collations of the result's text columns, from the catalog.
+  std::vector<TZantrelCollation> ReadCollations() const;
   void LayOut();
   // Runs a prepared statement with Params; the result (null on a lost
   // connection).
@@ -137,7 +169,9 @@ private:
   // --- Parameter markers (PgMarkers.cpp) ---
   // The parameters of Vars, in order.
   std::vector<TParam> VariableParams(const TZantrelVariableDefs& Vars);
-  bool CheckParameterCount(const TStatement& Stmt, const TZantrelVariableDefs& Vars);
+  // Checks that Stmt takes Vars, preparing it again first when its "?"s
+  // were read for another number of values.
+  bool BindStatement(bool Open);
 
   // --- Fetching (PgFetch.cpp) ---
   // Decodes row Row of Res into Slot/Nulls; false with the error recorded.
@@ -184,6 +218,9 @@ private:
   std::uint32_t BaseOid = 0;    // its OID
   bool HiddenKey = false;       // the ctid column was added
   std::int32_t BlobColumns = 0; // memo and blob columns
+  // The order of each column's text (by column), read at the first
+  // question; empty until then.
+  mutable std::vector<TZantrelCollation> Collations;
 };
 
 } // namespace ztl

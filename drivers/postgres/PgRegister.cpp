@@ -13,6 +13,7 @@ void RegisterZantrelPgClasses() {
   using S = TZantrelPgSession;
   ZtlRegisterDriverClasses<S, TZantrelPgSQL, TZantrelPgQuery, TZantrelPgStoredProc>([] {
     RegisterProperty<S>("AutoCommit", &S::GetAutoCommit, &S::SetAutoCommit, true);
+    RegisterProperty<S>("ClientEncoding", &S::GetClientEncoding, &S::SetClientEncoding);
     RegisterProperty<S>("ConnectOptions", &S::GetConnectOptions, &S::SetConnectOptions);
     RegisterProperty<S>("DatabaseName", &S::GetDatabaseName, &S::SetDatabaseName);
     RegisterProperty<S>("KeepConnection", &S::GetKeepConnection, &S::SetKeepConnection, true);

@@ -3,6 +3,7 @@
 #include "drivers/postgres/PgSession.h"
 
 #include "drivers/postgres/PgApi_p.h"
+#include "drivers/postgres/PgTypes_p.h"
 
 #include "core/ZtlConsts.h"
 
@@ -80,6 +81,13 @@ void TZantrelPgSession::SetConnectOptions(const std::string& Value) {
   if (Value != ConnectOptions) {
     CheckDisconnected();
     ConnectOptions = Value;
+  }
+}
+
+void TZantrelPgSession::SetClientEncoding(const std::string& Value) {
+  if (Value != ClientEncoding) {
+    CheckDisconnected();
+    ClientEncoding = Value;
   }
 }
 
@@ -201,19 +209,29 @@ std::string TZantrelPgSession::ConnectionString() const {
   AddKeyword(S, "dbname", DatabaseName);
   AddKeyword(S, "user", UserName);
   AddKeyword(S, "password", Password);
-  AddKeyword(S, "client_encoding", "WIN1252");
+  AddKeyword(S, "client_encoding", ClientEncoding);
   // Free options come last so that they can refine the ones above.
   S += ConnectOptions;
   return S;
 }
 
 void TZantrelPgSession::ApplySettings(PGconn* C) {
-  if (Pq().setClientEncoding(C, "WIN1252") != 0) {
+  // Without a wish of the application the connection takes the database's
+  // encoding, whatever the server or the environment would default to, so
+  // that text reaches the application as the database holds it.
+  std::string Encoding = ClientEncoding;
+  if (Encoding.empty()) {
+    const char* Server = Pq().parameterStatus(C, "server_encoding");
+    Encoding = Server ? Server : "";
+  }
+  if (!Encoding.empty() && Pq().setClientEncoding(C, Encoding.c_str()) != 0) {
     std::string Msg = Pq().errorMessage(C);
     while (!Msg.empty() && Msg.back() == '\n')
       Msg.pop_back();
-    RaiseLastError(Msg.empty() ? "The client encoding WIN1252 cannot be set" : Msg, -1);
+    RaiseLastError(Msg.empty() ? "The client encoding " + Encoding + " cannot be set" : Msg, -1);
   }
+  const char* Client = Pq().parameterStatus(C, "client_encoding");
+  MaxCharBytes = PgMaxCharBytes(Client ? Client : "");
   RunOrRaise("SET DateStyle TO ISO, YMD; SET lc_monetary TO 'C'; "
              "SET extra_float_digits TO 3; SET bytea_output TO hex");
 }
@@ -249,6 +267,7 @@ void TZantrelPgSession::InternalDisconnect() {
   Pq().finish(Conn);
   Conn = nullptr;
   OwnTransaction = false;
+  MaxCharBytes = 1;
 }
 
 void TZantrelPgSession::InternalSetHandle(void* Value) {

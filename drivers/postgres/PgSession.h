@@ -37,9 +37,11 @@ std::int32_t PgErrorCode(const char* SqlState) noexcept;
 // driver needs it and unloaded when the last one is destroyed.
 //
 // Every connection, own or adopted through SetHandle, is switched to the
-// settings the driver reads values in: client encoding WIN1252 (the
-// library's text), ISO dates, the C monetary locale, full float precision
-// and hex bytea output.
+// settings the driver reads values in: ISO dates, the C monetary locale,
+// full float precision and hex bytea output. Text passes through as the
+// bytes of the client encoding, which is ClientEncoding when set and else
+// the database's own encoding, so nothing the database holds is refused by
+// a conversion on the way.
 //
 // Transactions: outside a user transaction every statement commits on its
 // own (the server's autocommit), so the automatic commit a cursor asks for
@@ -71,6 +73,13 @@ public:
   void SetPassword(const std::string& Value);
   const std::string& GetConnectOptions() const { return ConnectOptions; }
   void SetConnectOptions(const std::string& Value);
+  // The client encoding the connection uses ("UTF8", "WIN1252", ...); empty
+  // for the database's own encoding.
+  const std::string& GetClientEncoding() const { return ClientEncoding; }
+  void SetClientEncoding(const std::string& Value);
+  // The most bytes one character takes in the connection's client encoding
+  // (1 while disconnected); string columns are sized with it.
+  std::int32_t GetMaxCharBytes() const { return MaxCharBytes; }
   // The shared library to load; read when the driver's library is loaded.
   const std::string& GetLibraryName() const { return LibraryPath; }
   void SetLibraryName(const std::string& Value);
@@ -134,6 +143,8 @@ private:
   PGconn* Conn = nullptr;          // the connection (own or adopted), null when none
   std::int32_t Port = 0;           // server port; 0 for libpq's default
   std::string ConnectOptions;      // further "key=value" settings for libpq
+  std::string ClientEncoding;      // the client encoding asked for, "" for the database's
+  std::int32_t MaxCharBytes = 1;   // bytes per character at most in the client encoding
   bool OwnTransaction = false;     // the open transaction was begun by this session
   std::uint64_t StatementSeq = 0;  // numbers prepared-statement names
   TZantrelPgStatistics Statistics; // counters of the cursors' work

@@ -3,6 +3,7 @@
 // statement built from the parameters.
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dataset/ZtlCheckError.h"
@@ -179,8 +180,12 @@ void TZantrelPgStoredProc::BuildProcSQL(const std::string& ResultPart, const std
   const bool Procedure = Kind == "p";
 
   // Functions take their inputs only; procedures want a placeholder in the
-  // place of each output as well.
-  std::string Args;
+  // place of each output as well. Inputs are ":name" markers; when one name
+  // is no marker the scanner reads whole, every input is a "?" instead, since
+  // a text with named markers reads "?" as the server's operator (the values
+  // go in argument order either way).
+  std::vector<std::pair<std::string, bool>> Pieces; // argument, is an output
+  bool AllPlain = true;
   for (const std::string& Arg : ArgNames(ArgList)) {
     TZantrelParamType Type = nptInput;
     for (int I = 0; I < GetParams()->Count(); ++I) {
@@ -193,11 +198,16 @@ void TZantrelPgStoredProc::BuildProcSQL(const std::string& ResultPart, const std
         break;
       }
     }
+    Pieces.emplace_back(Arg, Type == nptOutput);
+    AllPlain = AllPlain && (Type == nptOutput || PlainName(Arg));
+  }
+  std::string Args;
+  for (const auto& [Arg, Output] : Pieces) {
     std::string Piece;
-    if (Type == nptOutput)
+    if (Output)
       Piece = Procedure ? "NULL" : "";
     else
-      Piece = PlainName(Arg) ? ":" + Arg : "?"; // a marker the scanner could misread gives way
+      Piece = AllPlain ? ":" + Arg : "?";
     if (!Piece.empty())
       Args += (Args.empty() ? "" : ", ") + Piece;
   }

@@ -15,11 +15,36 @@
 #include <limits>
 
 #include "drivers/common/ZtlBufferValues_p.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/variant/DateUtils.h"
 
 namespace ztl {
 
-TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod) {
+std::int32_t PgMaxCharBytes(std::string_view Encoding) {
+  // The server's multi-byte encodings and their longest character; every
+  // other one (the LATIN, WIN, KOI8 and ISO families, SQL_ASCII) is single
+  // byte. An unknown name gets the most any of them takes.
+  static constexpr struct {
+    std::string_view Name;
+    std::int32_t Bytes;
+  } MultiByte[] = {{"UTF8", 4},          {"EUC_TW", 4},         {"GB18030", 4},
+                   {"MULE_INTERNAL", 4}, {"EUC_JP", 3},         {"EUC_CN", 3},
+                   {"EUC_KR", 3},        {"EUC_JIS_2004", 3},   {"JOHAB", 3},
+                   {"SJIS", 2},          {"SHIFT_JIS_2004", 2}, {"BIG5", 2},
+                   {"GBK", 2},           {"UHC", 2}};
+  for (const auto& E : MultiByte)
+    if (SameText(Encoding, E.Name))
+      return E.Bytes;
+  static constexpr std::string_view SingleByte[] = {"SQL_ASCII", "LATIN", "WIN", "KOI8",
+                                                    "ISO_8859_"};
+  for (const std::string_view Prefix : SingleByte)
+    if (Encoding.size() >= Prefix.size() &&
+        SameText(Encoding.substr(0, Prefix.size()), Prefix))
+      return 1;
+  return 4;
+}
+
+TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod, std::int32_t CharBytes) {
   switch (Oid) {
   case pgInt2:
   case pgInt4:
@@ -39,7 +64,9 @@ TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod) {
       // Sign, decimal point and terminator around the digits.
       return {ntString, Precision + 3, Precision + 2, Scale};
     }
-    return {ntString, 80, 79, 0};
+    // Unconstrained (avg(), sums, factorials): the widest text a string
+    // column holds, so that the value still reads as a number.
+    return {ntString, PgMaxStringBytes + 1, PgMaxStringBytes, 0};
   }
   case pgMoney:
     return {ntCurrency, 8, 0, 0};
@@ -55,8 +82,10 @@ TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod) {
     return {ntDateTime, 8, 0, 0};
   case pgVarchar:
   case pgBpchar:
-    if (Typmod >= 4)
-      return {ntString, Typmod - 4 + 1, Typmod - 4, 0};
+    // The declared length counts characters; the row holds their bytes.
+    if (Typmod >= 4 && static_cast<std::int64_t>(Typmod - 4) * std::max(CharBytes, 1) <=
+                           PgMaxStringBytes)
+      return {ntString, (Typmod - 4) * std::max(CharBytes, 1) + 1, Typmod - 4, 0};
     return {ntMemo, 0, 0, 0};
   case pgChar:
     return {ntString, 2, 1, 0};

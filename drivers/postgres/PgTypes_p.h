@@ -48,15 +48,26 @@ struct TPgColumnType {
   std::int32_t Decimals = 0;        // declared scale
 };
 
-// The logical type of a column of type Oid with type modifier Typmod.
+// The most bytes of text a string column holds in the row; longer declared
+// strings are memos.
+inline constexpr std::int32_t PgMaxStringBytes = 8192;
+
+// The most bytes one character takes in the client encoding named Encoding
+// (as the server spells it: "UTF8", "LATIN1", ...); 4 for a name it does
+// not know.
+std::int32_t PgMaxCharBytes(std::string_view Encoding);
+
+// The logical type of a column of type Oid with type modifier Typmod, when
+// a character of the client encoding takes up to CharBytes bytes.
 // Integers of up to 32 bits are ntInteger, int8 and oid ntInt64; float4,
 // float8 and numeric of at most 15 digits ntFloat (a double holds 15 decimal
-// digits exactly); wider or unconstrained numerics ntString, so no digit is
-// ever lost; money ntCurrency; dates and times by kind; varchar(n) and
-// char(n) ntString of n + 1 bytes (one byte per character in WIN1252);
-// text, unbounded varchar and every other type ntMemo (their text form);
-// bytea ntBlob.
-TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod);
+// digits exactly); wider numerics ntString of precision + 3 bytes and
+// unconstrained ones ntString of PgMaxStringBytes + 1, so no digit is lost
+// and the value still reads as a number; money ntCurrency; dates and times
+// by kind; varchar(n) and char(n) ntString of n * CharBytes + 1 bytes (a
+// memo beyond PgMaxStringBytes); text, unbounded varchar and every other
+// type ntMemo (their text form); bytea ntBlob.
+TPgColumnType PgMapType(std::uint32_t Oid, std::int32_t Typmod, std::int32_t CharBytes);
 
 // The type OID of a host variable of a logical type, as the driver's ExtType.
 std::int32_t PgOidOf(TZantrelFieldTypes Type);

@@ -63,6 +63,8 @@ public:
     S->SetPort(C.Port());
     S->SetUserName(PgCluster::User);
     S->SetDatabaseName(PgCluster::Database);
+    // The shared edge values are Windows-1252 text; the database is UTF-8.
+    S->SetClientEncoding("WIN1252");
     return S;
   }
   static void RegisterClasses() { RegisterZantrelPgClasses(); }

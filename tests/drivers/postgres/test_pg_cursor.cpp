@@ -27,23 +27,78 @@ protected:
   std::unique_ptr<TZantrelPgSQL> Cursor;
 };
 
-TEST(PgMarkersTest, RewritesMarkersOutsideQuotesAndComments) {
+TEST(PgMarkersTest, RewritesMarkersOutsideWhatTheServerReadsAsLiterals) {
   struct Case {
     const char* In;
+    bool Positional; // positional values are given
     const char* Out;
     int Count;
   } Cases[] = {
-      {"SELECT ? , ?", "SELECT $1 , $2", 2},
-      {"WHERE a = :x OR b = :y OR c = :X", "WHERE a = $1 OR b = $2 OR c = $1", 2},
-      {"SELECT '?:x', \"a?\" -- ?\n, ?", "SELECT '?:x', \"a?\" -- ?\n, $1", 1},
-      {"SELECT 1::int, /* :a /* ? */ */ :b", "SELECT 1::int, /* :a /* ? */ */ $1", 1},
-      {"SELECT $$ ? :a $$, $q$?$q$, E'\\'?', ?", "SELECT $$ ? :a $$, $q$?$q$, E'\\'?', $1", 1},
+      {"SELECT ? , ?", true, "SELECT $1 , $2", 2},
+      {"WHERE a = :x OR b = :y OR c = :X", false, "WHERE a = $1 OR b = $2 OR c = $1", 2},
+      {"SELECT '?:x', \"a?\" -- ?\n, ?", true, "SELECT '?:x', \"a?\" -- ?\n, $1", 1},
+      {"SELECT 1::int, /* :a /* ? */ */ :b", false, "SELECT 1::int, /* :a /* ? */ */ $1", 1},
+      {"SELECT $$ ? :a $$, $q$?$q$, E'\\'?', ?", true, "SELECT $$ ? :a $$, $q$?$q$, E'\\'?', $1",
+       1},
+      // Casts, assignments, slices and escape strings hold no marker.
+      {"SELECT :a::int, x := 1, arr[1:2], arr[:n], E'\\' :b'", false,
+       "SELECT $1::int, x := 1, arr[1:2], arr[:n], E'\\' :b'", 1},
+      // Named texts and texts without values keep "?" as the operator.
+      {"SELECT j ? 'k', j ?| :keys, j ?& :keys", false, "SELECT j ? 'k', j ?| $1, j ?& $1", 1},
+      {"SELECT j ? 'k', j ?| :keys", true, "SELECT j ? 'k', j ?| $1", 1},
+      {"SELECT j ? 'k', j ?? 'x'", false, "SELECT j ? 'k', j ?? 'x'", 0},
+      // With positional values "??" is the literal operator.
+      {"SELECT j ?? ?, j ??| ?", true, "SELECT j ? $1, j ?| $2", 2},
   };
   for (const Case& C : Cases) {
-    std::int32_t Count = 0;
-    EXPECT_EQ(PgRewriteMarkers(C.In, Count), C.Out) << C.In;
-    EXPECT_EQ(Count, C.Count) << C.In;
+    const TPgMarkers M = PgRewriteMarkers(C.In, C.Positional);
+    EXPECT_EQ(M.Text, C.Out) << C.In;
+    EXPECT_EQ(M.Count, C.Count) << C.In;
   }
+}
+
+TEST(PgMarkersTest, CountsStatementsOutsideLiteralsAndComments) {
+  const struct {
+    const char* Text;
+    int Count;
+  } Cases[] = {
+      {"", 0},
+      {"  -- only a comment\n /* and ; another */ ;; ", 0},
+      {"SELECT 1", 1},
+      {"SELECT 1;", 1},
+      {"SELECT ';'; -- ;\n", 1},
+      {"INSERT INTO t VALUES (1); INSERT INTO t VALUES (2)", 2},
+      {"DO $$ BEGIN PERFORM 1; END $$; SELECT 2", 2},
+      {"SELECT E'\\';'; SELECT \"a;b\"", 2},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(PgCountStatements(C.Text), C.Count) << C.Text;
+}
+
+TEST(PgMarkersTest, AppendsTheHiddenKeyOnlyWhereItKeepsTheMeaning) {
+  const struct {
+    const char* In;
+    const char* Out; // "" when the shape is left alone
+  } Cases[] = {
+      {"SELECT a FROM t ORDER BY 1", "SELECT a , ctid FROM t ORDER BY 1"},
+      {"select * from t limit 1 offset 2", "select * , ctid from t limit 1 offset 2"},
+      {"SELECT a IS DISTINCT FROM b, extract(year FROM d) FROM t",
+       "SELECT a IS DISTINCT FROM b, extract(year FROM d) , ctid FROM t"},
+      {"WITH c AS (SELECT 1 FROM u) SELECT a FROM t", "WITH c AS (SELECT 1 FROM u) SELECT a , ctid FROM t"},
+      {"SELECT a, row_number() OVER (ORDER BY a) FROM t",
+       "SELECT a, row_number() OVER (ORDER BY a) , ctid FROM t"},
+      {"SELECT DISTINCT a FROM t", ""},
+      {"SELECT a FROM t GROUP BY a", ""},
+      {"SELECT a FROM t HAVING count(*) > 0", ""},
+      {"SELECT a FROM t UNION SELECT a FROM u", ""},
+      {"SELECT a INTO n FROM t", ""},
+      {"(SELECT a FROM t) ORDER BY 1", ""},
+      {"WITH d AS (DELETE FROM u RETURNING *) INSERT INTO t SELECT 1 FROM d", ""},
+      {"SELECT 1", ""},
+      {"SELECT a FROM t; SELECT 2", ""},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(PgAppendSelectColumn(C.In, "ctid"), C.Out) << C.In;
 }
 
 TEST_F(PgCursorTest, EveryLogicalTypeRoundTrips) {
@@ -57,7 +112,7 @@ TEST_F(PgCursorTest, EveryLogicalTypeRoundTrips) {
        "12345678901234567890.0123456789", Currency::FromRaw(-123456700), true,
        Variant::FromDateTime(EncodeDate(1999, 12, 31)),
        Variant::FromDateTime(EncodeTime(13, 14, 15, 16)),
-       Variant::FromDateTime(EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 500)), "h\xE9llo",
+       Variant::FromDateTime(EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 500)), "h\xC3\xA9llo",
        "ab", std::string(3000, 'x'), VarArrayFromBytes("\0\1\xFF", 3)}))
       << Session->GetLastError();
   ASSERT_TRUE(Cursor->OpenRead("SELECT * FROM types", {})) << Session->GetLastError();
@@ -69,7 +124,7 @@ TEST_F(PgCursorTest, EveryLogicalTypeRoundTrips) {
       {"i2", ntInteger, 4}, {"i4", ntInteger, 4}, {"i8", ntInt64, 8},   {"f4", ntFloat, 8},
       {"f8", ntFloat, 8},   {"n", ntFloat, 8},    {"nw", ntString, 33}, {"m", ntCurrency, 8},
       {"b", ntBoolean, 2},  {"d", ntDate, 8},     {"t", ntTime, 8},     {"ts", ntDateTime, 8},
-      {"vc", ntString, 6},  {"ch", ntString, 4},  {"tx", ntMemo, 0},    {"by", ntBlob, 0}};
+      {"vc", ntString, 21}, {"ch", ntString, 13},  {"tx", ntMemo, 0},    {"by", ntBlob, 0}};
   for (const auto& E : Expected) {
     EXPECT_EQ(Cursor->GetFieldType(Variant(E.Name)), E.Type) << E.Name;
     EXPECT_EQ(Cursor->GetFieldSize(Variant(E.Name)), E.Size) << E.Name;
@@ -87,7 +142,7 @@ TEST_F(PgCursorTest, EveryLogicalTypeRoundTrips) {
   EXPECT_NEAR(Cursor->GetFieldValue(Variant("t")).AsDateTime(), EncodeTime(13, 14, 15, 16), 1e-9);
   EXPECT_NEAR(Cursor->GetFieldValue(Variant("ts")).AsDateTime(),
               EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 500), 1e-9);
-  EXPECT_EQ(Cursor->GetFieldValue(Variant("vc")).AsString(), "h\xE9llo");
+  EXPECT_EQ(Cursor->GetFieldValue(Variant("vc")).AsString(), "h\xC3\xA9llo");
   EXPECT_EQ(Cursor->GetFieldValue(Variant("ch")).AsString(), "ab ");
   EXPECT_EQ(Cursor->GetFieldValue(Variant("tx")).AsString(), std::string(3000, 'x'));
   const Variant By = Cursor->GetFieldValue(Variant("by"));

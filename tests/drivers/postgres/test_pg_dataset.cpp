@@ -119,7 +119,8 @@ TEST_F(PgDataset, TypesGiveTheirFieldsAndNumericsReadAsFloatOrText) {
                      {"tx", ftMemo},    {"bl", ftBlob}};
   for (const auto& T : Types)
     EXPECT_EQ(F(T.Name).DataType(), T.Type) << T.Name;
-  EXPECT_EQ(F("s").Size(), 10u);
+  // varchar(10): ten characters of up to four bytes each in UTF-8.
+  EXPECT_EQ(F("s").Size(), 40u);
   EXPECT_EQ(F("n").GetAsFloat(), 12.34);
   EXPECT_EQ(F("w").GetAsString(), "12345678901234567890.0123456789");
   EXPECT_EQ(F("m").GetAsCurrency(), Currency::FromRaw(52500));
@@ -236,6 +237,19 @@ TEST_F(PgStoredProc, ExecProcFillsTheOutputs) {
   EXPECT_EQ(TrimRight(B->GetSQL()->GetText()), "CALL public.bump(:step, :v, NULL)");
   EXPECT_EQ(B->ParamByName("v")->GetAsInteger(), 15);
   EXPECT_EQ(B->ParamByName("msg")->GetAsString(), "bumped");
+}
+
+TEST_F(PgStoredProc, AnArgumentNameNoMarkerHoldsMakesEveryInputPositional) {
+  // A named marker beside a "?" would make the "?" jsonb's operator.
+  Exec("CREATE OR REPLACE FUNCTION odd_args(\"first arg\" int, b int) RETURNS int "
+       "LANGUAGE sql AS $$ SELECT $1 - $2 $$");
+  auto P = NewProc("odd_args");
+  P->CopyParams(P->GetParams());
+  P->ParamByName("first arg")->SetAsInteger(10);
+  P->ParamByName("b")->SetAsInteger(3);
+  P->ExecProc();
+  EXPECT_EQ(TrimRight(P->GetSQL()->GetText()), "SELECT * FROM public.odd_args(?, ?) AS \"result\"");
+  EXPECT_EQ(P->ParamByName("result")->GetAsInteger(), 7);
 }
 
 TEST_F(PgStoredProc, ASetReturningFunctionOpensAsRows) {

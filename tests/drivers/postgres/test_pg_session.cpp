@@ -77,14 +77,50 @@ TEST_F(PgSessionTest, FailedStatementRecordsServerMessageAndSqlState) {
   EXPECT_EQ(Session->Ping(nullptr), 0);
 }
 
-TEST_F(PgSessionTest, ConnectionUsesTheLibrarysCodePage) {
-  Exec("CREATE TEMP TABLE enc (s text)");
-  // 0xE9 is e-acute in Windows-1252; the server stores it as UTF-8.
-  Exec("INSERT INTO enc VALUES ('caf\xE9')");
-  Exec("CREATE TEMP TABLE enc_len AS SELECT octet_length(convert_to(s, 'UTF8')) AS n FROM enc");
-  TPgResult R(Pq().exec(Session->GetConnection(), "SELECT n FROM enc_len"));
-  ASSERT_TRUE(R.Ok());
-  EXPECT_STREQ(Pq().getvalue(R.Get(), 0, 0), "5");
+TEST_F(PgSessionTest, TextTravelsInTheDatabasesEncodingUnlessTheSessionAsksForAnother) {
+  // The cluster's database is UTF-8. Without ClientEncoding its bytes pass
+  // both ways unchanged; with a single-byte code page the server converts.
+  const struct {
+    const char* ClientEncoding;
+    const char* Sent;        // the bytes the application writes
+    const char* StoredUtf8;  // what the database then holds, in hex
+    std::int32_t CharBytes;  // bytes per character the session sizes with
+  } Cases[] = {
+      {"", "caf\xC3\xA9", "636166c3a9", 4},
+      {"", "\xC5\x82\xD0\x96\xE4\xB8\xAD", "c582d096e4b8ad", 4}, // l-stroke, Cyrillic, CJK
+      {"WIN1252", "caf\xE9", "636166c3a9", 1},
+  };
+  Exec("DROP TABLE IF EXISTS enc_all; CREATE TABLE enc_all (n int, s text)");
+  int N = 0;
+  for (const auto& C : Cases) {
+    TZantrelPgSession S;
+    AimAtCluster(S);
+    S.SetClientEncoding(C.ClientEncoding);
+    S.Open();
+    EXPECT_EQ(S.GetMaxCharBytes(), C.CharBytes) << C.ClientEncoding;
+    TZantrelPgSQL Cursor;
+    Cursor.SetSession(&S);
+    ++N;
+    ASSERT_TRUE(Cursor.Execute("INSERT INTO enc_all VALUES (?, ?)", {Variant(N), Variant(C.Sent)}))
+        << S.GetLastError();
+    ASSERT_TRUE(Cursor.OpenRead("SELECT encode(convert_to(s, 'UTF8'), 'hex') AS h, s FROM enc_all "
+                                "WHERE n = ?",
+                                {Variant(N)}))
+        << S.GetLastError();
+    EXPECT_EQ(Cursor.GetFieldValue(Variant("h")).AsString(), C.StoredUtf8) << C.Sent;
+    EXPECT_EQ(Cursor.GetFieldValue(Variant("s")).AsString(), C.Sent) << C.ClientEncoding;
+  }
+  Exec("DROP TABLE enc_all");
+}
+
+TEST_F(PgSessionTest, ClientEncodingIsAConnectionProperty) {
+  Session->SetClientEncoding(""); // unchanged value is fine
+  EXPECT_THROW(Session->SetClientEncoding("LATIN1"), EZantrelException);
+  TZantrelPgSession S;
+  AimAtCluster(S);
+  S.SetClientEncoding("NO_SUCH_ENCODING");
+  EXPECT_THROW(S.Open(), EZantrelException);
+  EXPECT_FALSE(S.GetConnected());
 }
 
 TEST_F(PgSessionTest, AdoptedHandleIsUsedButNeverClosed) {

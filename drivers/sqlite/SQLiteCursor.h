@@ -154,7 +154,8 @@ private:
   bool StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField);
   // Makes Slot the current row (CurrentRow, OldRow, nulls, blob streams).
   void ShowRow(const std::uint8_t* Slot);
-  // Records "Value of column ... does not fit: Detail".
+  // Records "Value of column ... does not fit: Detail", with the row while a
+  // result row is read.
   bool Misfit(const TColumn& Column, const std::string& Detail, std::int32_t Code);
   // Forgets where the blob streams point (the cache is about to change).
   void DetachStreams();
@@ -212,6 +213,7 @@ private:
   bool Failed = false;              // reading the result failed; FailMessage repeats it
   std::string FailMessage;          // the reading error
   std::int32_t FailCode = 0;        // its code
+  std::int32_t ReadingRow = -1;     // the result row being stored, for messages (-1: none)
   bool TypesSettled = false;        // columns typed by value have their types
   bool Updatable = false;           // rows can be written back
   std::string ReadOnlyReason;       // why not, as reported by the row operations

@@ -23,8 +23,9 @@ class TZantrelSQLiteBlobStream;
 // A cursor of the SQLite driver.
 //
 // Preparing: a text that yields result columns takes the cursor path, any
-// other text the executable path (InternalPrepare); one text holds exactly
-// one statement. Result columns get their logical types from their declared
+// other text the executable path (InternalPrepare). A cursor's text holds
+// exactly one statement; an executable text may hold several (or none), run
+// in order as a script without host variables. Result columns get their logical types from their declared
 // types (SQLiteMapDeclaredType); an expression column, or one whose declared
 // type says nothing, takes its type from its value in the first row of the
 // first open (text when that value is NULL or there is no row).
@@ -81,6 +82,10 @@ public:
   std::vector<std::string> GetParamNames() const;
   // The blob stream of a memo or blob column (by index), for fast reads.
   TZantrelSQLiteBlobStream* GetColumnStream(std::int32_t FieldIndex) const;
+  // The collation declared for the table column that result column Column
+  // shows (BINARY, NOCASE, RTRIM); coUnknown for an expression, a column of
+  // another collation, or without the column-metadata functions.
+  TZantrelCollation GetColumnCollation(std::int32_t Column) const override;
 
 protected:
   bool InternalPrepare(const std::string& SQL) override;
@@ -124,8 +129,13 @@ private:
   // --- Preparing (SQLiteCursor.cpp) ---
   TZantrelSQLiteSession& SQLiteSession();
   // Compiles one statement of SQL; false (error recorded) on failure or
-  // when text follows the statement.
-  bool Compile(const std::string& SQL, TSQLiteStatement& Stmt);
+  // when text follows the statement. With Script, a text of several
+  // statements or of none is no error: *Script tells, and Stmt stays empty.
+  bool Compile(const std::string& SQL, TSQLiteStatement& Stmt, bool* Script = nullptr);
+  // Runs the executable text as a script: each statement compiled and run
+  // in order, stopping at the first that fails (its error recorded).
+  // Refused when host variables are given.
+  bool RunScript();
   // Takes Stmt as the cursor statement of SQL: finds out whether its rows
   // can be written, describes its columns and allocates the row buffers.
   bool AdoptQuery(TSQLiteStatement Stmt, const std::string& SQL);
@@ -203,6 +213,7 @@ private:
   // value reads, and lookups would pay it twice.
   bool OpenStepped = false;    // OpenStmt may stand on a row or at its end
   bool ExecStepped = false;    // ExecStmt may stand on a row or at its end
+  bool ExecScript = false;     // the executable text holds several statements, or none
   TSQLiteStatement RereadStmt; // SELECT of one row by key (compiled on first use)
   TSQLiteStatement RowidStmt;  // SELECT of one row by rowid (compiled on first use)
   std::map<std::string, TSQLiteStatement> WriteStmts; // compiled row operations by text

@@ -28,7 +28,7 @@ inline constexpr std::int32_t SQLiteBytesPerChar = 4;
 // Bytes of a column whose type no declaration gives (an expression, a column
 // declared without a type) when MaxStringSize is 0: it holds numbers as
 // their text, and text, up to this many bytes.
-inline constexpr std::int32_t SQLiteAnyValueSize = 1024;
+inline constexpr std::int32_t SQLiteAnyValueSize = 255;
 
 // The longest text of a number such a column holds (an int64, or a double's
 // shortest exact text such as "-2.2250738585072014e-308"), rounded up.

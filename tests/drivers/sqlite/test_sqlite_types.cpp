@@ -54,9 +54,9 @@ TEST(SQLiteDeclaredTypes, MapToLogicalTypesAndSizes) {
       {"BINARY(16)", 0, ntBinary, 18, false},
       {"VARBINARY", 0, ntBlob, 0, false},
       // No usable declaration: a string that holds numbers and text alike.
-      {"UUID", 0, ntString, 1025, true},
-      {"", 0, ntString, 1025, true},
-      {nullptr, 0, ntString, 1025, true},
+      {"UUID", 0, ntString, 256, true},
+      {"", 0, ntString, 256, true},
+      {nullptr, 0, ntString, 256, true},
       {nullptr, 100, ntString, 101, true},
       {nullptr, 3, ntString, 33, true}, // still room for any number
   };

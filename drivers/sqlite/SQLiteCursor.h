@@ -25,10 +25,11 @@ class TZantrelSQLiteBlobStream;
 // Preparing: a text that yields result columns takes the cursor path, any
 // other text the executable path (InternalPrepare). A cursor's text holds
 // exactly one statement; an executable text may hold several (or none), run
-// in order as a script without host variables. Result columns get their logical types from their declared
-// types (SQLiteMapDeclaredType); an expression column, or one whose declared
-// type says nothing, takes its type from its value in the first row of the
-// first open (text when that value is NULL or there is no row).
+// in order as a script without host variables. Result columns get their
+// logical types from their declared types (SQLiteMapDeclaredType, which
+// follows SQLite's own typing); an expression column, or one whose declared
+// type says nothing, is a string that holds numbers and text alike (a blob
+// column when its first value is a blob).
 //
 // Host variables: "?" markers take the values in order; a ":name" (also
 // "@name", "$name") marker stands for one value however often it appears,
@@ -46,16 +47,17 @@ class TZantrelSQLiteBlobStream;
 //
 // Row operations: a SELECT of plain columns from one table can be written
 // back: rows are found by the table's primary key when the result holds all
-// its columns, otherwise by a hidden "rowid" column that the driver adds to
-// the statement (kiHiddenKeyField). An update or delete that would touch
+// its columns, otherwise by a hidden "rowid" column that the driver adds at
+// the end of the select list (kiHiddenKeyField), where it changes neither
+// the ordinals nor the rows of the statement. An update or delete that would touch
 // anything but exactly one row is undone and reported. FetchCurrent reads the
 // current row again by its key, so changes made through other connections
 // show. Other results (joins, aggregates, expressions, DISTINCT, views,
 // compound selects) are read-only.
 //
-// Values that do not fit their column (a text longer than its declared
-// length, an integer beyond 32 bits in an ntInteger column, a date text that
-// does not parse) are reported with a message naming the column, never cut.
+// Values that do not fit their column (a text longer than its column, a
+// fraction in an integer column, a date text that does not parse) are
+// reported with a message naming the column and the row, never cut.
 class TZantrelSQLiteSQL : public TZtlDriverSQL {
 public:
   explicit TZantrelSQLiteSQL(TComponent* AOwner = nullptr);

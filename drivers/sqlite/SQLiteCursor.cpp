@@ -27,6 +27,20 @@ bool SameName(std::string_view A, std::string_view B) {
 // The names under which SQLite lets a statement reach a rowid.
 constexpr const char* RowidNames[] = {"rowid", "_rowid_", "oid"};
 
+// The order SQLite's built-in collating sequence Name gives; coUnknown for
+// one an application defined.
+TZantrelCollation CollationOf(const char* Name) {
+  if (!Name)
+    return coUnknown;
+  if (SameName(Name, "BINARY"))
+    return coBinary;
+  if (SameName(Name, "NOCASE"))
+    return coNoCase;
+  if (SameName(Name, "RTRIM"))
+    return coRTrim;
+  return coUnknown;
+}
+
 // What PRAGMA table_info says about one table.
 struct TTableInfo {
   struct TTableColumn {
@@ -119,9 +133,15 @@ TZantrelSQLiteBlobStream* TZantrelSQLiteSQL::GetColumnStream(std::int32_t FieldI
   return BlobStream(Columns[static_cast<std::size_t>(FieldIndex)].Blob);
 }
 
+TZantrelCollation TZantrelSQLiteSQL::GetColumnCollation(std::int32_t Column) const {
+  if (Column < 0 || Column >= static_cast<std::int32_t>(Columns.size()))
+    return coUnknown;
+  return Columns[static_cast<std::size_t>(Column)].Collation;
+}
+
 // --- Compiling -----------------------------------------------------------------
 
-bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt) {
+bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt, bool* Script) {
   TZantrelSQLiteSession& S = SQLiteSession();
   sqlite3* Db = S.GetDatabase();
   if (!Db)
@@ -130,6 +150,8 @@ bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt) 
   if (SQL.size() > static_cast<std::size_t>(INT_MAX) - 1 ||
       std::memchr(SQL.data(), 0, SQL.size()) != nullptr)
     return S.Fail("The SQL text contains a NUL character", -SQLITE_MISUSE);
+  if (Script)
+    *Script = false;
   const TSQLiteApi& A = SQLite();
   sqlite3_stmt* P = nullptr;
   const char* Tail = nullptr;
@@ -140,10 +162,16 @@ bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt) 
     return S.Fail();
   }
   Stmt.Reset(P);
-  if (!P)
-    return S.Fail("The SQL text holds no statement", -SQLITE_MISUSE);
+  if (!P) {
+    if (!Script)
+      return S.Fail("The SQL text holds no statement", -SQLITE_MISUSE);
+    // Only blanks, comments and semicolons: a script with nothing to run.
+    *Script = true;
+    return true;
+  }
   // A second statement in the text would never run; refuse it rather than
-  // drop it. Blanks, comments and semicolons after the first are fine.
+  // drop it, unless the caller runs the text as a script. Blanks, comments
+  // and semicolons after the first are fine.
   if (Tail && *Tail) {
     sqlite3_stmt* Extra = nullptr;
     const int ExtraRc = A.prepare_v2(Db, Tail, -1, &Extra, nullptr);
@@ -151,9 +179,47 @@ bool TZantrelSQLiteSQL::Compile(const std::string& SQL, TSQLiteStatement& Stmt) 
     A.finalize(Extra);
     if (More) {
       Stmt.Reset();
-      return S.Fail("The SQL text holds more than one statement", -SQLITE_MISUSE);
+      if (!Script)
+        return S.Fail("The SQL text holds more than one statement", -SQLITE_MISUSE);
+      // The later statements may depend on what the first one does (a
+      // table it creates), so each is compiled only when its turn comes.
+      *Script = true;
     }
   }
+  return true;
+}
+
+bool TZantrelSQLiteSQL::RunScript() {
+  TZantrelSQLiteSession& S = SQLiteSession();
+  if (ExecVariables.GetCount() > 0)
+    return S.Fail(SZtlScriptWithParams, -SQLITE_MISUSE);
+  if (!S.EnsureTransaction())
+    return false;
+  const TSQLiteApi& A = SQLite();
+  sqlite3* Db = S.GetDatabase();
+  OutVariables.Clear();
+  RowsProcessed = 0;
+  const char* Next = ExecSQL.c_str();
+  while (*Next) {
+    sqlite3_stmt* P = nullptr;
+    const int PrepareRc = A.prepare_v2(Db, Next, -1, &P, &Next);
+    ++S.GetStatistics().Prepares;
+    TSQLiteStatement Stmt(P);
+    if (PrepareRc != SQLITE_OK)
+      return S.Fail();
+    if (!P)
+      continue; // blanks, a comment or a lone semicolon
+    ++S.GetStatistics().Executes;
+    const int ChangesBefore = A.total_changes(Db);
+    int Rc;
+    while ((Rc = A.step(P)) == SQLITE_ROW) {
+    }
+    if (Rc != SQLITE_DONE)
+      return S.Fail();
+    if (A.total_changes(Db) != ChangesBefore)
+      RowsProcessed += A.changes(Db);
+  }
+  InternalAutoCommit();
   return true;
 }
 
@@ -209,6 +275,11 @@ bool TZantrelSQLiteSQL::AnalyseTable(TSQLiteStatement& Stmt, const std::string& 
       continue;
     }
     C.Origin = O;
+    const char *DeclType, *Collation;
+    int NotNull, PrimaryKey, AutoInc;
+    if (A.table_column_metadata(Db, D, T, O, &DeclType, &Collation, &NotNull, &PrimaryKey,
+                                &AutoInc) == SQLITE_OK)
+      C.Collation = CollationOf(Collation);
     const std::string Key = std::string(D) + '\0' + T;
     auto It = Tables.find(Key);
     if (It == Tables.end())
@@ -288,8 +359,10 @@ bool TZantrelSQLiteSQL::AnalyseTable(TSQLiteStatement& Stmt, const std::string& 
     BaseTable.clear();
     return true;
   }
+  // The key goes last, so that ordinals in ORDER BY and the expansion of
+  // "*" name the same columns as in the text as written.
   const std::string Injected =
-      SQL.substr(0, Shape.ListStart) + " " + Alias + "," + SQL.substr(Shape.ListStart);
+      SQL.substr(0, Shape.ListEnd) + ", " + Alias + " " + SQL.substr(Shape.ListEnd);
   // A failed attempt must not show as the session's last error: the
   // statement itself compiled fine and stays read-only.
   TZantrelSQLiteSession& S = SQLiteSession();
@@ -298,17 +371,15 @@ bool TZantrelSQLiteSQL::AnalyseTable(TSQLiteStatement& Stmt, const std::string& 
   TSQLiteStatement WithRowid;
   const int Expected = static_cast<int>(Columns.size()) + 1;
   if (!Compile(Injected, WithRowid) || A.column_count(WithRowid.Get()) != Expected ||
-      !A.column_table_name(WithRowid.Get(), 0) ||
-      !SameName(A.column_table_name(WithRowid.Get(), 0), Table)) {
+      !A.column_table_name(WithRowid.Get(), Expected - 1) ||
+      !SameName(A.column_table_name(WithRowid.Get(), Expected - 1), Table)) {
     S.SetLastError(SavedError, SavedCode);
     BaseTable.clear();
     return true;
   }
-  for (TColumn& C : Columns)
-    ++C.StmtColumn;
   TColumn Hidden;
   Hidden.Name = "rowid";
-  Hidden.StmtColumn = 0;
+  Hidden.StmtColumn = Expected - 1;
   Hidden.Declared = {ntInt64, 0, 0, false};
   Hidden.Origin = Alias;
   Hidden.Nulls = false;
@@ -361,8 +432,13 @@ void TZantrelSQLiteSQL::LayOut(bool HaveRow) {
 
 bool TZantrelSQLiteSQL::InternalPrepare(const std::string& SQL) {
   TSQLiteStatement Stmt;
-  if (!Compile(SQL, Stmt))
+  bool Script;
+  if (!Compile(SQL, Stmt, &Script))
     return false;
+  if (Script) {
+    ExecScript = true;
+    return TZantrelSQL::InternalPrepareExecute(SQL);
+  }
   if (SQLite().column_count(Stmt.Get()) > 0)
     return AdoptQuery(std::move(Stmt), SQL);
   ExecStmt = std::move(Stmt);
@@ -381,10 +457,10 @@ bool TZantrelSQLiteSQL::InternalPrepareOpen(const std::string& SQL) {
 
 bool TZantrelSQLiteSQL::InternalPrepareExecute(const std::string& SQL) {
   TSQLiteStatement Stmt;
-  if (!Compile(SQL, Stmt))
+  if (!Compile(SQL, Stmt, &ExecScript))
     return false;
   ExecStmt = std::move(Stmt);
-  ExecStepped = true;
+  ExecStepped = static_cast<bool>(ExecStmt);
   return TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
@@ -407,6 +483,7 @@ void TZantrelSQLiteSQL::InternalUnprepareOpen() {
 
 void TZantrelSQLiteSQL::InternalUnprepareExecute() {
   ExecStmt.Reset();
+  ExecScript = false;
   TZantrelSQL::InternalUnprepareExecute();
 }
 
@@ -543,6 +620,8 @@ void TZantrelSQLiteSQL::ReadOutVariables(sqlite3_stmt* Stmt) {
 
 bool TZantrelSQLiteSQL::InternalExecute(TStringList*) {
   TZantrelSQLiteSession& S = SQLiteSession();
+  if (ExecScript && PreparedForExecute)
+    return RunScript();
   if (!ExecStmt)
     return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -SQLITE_MISUSE);
   if (!S.EnsureTransaction())

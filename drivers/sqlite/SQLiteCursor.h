@@ -23,11 +23,13 @@ class TZantrelSQLiteBlobStream;
 // A cursor of the SQLite driver.
 //
 // Preparing: a text that yields result columns takes the cursor path, any
-// other text the executable path (InternalPrepare); one text holds exactly
-// one statement. Result columns get their logical types from their declared
-// types (SQLiteMapDeclaredType); an expression column, or one whose declared
-// type says nothing, takes its type from its value in the first row of the
-// first open (text when that value is NULL or there is no row).
+// other text the executable path (InternalPrepare). A cursor's text holds
+// exactly one statement; an executable text may hold several (or none), run
+// in order as a script without host variables. Result columns get their
+// logical types from their declared types (SQLiteMapDeclaredType, which
+// follows SQLite's own typing); an expression column, or one whose declared
+// type says nothing, is a string that holds numbers and text alike (a blob
+// column when its first value is a blob).
 //
 // Host variables: "?" markers take the values in order; a ":name" (also
 // "@name", "$name") marker stands for one value however often it appears,
@@ -45,16 +47,17 @@ class TZantrelSQLiteBlobStream;
 //
 // Row operations: a SELECT of plain columns from one table can be written
 // back: rows are found by the table's primary key when the result holds all
-// its columns, otherwise by a hidden "rowid" column that the driver adds to
-// the statement (kiHiddenKeyField). An update or delete that would touch
+// its columns, otherwise by a hidden "rowid" column that the driver adds at
+// the end of the select list (kiHiddenKeyField), where it changes neither
+// the ordinals nor the rows of the statement. An update or delete that would touch
 // anything but exactly one row is undone and reported. FetchCurrent reads the
 // current row again by its key, so changes made through other connections
 // show. Other results (joins, aggregates, expressions, DISTINCT, views,
 // compound selects) are read-only.
 //
-// Values that do not fit their column (a text longer than its declared
-// length, an integer beyond 32 bits in an ntInteger column, a date text that
-// does not parse) are reported with a message naming the column, never cut.
+// Values that do not fit their column (a text longer than its column, a
+// fraction in an integer column, a date text that does not parse) are
+// reported with a message naming the column and the row, never cut.
 class TZantrelSQLiteSQL : public TZtlDriverSQL {
 public:
   explicit TZantrelSQLiteSQL(TComponent* AOwner = nullptr);
@@ -81,6 +84,10 @@ public:
   std::vector<std::string> GetParamNames() const;
   // The blob stream of a memo or blob column (by index), for fast reads.
   TZantrelSQLiteBlobStream* GetColumnStream(std::int32_t FieldIndex) const;
+  // The collation declared for the table column that result column Column
+  // shows (BINARY, NOCASE, RTRIM); coUnknown for an expression, a column of
+  // another collation, or without the column-metadata functions.
+  TZantrelCollation GetColumnCollation(std::int32_t Column) const override;
 
 protected:
   bool InternalPrepare(const std::string& SQL) override;
@@ -124,8 +131,13 @@ private:
   // --- Preparing (SQLiteCursor.cpp) ---
   TZantrelSQLiteSession& SQLiteSession();
   // Compiles one statement of SQL; false (error recorded) on failure or
-  // when text follows the statement.
-  bool Compile(const std::string& SQL, TSQLiteStatement& Stmt);
+  // when text follows the statement. With Script, a text of several
+  // statements or of none is no error: *Script tells, and Stmt stays empty.
+  bool Compile(const std::string& SQL, TSQLiteStatement& Stmt, bool* Script = nullptr);
+  // Runs the executable text as a script: each statement compiled and run
+  // in order, stopping at the first that fails (its error recorded).
+  // Refused when host variables are given.
+  bool RunScript();
   // Takes Stmt as the cursor statement of SQL: finds out whether its rows
   // can be written, describes its columns and allocates the row buffers.
   bool AdoptQuery(TSQLiteStatement Stmt, const std::string& SQL);
@@ -154,7 +166,8 @@ private:
   bool StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField);
   // Makes Slot the current row (CurrentRow, OldRow, nulls, blob streams).
   void ShowRow(const std::uint8_t* Slot);
-  // Records "Value of column ... does not fit: Detail".
+  // Records "Value of column ... does not fit: Detail", with the row while a
+  // result row is read.
   bool Misfit(const TColumn& Column, const std::string& Detail, std::int32_t Code);
   // Forgets where the blob streams point (the cache is about to change).
   void DetachStreams();
@@ -202,6 +215,7 @@ private:
   // value reads, and lookups would pay it twice.
   bool OpenStepped = false;    // OpenStmt may stand on a row or at its end
   bool ExecStepped = false;    // ExecStmt may stand on a row or at its end
+  bool ExecScript = false;     // the executable text holds several statements, or none
   TSQLiteStatement RereadStmt; // SELECT of one row by key (compiled on first use)
   TSQLiteStatement RowidStmt;  // SELECT of one row by rowid (compiled on first use)
   std::map<std::string, TSQLiteStatement> WriteStmts; // compiled row operations by text
@@ -212,6 +226,7 @@ private:
   bool Failed = false;              // reading the result failed; FailMessage repeats it
   std::string FailMessage;          // the reading error
   std::int32_t FailCode = 0;        // its code
+  std::int32_t ReadingRow = -1;     // the result row being stored, for messages (-1: none)
   bool TypesSettled = false;        // columns typed by value have their types
   bool Updatable = false;           // rows can be written back
   std::string ReadOnlyReason;       // why not, as reported by the row operations

@@ -25,6 +25,7 @@ struct TZantrelSQLiteSQL::TColumn {
   std::string Origin;                        // table column it shows ("" for an expression)
   bool Nulls = true;                         // the table column accepts nulls
   TZantrelKeyIndicator Key = kiRegularField; // key role
+  TZantrelCollation Collation = coUnknown;   // how ORDER BY of the column compares its text
 };
 
 } // namespace ztl

@@ -208,6 +208,26 @@ bool ReadBoolean(sqlite3_value* V, int StorageClass, bool& Value) {
   }
 }
 
+// A real as text in SQLite's style, so that it still reads as a real: "2.0"
+// rather than "2", "Inf", "-Inf". SQLite's own text keeps 15 digits; the
+// shortest round-trip text keeps the value. Written into Scratch (at least
+// 32 bytes).
+std::span<const std::uint8_t> RealText(double D, char* Scratch) {
+  std::size_t N;
+  if (std::isinf(D)) {
+    N = D > 0 ? 3 : 4;
+    std::memcpy(Scratch, D > 0 ? "Inf" : "-Inf", N);
+  } else {
+    N = static_cast<std::size_t>(std::to_chars(Scratch, Scratch + 30, D).ptr - Scratch);
+    if (std::find_if(Scratch, Scratch + N, [](char C) { return C == '.' || C == 'e'; }) ==
+        Scratch + N) {
+      std::memcpy(Scratch + N, ".0", 2);
+      N += 2;
+    }
+  }
+  return {reinterpret_cast<const std::uint8_t*>(Scratch), N};
+}
+
 // The bytes of a value: texts and blobs as they are; numbers as their
 // shortest exact text, written into Scratch (at least 32 bytes).
 std::span<const std::uint8_t> ValueBytes(sqlite3_value* V, int StorageClass, char* Scratch) {
@@ -218,13 +238,8 @@ std::span<const std::uint8_t> ValueBytes(sqlite3_value* V, int StorageClass, cha
     return {reinterpret_cast<const std::uint8_t*>(Scratch),
             static_cast<std::size_t>(R.ptr - Scratch)};
   }
-  case SQLITE_FLOAT: {
-    // SQLite's own text keeps 15 digits; the shortest round-trip text keeps
-    // the value.
-    const auto R = std::to_chars(Scratch, Scratch + 32, A.value_double(V));
-    return {reinterpret_cast<const std::uint8_t*>(Scratch),
-            static_cast<std::size_t>(R.ptr - Scratch)};
-  }
+  case SQLITE_FLOAT:
+    return RealText(A.value_double(V), Scratch);
   case SQLITE_BLOB: {
     const void* P = A.value_blob(V);
     return {static_cast<const std::uint8_t*>(P),
@@ -246,7 +261,12 @@ void CopyBytes(void* Dest, const void* Src, std::size_t N) {
 
 bool TZantrelSQLiteSQL::Misfit(const TColumn& Column, const std::string& Detail,
                                std::int32_t Code) {
-  return SQLiteSession().Fail(ZtlColumnMisfit(Column.Name, Detail), Code);
+  if (ReadingRow < 0)
+    return SQLiteSession().Fail(ZtlColumnMisfit(Column.Name, Detail), Code);
+  // Rows are counted from 1 here, as an application shows them.
+  return SQLiteSession().Fail(
+      ZtlColumnMisfit(Column.Name, Detail + " (row " + std::to_string(ReadingRow + 1) + ")"),
+      Code);
 }
 
 bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField) {
@@ -359,9 +379,10 @@ bool TZantrelSQLiteSQL::StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool By
         Ok = Text.data() &&
              SQLiteParseDateTime({reinterpret_cast<const char*>(Text.data()), Text.size()}, D);
       } else if (Class == SQLITE_INTEGER || Class == SQLITE_FLOAT) {
-        // Numbers are Julian day numbers, as in SQLite's date functions.
+        // Numbers are Julian day numbers, as in SQLite's date functions;
+        // one outside the years 1 to 9999 names no date the field can show.
         D = SQLiteJulianToDateTime(A.value_double(V));
-        Ok = std::isfinite(D);
+        Ok = std::isfinite(D) && std::trunc(D) >= MinDateTime && D < std::trunc(MaxDateTime) + 1;
       }
       if (!Ok)
         return Misfit(Columns[I], ShowValue(V, Class) + " is not a valid date and time",
@@ -484,7 +505,10 @@ bool TZantrelSQLiteSQL::LoadRows(std::int32_t Count) {
       }
     }
     std::uint8_t* Slot = Cache.NewSlot();
-    if (!StoreRow(Stmt, Slot, false))
+    ReadingRow = Cache.Count();
+    const bool Stored = StoreRow(Stmt, Slot, false);
+    ReadingRow = -1;
+    if (!Stored)
       return false;
     Cache.Commit();
     PendingRow = false;

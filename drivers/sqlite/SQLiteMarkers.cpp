@@ -43,7 +43,10 @@ bool TZantrelSQLiteSQL::InternalBindOpenVariables(TStringList*) {
 }
 
 bool TZantrelSQLiteSQL::InternalBindExecVariables(TStringList*) {
-  if (!CheckParameterCount(ExecStmt.Get(), ExecVariables))
+  // Which statement of a script takes which value cannot be told.
+  if (ExecScript && ExecVariables.GetCount() > 0)
+    return SQLiteSession().Fail(SZtlScriptWithParams, -SQLITE_MISUSE);
+  if (!ExecScript && !CheckParameterCount(ExecStmt.Get(), ExecVariables))
     return false;
   ExecVariables.SetBound(true);
   return true;

@@ -107,9 +107,9 @@ bool EndsTableReference(const TToken& T) {
 
 // Words that make a top-level query more than "rows of one table".
 bool SpoilsSingleTable(const TToken& T) {
-  static constexpr std::array<const char*, 17> Words{
-      {"DISTINCT", "GROUP", "HAVING", "WINDOW", "UNION", "INTERSECT", "EXCEPT", "JOIN", "NATURAL",
-       "LEFT", "RIGHT", "FULL", "INNER", "CROSS", "OUTER", "VALUES", "FROM"}};
+  static constexpr std::array<const char*, 18> Words{
+      {"DISTINCT", "GROUP", "HAVING", "WINDOW", "OVER", "UNION", "INTERSECT", "EXCEPT", "JOIN",
+       "NATURAL", "LEFT", "RIGHT", "FULL", "INNER", "CROSS", "OUTER", "VALUES", "FROM"}};
   for (const char* W : Words)
     if (IsWord(T, W))
       return true;
@@ -137,15 +137,12 @@ TSQLiteSelectShape SQLiteAnalyseSelect(std::string_view SQL) {
   TToken T = NextToken(SQL, Pos);
   if (!IsWord(T, "SELECT"))
     return Shape;
-  Shape.ListStart = T.End;
   std::size_t Peek = Pos;
   TToken After = NextToken(SQL, Peek);
-  if (IsWord(After, "ALL")) {
-    Shape.ListStart = After.End;
+  if (IsWord(After, "ALL"))
     Pos = Peek;
-  } else if (IsWord(After, "DISTINCT")) {
+  else if (IsWord(After, "DISTINCT"))
     return Shape;
-  }
   // The result list, up to FROM at the top level.
   int Depth = 0;
   for (;;) {
@@ -159,6 +156,7 @@ TSQLiteSelectShape SQLiteAnalyseSelect(std::string_view SQL) {
     else if (Depth == 0 && IsWord(T, "FROM"))
       break;
   }
+  Shape.ListEnd = T.End - 4;
   // [schema .] table [[AS] alias] [INDEXED BY name | NOT INDEXED]
   T = NextToken(SQL, Pos);
   if (!IsName(T))

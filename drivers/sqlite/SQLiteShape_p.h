@@ -14,12 +14,14 @@ namespace ztl {
 // with SQLite's column metadata before it writes anything.
 struct TSQLiteSelectShape {
   // A plain SELECT ... FROM <one table> with no DISTINCT, join, comma list,
-  // subquery or function in FROM, GROUP BY, HAVING, WINDOW or compound
-  // operator at its top level.
+  // subquery or function in FROM, GROUP BY, HAVING, WINDOW, window function
+  // (OVER) or compound operator at its top level. (An aggregate makes a
+  // result column without a table column of origin, which the driver sees.)
   bool SingleTable = false;
-  std::string Schema;        // schema as written before the table ("" when none)
-  std::string Table;         // the table as written, without quotes
-  std::size_t ListStart = 0; // offset just after SELECT [ALL]: where a column can be added
+  std::string Schema;      // schema as written before the table ("" when none)
+  std::string Table;       // the table as written, without quotes
+  std::size_t ListEnd = 0; // offset of the top-level FROM: a column added just before it
+                           // leaves every result ordinal (ORDER BY 1) as it was
 };
 
 // Reads the shape of SQL. Comments, string literals and quoted identifiers

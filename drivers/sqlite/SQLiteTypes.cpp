@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cctype>
@@ -23,13 +24,13 @@ struct TTypeName {
 };
 
 constexpr std::array<TTypeName, 35> TypeNames{{
-    {"INT", ntInteger, false},
-    {"INTEGER", ntInteger, false},
-    {"SMALLINT", ntInteger, false},
-    {"TINYINT", ntInteger, false},
-    {"MEDIUMINT", ntInteger, false},
-    {"INT2", ntInteger, false},
-    {"INT4", ntInteger, false},
+    {"INT", ntInt64, false},
+    {"INTEGER", ntInt64, false},
+    {"SMALLINT", ntInt64, false},
+    {"TINYINT", ntInt64, false},
+    {"MEDIUMINT", ntInt64, false},
+    {"INT2", ntInt64, false},
+    {"INT4", ntInt64, false},
     {"BIGINT", ntInt64, false},
     {"INT8", ntInt64, false},
     {"INT64", ntInt64, false},
@@ -83,6 +84,15 @@ TSQLiteColumnType UnboundedText(std::int32_t MaxStringSize) {
   return {ntMemo, 0, 0, false};
 }
 
+// A column whose declaration says nothing: a string wide enough for any
+// number's text, MaxStringSize bytes when the application set it.
+TSQLiteColumnType AnyValue(std::int32_t MaxStringSize) {
+  const std::int32_t Size = MaxStringSize > 0 ? std::clamp(MaxStringSize, SQLiteNumberTextSize,
+                                                           SQLiteMaxInlineLength)
+                                              : SQLiteAnyValueSize;
+  return {ntString, Size, 0, true};
+}
+
 // Upper-cases Decl, collapses blanks and splits it into the base name and up
 // to two numeric arguments in parentheses (-1 when absent or unreadable).
 void SplitDeclaration(const char* Decl, std::string& Base, std::int64_t& Arg1, std::int64_t& Arg2) {
@@ -131,12 +141,8 @@ TSQLiteColumnType NumericType(std::int64_t Precision, std::int64_t Scale) {
                                                    : Precision > 1000 ? 1000
                                                                       : Precision);
   const std::int32_t S = static_cast<std::int32_t>(Scale < 0 ? 0 : Scale > 1000 ? 1000 : Scale);
-  if (Precision > 0 && S == 0) {
-    if (P <= 9)
-      return {ntInteger, P, 0, false};
-    if (P <= 18)
-      return {ntInt64, P, 0, false};
-  }
+  if (Precision > 0 && S == 0 && P <= 18)
+    return {ntInt64, P, 0, false};
   if (Precision > 0 && S > 0 && S <= 4 && P - S <= 14)
     return {ntCurrency, P, S, false};
   return {ntFloat, P, S, false};
@@ -173,7 +179,7 @@ std::int32_t SQLiteStorageClassOf(TZantrelFieldTypes Type) {
 
 TSQLiteColumnType SQLiteMapDeclaredType(const char* DeclaredType, std::int32_t MaxStringSize) {
   if (!DeclaredType || !*DeclaredType)
-    return {ntMemo, 0, 0, true};
+    return AnyValue(MaxStringSize);
   std::string Base;
   std::int64_t Arg1, Arg2;
   SplitDeclaration(DeclaredType, Base, Arg1, Arg2);
@@ -181,8 +187,10 @@ TSQLiteColumnType SQLiteMapDeclaredType(const char* DeclaredType, std::int32_t M
     return NumericType(Arg1, Arg2);
   for (const char* Name : CharNames)
     if (Base == Name) {
-      if (Arg1 > 0 && Arg1 <= SQLiteMaxInlineLength)
-        return {ntString, static_cast<std::int32_t>(Arg1), 0, false};
+      // SQLite counts no length: n characters are room enough for what
+      // programs that keep to the declaration write, in UTF-8.
+      if (Arg1 > 0 && Arg1 <= SQLiteMaxInlineLength / SQLiteBytesPerChar)
+        return {ntString, static_cast<std::int32_t>(Arg1) * SQLiteBytesPerChar, 0, false};
       return UnboundedText(MaxStringSize);
     }
   for (const TTypeName& Entry : TypeNames)
@@ -205,7 +213,7 @@ TSQLiteColumnType SQLiteMapDeclaredType(const char* DeclaredType, std::int32_t M
     return {ntBlob, 0, 0, false};
   if (Contains(Base, "REAL") || Contains(Base, "FLOA") || Contains(Base, "DOUB"))
     return {ntFloat, 0, 0, false};
-  return {ntMemo, 0, 0, true};
+  return AnyValue(MaxStringSize);
 }
 
 bool SQLiteHasTextAffinity(const char* DeclaredType) {
@@ -219,16 +227,9 @@ bool SQLiteHasTextAffinity(const char* DeclaredType) {
 }
 
 TSQLiteColumnType SQLiteTypeOfValue(int StorageClass, std::int32_t MaxStringSize) {
-  switch (StorageClass) {
-  case SQLITE_INTEGER:
-    return {ntInt64, 0, 0, false};
-  case SQLITE_FLOAT:
-    return {ntFloat, 0, 0, false};
-  case SQLITE_BLOB:
+  if (StorageClass == SQLITE_BLOB)
     return {ntBlob, 0, 0, false};
-  default:
-    return UnboundedText(MaxStringSize);
-  }
+  return AnyValue(MaxStringSize);
 }
 
 namespace {

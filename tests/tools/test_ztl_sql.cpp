@@ -87,7 +87,8 @@ TEST_F(ZtlSql, StatementsFromStandardInputRunOneAfterAnother) {
   // Piped input stops at the first failing statement.
   R = Run("--db '" + Db + "'" + Input("SELECT 1 AS one;\nSELECT * FROM missing;\nSELECT 3;\n"));
   EXPECT_EQ(R.ExitCode, 1);
-  EXPECT_EQ(R.Output, "one\n---\n  1\n(1 row)\nztl: no such table: missing\n");
+  // An expression's type is not known before its rows: its values print as text.
+  EXPECT_EQ(R.Output, "one\n---\n1\n(1 row)\nztl: no such table: missing\n");
 }
 
 } // namespace

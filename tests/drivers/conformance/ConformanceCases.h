@@ -36,8 +36,12 @@ protected:
   static std::vector<TTypeCase> Types() {
     std::vector<TTypeCase> Result;
     for (TTypeCase& C : EdgeTable())
-      if (!T::TypeName(C.Column.Type, C.Column.Length).empty())
+      if (!T::TypeName(C.Column.Type, C.Column.Length).empty()) {
+        // A driver whose database types a column wider says which field it makes.
+        if constexpr (requires { T::FieldTypeOf(C.Column.Type, C.FieldType); })
+          C.FieldType = T::FieldTypeOf(C.Column.Type, C.FieldType);
         Result.push_back(std::move(C));
+      }
     return Result;
   }
   // The edge table "edge": an integer key "id" and a column of every type;

@@ -45,6 +45,11 @@ public:
     return {};
   }
 
+  // SQLite's integers are 64-bit whatever the declaration says.
+  static TFieldType FieldTypeOf(TLogical T, TFieldType Usual) {
+    return T == TLogical::Integer ? ftLargeint : Usual;
+  }
+
   TSQLiteDriver() {
     Connect();
     // Test files need no durability; without it every commit is an fsync.

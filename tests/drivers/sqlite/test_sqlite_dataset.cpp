@@ -63,13 +63,13 @@ TEST_F(SQLiteDataset, DeclaredTypesGiveTheirFields) {
   struct {
     const char* Name;
     TFieldType Type;
-  } const Types[] = // a rowid alias is 64 bits wide; NUMERIC(10,2) is an amount
-      {{"ID", ftLargeint}, {"S", ftString}, {"I", ftInteger}, {"L", ftLargeint},  {"F", ftFloat},
+  } const Types[] = // SQLite's integers are 64 bits wide; NUMERIC(10,2) is an amount
+      {{"ID", ftLargeint}, {"S", ftString}, {"I", ftLargeint}, {"L", ftLargeint}, {"F", ftFloat},
        {"C", ftCurrency},  {"D", ftDate},   {"TM", ftTime},   {"DT", ftDateTime}, {"B", ftBoolean},
        {"BIN", ftBytes},   {"M", ftMemo},   {"BL", ftBlob}};
   for (const auto& T : Types)
     EXPECT_EQ(F(T.Name).DataType(), T.Type) << T.Name;
-  EXPECT_EQ(F("S").Size(), 10u);
+  EXPECT_EQ(F("S").Size(), 40u); // VARCHAR(10): ten characters of UTF-8
   EXPECT_EQ(F("BIN").Size(), 4u);
   EXPECT_EQ(F("C").GetAsCurrency(), Currency::FromRaw(123400));
   // A binary field has no length: the two bytes come zero-padded.

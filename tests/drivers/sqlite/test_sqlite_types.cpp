@@ -20,8 +20,9 @@ TEST(SQLiteDeclaredTypes, MapToLogicalTypesAndSizes) {
     bool ByValue;
   };
   const Case Cases[] = {
-      {"INTEGER", 0, ntInteger, 4, false},
-      {"int", 0, ntInteger, 4, false},
+      {"INTEGER", 0, ntInt64, 8, false}, // SQLite's integers are 64-bit whatever the name
+      {"int", 0, ntInt64, 8, false},
+      {"SMALLINT", 0, ntInt64, 8, false},
       {"BIGINT", 0, ntInt64, 8, false},
       {"unsigned big int", 0, ntInt64, 8, false},
       {"MEDIUMINTEGER", 0, ntInt64, 8, false}, // affinity rule: contains INT
@@ -29,7 +30,7 @@ TEST(SQLiteDeclaredTypes, MapToLogicalTypesAndSizes) {
       {"DOUBLE PRECISION", 0, ntFloat, 8, false},
       {"NUMERIC(10,2)", 0, ntCurrency, 8, false},
       {"DECIMAL(20,2)", 0, ntFloat, 8, false},
-      {"NUMERIC(9)", 0, ntInteger, 4, false},
+      {"NUMERIC(9)", 0, ntInt64, 8, false},
       {"NUMERIC(18, 0)", 0, ntInt64, 8, false},
       {"NUMERIC", 0, ntFloat, 8, false},
       {"MONEY", 0, ntCurrency, 8, false},
@@ -38,9 +39,12 @@ TEST(SQLiteDeclaredTypes, MapToLogicalTypesAndSizes) {
       {"TIME", 0, ntTime, 8, false},
       {"DATETIME", 0, ntDateTime, 8, false},
       {"TIMESTAMP WITH TIME ZONE", 0, ntDateTime, 8, false},
-      {"VARCHAR(40)", 0, ntString, 41, false},
-      {"nvarchar ( 5 )", 0, ntString, 6, false},
-      {"CHAR(1)", 0, ntString, 2, false},
+      // Room for n characters of UTF-8; SQLite enforces no length.
+      {"VARCHAR(40)", 0, ntString, 161, false},
+      {"nvarchar ( 5 )", 0, ntString, 21, false},
+      {"CHAR(1)", 0, ntString, 5, false},
+      {"VARCHAR(2048)", 0, ntString, 8193, false},
+      {"VARCHAR(2049)", 0, ntMemo, 0, false},
       {"VARCHAR", 0, ntMemo, 0, false},
       {"VARCHAR(100000)", 0, ntMemo, 0, false},
       {"TEXT", 0, ntMemo, 0, false},
@@ -49,9 +53,12 @@ TEST(SQLiteDeclaredTypes, MapToLogicalTypesAndSizes) {
       {"BLOB", 0, ntBlob, 0, false},
       {"BINARY(16)", 0, ntBinary, 18, false},
       {"VARBINARY", 0, ntBlob, 0, false},
-      {"UUID", 0, ntMemo, 0, true},
-      {"", 0, ntMemo, 0, true},
-      {nullptr, 0, ntMemo, 0, true},
+      // No usable declaration: a string that holds numbers and text alike.
+      {"UUID", 0, ntString, 256, true},
+      {"", 0, ntString, 256, true},
+      {nullptr, 0, ntString, 256, true},
+      {nullptr, 100, ntString, 101, true},
+      {nullptr, 3, ntString, 33, true}, // still room for any number
   };
   for (const Case& C : Cases) {
     const TSQLiteColumnType T = SQLiteMapDeclaredType(C.Decl, C.MaxString);
@@ -185,7 +192,7 @@ TEST_F(SQLiteValues, EveryLogicalTypeRoundTrips) {
   ASSERT_TRUE(Cursor->Execute("INSERT INTO v VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                               std::span<const Variant>(Values)))
       << Session->GetLastError();
-  const TZantrelFieldTypes Types[] = {ntString,   ntInteger, ntInt64, ntFloat,
+  const TZantrelFieldTypes Types[] = {ntString,   ntInt64,   ntInt64, ntFloat,
                                       ntCurrency, ntDate,    ntTime,  ntDateTime,
                                       ntBoolean,  ntBinary,  ntMemo,  ntBlob};
   for (int Pass = 0; Pass < 2; ++Pass) {
@@ -225,11 +232,13 @@ TEST_F(SQLiteValues, ValuesThatDoNotFitAreReportedNotCut) {
     const char* Detail;
   };
   const Case Cases[] = {
-      {"VARCHAR(3)", "'abcd'", "4 bytes are longer than its size of 3"},
-      {"INT", "5000000000", "5000000000 is outside the 32-bit integer range"},
-      {"INT", "'abc'", "'abc' is not an integer"},
-      {"INT", "2.5", "2.5 is not an integer"},
-      {"DATE", "'2023-02-30'", "'2023-02-30' is not a valid date and time"},
+      {"VARCHAR(1)", "'abcde'", "5 bytes are longer than its size of 4 (row 2)"},
+      {"INT", "'abc'", "'abc' is not a 64-bit integer (row 2)"},
+      {"INT", "2.5", "2.5 is not a 64-bit integer"},
+      {"DATE", "'2023-02-30'", "'2023-02-30' is not a valid date and time (row 2)"},
+      {"DATE", "'soon'", "'soon' is not a valid date and time"},
+      // A Julian day number before the year 1 names no date.
+      {"DATETIME", "45000", "45000 is not a valid date and time"},
       {"BOOLEAN", "2", "2 is not a Boolean"},
       {"NUMERIC", "9007199254740993", "is not a number a double holds exactly"},
       {"MONEY", "0.12345", "is not an amount with at most 4 decimals"},
@@ -257,39 +266,91 @@ TEST_F(SQLiteValues, ValuesThatDoNotFitAreReportedNotCut) {
 }
 
 TEST_F(SQLiteValues, WritingAValueThatDoesNotFitRaisesNamingTheColumn) {
-  Exec("CREATE TABLE w(id INTEGER PRIMARY KEY, s VARCHAR(3), i INT)");
+  Exec("CREATE TABLE w(id INTEGER PRIMARY KEY, s VARCHAR(1), i INT)");
   Exec("INSERT INTO w VALUES (1, 'a', 1)");
   ASSERT_TRUE(Cursor->OpenWrite("SELECT * FROM w"));
   try {
-    Cursor->SetFieldValue("s", Variant("abcd"));
+    Cursor->SetFieldValue("s", Variant("abcde"));
     FAIL() << "no error";
   } catch (const EZantrelException& E) {
     EXPECT_STREQ(E.what(),
-                 "Value of column \"s\" does not fit: 4 bytes are longer than its size of 3");
+                 "Value of column \"s\" does not fit: 5 bytes are longer than its size of 4");
   }
-  EXPECT_THROW(Cursor->SetFieldValue("i", Variant(std::int64_t{1} << 33)), EZantrelException);
+  Cursor->SetFieldValue("i", Variant(std::int64_t{1} << 33));
   EXPECT_THROW(Cursor->SetFieldValue("i", Variant(1.5)), EZantrelException);
   EXPECT_THROW(Cursor->SetFieldValue("i", Variant("x")), EZantrelException);
   Cursor->SetFieldValue("i", Variant(2.0));
   EXPECT_EQ(Cursor->GetFieldValue("i").AsInteger(), 2);
 }
 
-TEST_F(SQLiteValues, ExpressionColumnsTakeTheTypeOfTheirFirstValue) {
-  ASSERT_TRUE(Cursor->OpenRead("SELECT 1 + 1, 1.5 * 2, 'a' || 'b', x'00', NULL"));
-  const TZantrelFieldTypes Expected[] = {ntInt64, ntFloat, ntMemo, ntBlob, ntMemo};
-  for (int I = 0; I < 5; ++I)
-    EXPECT_EQ(Cursor->GetFieldType(I), Expected[I]) << I;
-  EXPECT_EQ(Cursor->GetFieldValue(2).AsString(), "ab");
-  // A later value of another kind that the type cannot hold is reported.
-  ASSERT_TRUE(Cursor->Open("SELECT column1 FROM (VALUES (1), (2.5))", {}, true));
-  EXPECT_TRUE(Cursor->FetchNext());
-  EXPECT_FALSE(Cursor->FetchNext());
-  EXPECT_FALSE(Cursor->GetEof());
-  // Text without a declared length becomes a string of MaxStringSize bytes.
+// SQLite's declarations are affinities: whatever a column of a declared type
+// may hold beyond its name (64-bit integers, longer text) reads without loss.
+TEST_F(SQLiteValues, WhatADeclarationLetsSQLiteStoreReadsWithoutLoss) {
+  Exec("CREATE TABLE a(id INTEGER PRIMARY KEY, i INTEGER, s SMALLINT, v VARCHAR(16), "
+       "w VARCHAR(5), n NUMERIC(5))");
+  Exec("INSERT INTO a VALUES (1, 3000000000, -3000000000, 'insert or replace', "
+       "'\xc3\xa9t\xc3\xa9s\xc3\xa9', 9876543210)");
+  ASSERT_TRUE(Cursor->OpenRead("SELECT i, s, v, w, n FROM a")) << Session->GetLastError();
+  EXPECT_EQ(Cursor->GetFieldValue("i").AsInt64(), 3000000000);
+  EXPECT_EQ(Cursor->GetFieldValue("s").AsInt64(), -3000000000);
+  EXPECT_EQ(Cursor->GetFieldValue("v").AsString(), "insert or replace");
+  EXPECT_EQ(Cursor->GetFieldValue("w").AsString(), "\xc3\xa9t\xc3\xa9s\xc3\xa9");
+  EXPECT_EQ(Cursor->GetFieldValue("n").AsInt64(), 9876543210);
+}
+
+// A column whose type no declaration gives holds every storage class: numbers
+// as their text (a real keeps its point), text, and blobs as their bytes.
+TEST_F(SQLiteValues, ColumnsWithoutADeclaredTypeHoldEveryStorageClass) {
+  Exec("CREATE TABLE u(id INTEGER PRIMARY KEY, v)");
+  Exec("INSERT INTO u(v) VALUES (1), (2.5), ('abc'), (NULL), (x'41'), (2.0), "
+       "(9223372036854775807), (0.1), (1e300 * 1e300)");
+  const char* const Texts[] = {"1",   "2.5", "abc", nullptr, "A", "2.0", "9223372036854775807",
+                               "0.1", "Inf"};
+  const char* const Queries[] = {"SELECT v FROM u ORDER BY id",
+                                 "SELECT CASE WHEN 1 THEN v END FROM u ORDER BY id",
+                                 "SELECT x FROM (SELECT v AS x, id FROM u) ORDER BY id"};
+  for (const char* Q : Queries) {
+    SCOPED_TRACE(Q);
+    ASSERT_TRUE(Cursor->Open(Q, {}, true)) << Session->GetLastError();
+    EXPECT_EQ(Cursor->GetFieldType(0), ntString);
+    for (const char* Text : Texts) {
+      ASSERT_TRUE(Cursor->FetchNext()) << Session->GetLastError();
+      if (!Text)
+        EXPECT_TRUE(Cursor->IsFieldNull(0));
+      else
+        EXPECT_EQ(Cursor->GetFieldValue(0).AsString(), Text);
+    }
+    EXPECT_FALSE(Cursor->FetchNext());
+    EXPECT_TRUE(Cursor->GetEof());
+  }
+  // The type does not depend on the first row: a NULL first, then numbers.
+  ASSERT_TRUE(Cursor->OpenRead("SELECT CASE WHEN id = 4 THEN 1 ELSE v * 1.5 END FROM u "
+                               "WHERE id IN (4, 1, 2) ORDER BY id DESC"));
+  EXPECT_EQ(Cursor->GetFieldType(0), ntString);
+  EXPECT_EQ(Cursor->GetFieldValue(0).AsString(), "1");
+  ASSERT_TRUE(Cursor->FetchNext());
+  EXPECT_EQ(Cursor->GetFieldValue(0).AsString(), "3.75");
+  // A blob first makes a blob column, which holds any later value's bytes.
+  ASSERT_TRUE(Cursor->OpenRead("SELECT x'00' UNION ALL SELECT 7"));
+  EXPECT_EQ(Cursor->GetFieldType(0), ntBlob);
+  // MaxStringSize sizes such columns, and undeclared-length text with them.
   Session->SetMaxStringSize(5);
-  ASSERT_TRUE(Cursor->OpenRead("SELECT 'hello' AS h"));
+  ASSERT_TRUE(Cursor->OpenRead("SELECT 'hello' AS h, -2.2250738585072014e-308 AS r"));
   EXPECT_EQ(Cursor->GetFieldType("h"), ntString);
-  EXPECT_EQ(Cursor->GetFieldSize("h"), 6);
+  EXPECT_EQ(Cursor->GetFieldSize("h"), 33);
+  EXPECT_EQ(Cursor->GetFieldValue("r").AsString(), "-2.2250738585072014e-308");
+}
+
+// A value no field of the column's type can show fails the fetch of its row,
+// naming the column and the row; the rows before it stay readable.
+TEST_F(SQLiteValues, TextLongerThanAnUndeclaredColumnsSizeNamesTheRow) {
+  Session->SetMaxStringSize(40);
+  ASSERT_TRUE(Cursor->Open("SELECT 'short' AS x UNION ALL SELECT printf('%050d', 1)", {}, true));
+  ASSERT_TRUE(Cursor->FetchNext());
+  EXPECT_EQ(Cursor->GetFieldValue("x").AsString(), "short");
+  EXPECT_FALSE(Cursor->FetchNext());
+  EXPECT_EQ(Session->GetLastError(),
+            "Value of column \"x\" does not fit: 50 bytes are longer than its size of 40 (row 2)");
 }
 
 TEST_F(SQLiteValues, MemoAndBlobStreamsReadTheFetchedValue) {

@@ -634,6 +634,28 @@ TYPED_TEST_P(DriverSql, AProcedureThatCannotRunLeavesNothingOpen) {
   }
 }
 
+// 'Zed' < 'abc' < 'zz' in the servers' byte order, while the locale puts
+// 'abc' first: a search that stopped by the locale's order at 'Zed' would
+// miss rows that are there.
+TYPED_TEST_P(DriverSql, SortedTextSearchesFollowTheServersOrder) {
+  this->MakeSmallTable({{1, "Zed", 10, Variant::Null()},
+                        {2, "abc", 20, Variant::Null()},
+                        {3, "zz", 30, Variant::Null()}});
+  auto Q = this->Driver->NewQuery("SELECT * FROM t ORDER BY name");
+  Q->Open();
+  EXPECT_EQ(Q->FieldByName("name")->GetAsString(), "Zed") << "the server sorts by bytes";
+  for (const char* Name : {"abc", "zz", "Zed"}) {
+    SCOPED_TRACE(Name);
+    Q->First();
+    EXPECT_TRUE(Q->Locate("name", Name, {}));
+    EXPECT_EQ(Q->FieldByName("name")->GetAsString(), Name);
+    Q->First();
+    EXPECT_TRUE(Q->FindKey({Name}));
+    EXPECT_EQ(Q->FieldByName("name")->GetAsString(), Name);
+  }
+  EXPECT_FALSE(Q->Locate("name", "b", {}));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(
     DriverSql, NamedAndPositionalMarkersTakeTheirValues,
     ARepeatedStatementOfTheSameShapeIsNotPreparedAgain, RowOperationsTouchExactlyTheCurrentRow,
@@ -642,6 +664,6 @@ REGISTER_TYPED_TEST_SUITE_P(
     AValueTheColumnCannotHoldIsRefusedAndTheRowKept, AnEmptyMemoOrBlobIsStoredApartFromNull,
     AnEmptyStreamWrittenIntoABlobEmptiesIt, ExecSQLReportsTheRowsItChanged,
     TheDetailFollowsTheMastersRow, AQueryAndAProcedureTravelThroughAFormFile,
-    AProcedureThatCannotRunLeavesNothingOpen);
+    AProcedureThatCannotRunLeavesNothingOpen, SortedTextSearchesFollowTheServersOrder);
 
 } // namespace ztl::conformance

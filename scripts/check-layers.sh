@@ -16,6 +16,7 @@ declare -A allowed=(
   [framework/graphics]="framework/rtl framework/text framework/classes"
   [framework/forms]="framework/rtl framework/text framework/classes"
   [framework/db]="framework/rtl framework/text framework/variant framework/classes"
+  [framework/widgets]="framework/rtl framework/text framework/variant framework/classes framework/graphics framework/forms framework/db"
   [sqltext]=""
   [core]="framework sqltext"
   [dataset]="core framework sqltext"

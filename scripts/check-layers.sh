@@ -17,6 +17,7 @@ declare -A allowed=(
   [framework/forms]="framework/rtl framework/text framework/classes"
   [framework/db]="framework/rtl framework/text framework/variant framework/classes"
   [framework/widgets]="framework/rtl framework/text framework/variant framework/classes framework/graphics framework/forms framework/db"
+  [framework/designintf]="framework/rtl framework/text framework/variant framework/classes framework/graphics framework/forms framework/db framework/widgets"
   [sqltext]=""
   [core]="framework sqltext"
   [dataset]="core framework sqltext"

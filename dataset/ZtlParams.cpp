@@ -39,16 +39,6 @@ TZantrelParams::~TZantrelParams() {
   Clear();
 }
 
-std::string TZantrelParams::GetNamePath() const {
-  std::string Path = ClassName();
-  if (Owner) {
-    const std::string OwnerPath = Owner->GetNamePath();
-    if (!OwnerPath.empty())
-      Path = OwnerPath + "." + Path;
-  }
-  return Path;
-}
-
 // ---- membership --------------------------------------------------------------
 
 TZantrelParam* TZantrelParams::CreateParam(const std::string& AName) {

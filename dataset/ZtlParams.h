@@ -223,10 +223,9 @@ public:
   TZantrelParams& operator=(const TZantrelParams&) = delete;
 
   // The component owning the collection (the dataset), or null.
+  // Its name path is therefore the dataset's, a full stop and the class
+  // name, as the designer shows the list ("Query1.TZantrelParams").
   TComponent* GetOwner() const override { return Owner; }
-  // The owner's name path, a full stop and the class name, as the designer
-  // shows the list ("Query1.TZantrelParams").
-  std::string GetNamePath() const override;
 
   int Count() const { return static_cast<int>(Items.size()); }
   // A new parameter named AName appended to the collection, which owns it.

@@ -76,6 +76,16 @@ void TList::Put(int Index, void* Item) {
 
 // ---- TPersistent ------------------------------------------------------------
 
+std::string TPersistent::GetNamePath() const {
+  std::string Path = ClassName();
+  if (const TPersistent* Owner = GetOwner()) {
+    const std::string OwnerPath = Owner->GetNamePath();
+    if (!OwnerPath.empty())
+      Path = OwnerPath + "." + Path;
+  }
+  return Path;
+}
+
 void TPersistent::Assign(const TPersistent* Source) {
   if (Source) {
     Source->AssignTo(this);

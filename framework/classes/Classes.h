@@ -59,7 +59,10 @@ public:
 class TPersistent : public TObject {
 public:
   virtual void Assign(const TPersistent* Source);
-  virtual std::string GetNamePath() const { return ClassName(); }
+  // The name the designer shows for the object: its class name, after its
+  // owner's name path and a full stop when the owner has one
+  // ("Query1.TZantrelParams"). A component's is its Name.
+  virtual std::string GetNamePath() const;
 
 protected:
   virtual void AssignTo(TPersistent* Dest) const;

@@ -1,0 +1,313 @@
+// The parameter editor's dialog, its property editor and their registration.
+#include "design/ZtlPrmEd.h"
+
+#include <array>
+#include <utility>
+
+#include "dataset/ZtlCustomDataset.h"
+#include "dataset/ZtlDataset.h"
+#include "framework/rtl/SysUtils.h"
+#include "framework/widgets/Shell.h"
+
+namespace ztl {
+namespace {
+
+// The names of TZantrelParamDataType, lowest value first, so that a combo
+// box item's index is the type's ordinal.
+constexpr std::array<const char*, ntBlob + 1> DataTypeNames = {
+    "ntUnknown", "ntString", "ntInteger", "ntInt64",  "ntFloat",  "ntCurrency", "ntDate",
+    "ntTime",    "ntDateTime", "ntBoolean", "ntBinary", "ntMemo", "ntBlob"};
+
+// Replaces Dest's parameters with copies of Source's entries, one by one.
+// The list's own Assign copies the parameter each entry's name finds, which
+// folds entries sharing a name into the first of them; the dialog's copy and
+// its way back must keep every entry as it is.
+void CopyEntries(const TZantrelParams& Source, TZantrelParams& Dest) {
+  if (&Source == &Dest)
+    return;
+  Dest.Clear();
+  for (int I = 0; I < Source.Count(); ++I)
+    Dest.CreateParam()->AssignParam(Source.GetItem(I));
+}
+
+} // namespace
+
+// ---- TZantrelParamsDlg ------------------------------------------------------
+
+TZantrelParamsDlg::TZantrelParamsDlg(TComponent* AOwner) : TForm(AOwner) {
+  SetName("ZantrelParamsDlg");
+  SetCaption("Parameters");
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetClientWidth(400);
+  SetClientHeight(240);
+  CreateControls();
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  OnDestroy = [this](TObject* Sender) { FormDestroy(Sender); };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  DoCreate();
+}
+
+TZantrelParamsDlg::~TZantrelParamsDlg() {
+  DoDestroy();
+}
+
+void TZantrelParamsDlg::CreateControls() {
+  gbParams = new TGroupBox(this);
+  gbParams->SetName("gbParams");
+  gbParams->SetParent(this);
+  gbParams->SetCaption("Declare Parameters");
+  gbParams->SetBounds(8, 8, 385, 177);
+
+  // Every control below down to btnReset lives in the group box.
+  const auto InGroup = [this](auto* Control, const char* Name, int Left, int Top, int Width,
+                              int Height) {
+    Control->SetName(Name);
+    Control->SetParent(gbParams);
+    Control->SetBounds(Left, Top, Width, Height);
+    return Control;
+  };
+  const auto Label = [&](const char* Name, const char* Caption, int Left, int Top,
+                         TControl* Focus) {
+    TLabel* L = InGroup(new TLabel(this), Name, Left, Top, 68, 16);
+    L->SetCaption(Caption);
+    L->SetFocusControl(Focus);
+    return L;
+  };
+
+  lbParamNames = InGroup(new TListBox(this), "lbParamNames", 10, 38, 145, 129);
+  lblParamNames = Label("lblParamNames", "&Parameter name:", 10, 18, lbParamNames);
+  edParamName = InGroup(new TEdit(this), "edParamName", 232, 20, 143, 24);
+  lblParamName = Label("lblParamName", "&Name:", 164, 24, edParamName);
+  cbDataType = InGroup(new TComboBox(this), "cbDataType", 232, 50, 143, 24);
+  lblDataType = Label("lblDataType", "&Data type:", 164, 54, cbDataType);
+  edParamValue = InGroup(new TEdit(this), "edParamValue", 232, 80, 143, 24);
+  lblParamValue = Label("lblParamValue", "&Value:", 164, 84, edParamValue);
+  cbNull = InGroup(new TCheckBox(this), "cbNull", 232, 110, 143, 22);
+  cbNull->SetCaption("&Null Value");
+  btnNew = InGroup(new TButton(this), "btnNew", 164, 142, 67, 25);
+  btnNew->SetCaption("New");
+  btnDelete = InGroup(new TButton(this), "btnDelete", 236, 142, 67, 25);
+  btnDelete->SetCaption("Delete");
+  btnDelete->SetEnabled(false);
+  btnReset = InGroup(new TButton(this), "btnReset", 308, 142, 67, 25);
+  btnReset->SetCaption("Reset");
+
+  const auto DialogButton = [this](const char* Name, const char* Caption, int Left) {
+    auto* B = new TButton(this);
+    B->SetName(Name);
+    B->SetParent(this);
+    B->SetCaption(Caption);
+    B->SetBounds(Left, 200, 75, 25);
+    return B;
+  };
+  btnOK = DialogButton("btnOK", "OK", 156);
+  btnOK->SetDefault(true);
+  btnOK->SetModalResult(mrOk);
+  btnCancel = DialogButton("btnCancel", "Cancel", 237);
+  btnCancel->SetCancel(true);
+  btnCancel->SetModalResult(mrCancel);
+  btnHelp = DialogButton("btnHelp", "&Help", 318);
+
+  lbParamNames->OnClick = [this](TObject* Sender) { lbParamNamesClick(Sender); };
+  edParamName->OnChange = [this](TObject* Sender) { edParamNameChange(Sender); };
+  cbDataType->OnChange = [this](TObject* Sender) { cbDataTypeChange(Sender); };
+  edParamValue->OnEnter = [this](TObject* Sender) { edParamValueEnter(Sender); };
+  edParamValue->OnExit = [this](TObject* Sender) { edParamValueExit(Sender); };
+  cbNull->OnClick = [this](TObject* Sender) { cbNullClick(Sender); };
+  btnNew->OnClick = [this](TObject* Sender) { btnNewClick(Sender); };
+  btnDelete->OnClick = [this](TObject* Sender) { btnDeleteClick(Sender); };
+  btnReset->OnClick = [this](TObject* Sender) { btnResetClick(Sender); };
+  btnHelp->OnClick = [this](TObject* Sender) { btnHelpClick(Sender); };
+}
+
+void TZantrelParamsDlg::FormCreate(TObject* /*Sender*/) {
+  SavedParams = std::make_unique<TZantrelParams>();
+  TStrings& Items = cbDataType->GetItems();
+  Items.Clear();
+  for (const char* Name : DataTypeNames)
+    Items.Add(Name);
+}
+
+void TZantrelParamsDlg::FormDestroy(TObject* /*Sender*/) {
+  SavedParams.reset();
+}
+
+void TZantrelParamsDlg::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+  if (GetModalResult() != mrOk && EditedParams && SavedParams)
+    CopyEntries(*SavedParams, *EditedParams);
+}
+
+void TZantrelParamsDlg::SetParams(TZantrelParams* Params) {
+  EditedParams = Params;
+  if (EditedParams)
+    CopyEntries(*EditedParams, *SavedParams);
+  else
+    SavedParams->Clear();
+  ShowParamList();
+  SelectLine(0);
+}
+
+void TZantrelParamsDlg::ShowParamList() {
+  TStrings& Items = lbParamNames->GetItems();
+  Items.Clear();
+  if (!EditedParams)
+    return;
+  for (int I = 0; I < EditedParams->Count(); ++I)
+    Items.Add(EditedParams->GetItem(I)->GetName());
+}
+
+void TZantrelParamsDlg::SelectLine(int Index) {
+  lbParamNames->SetItemIndex(Index);
+  lbParamNamesClick(lbParamNames);
+}
+
+void TZantrelParamsDlg::CheckControlsEnabled(const TZantrelParam* Param) {
+  const bool Present = Param != nullptr;
+  btnDelete->SetEnabled(Present);
+  edParamName->SetEnabled(Present);
+  cbDataType->SetEnabled(Present);
+  edParamValue->SetEnabled(Present);
+  cbNull->SetEnabled(Present);
+}
+
+void TZantrelParamsDlg::SetNull(bool Value) {
+  // Detached, the box has no handler that could raise out of SetChecked.
+  TNotifyEvent Handler = std::move(cbNull->OnClick);
+  cbNull->OnClick = nullptr;
+  cbNull->SetChecked(Value);
+  cbNull->OnClick = std::move(Handler);
+}
+
+TZantrelParam* TZantrelParamsDlg::SelectedParam() const {
+  const int Index = lbParamNames->GetItemIndex();
+  if (!EditedParams || Index < 0 || Index >= EditedParams->Count())
+    return nullptr;
+  return EditedParams->GetItem(Index);
+}
+
+void TZantrelParamsDlg::lbParamNamesClick(TObject* /*Sender*/) {
+  TZantrelParam* Param = SelectedParam();
+  if (!Param) {
+    edParamName->SetText("");
+    edParamValue->SetText("");
+    cbDataType->SetItemIndex(-1);
+    SetNull(false);
+    CheckControlsEnabled(nullptr);
+    return;
+  }
+  edParamName->SetText(Param->GetName());
+  cbDataType->SetItemIndex(Param->GetDataType());
+  edParamValue->SetText(Param->GetDataType() != ntUnknown ? Param->GetAsString() : "");
+  SetNull(Param->IsNull());
+  CheckControlsEnabled(Param);
+}
+
+void TZantrelParamsDlg::edParamNameChange(TObject* /*Sender*/) {
+  TZantrelParam* Param = SelectedParam();
+  if (!Param)
+    return;
+  // Written as typed: a name the list already holds, or none, is the
+  // developer's to correct before OK.
+  Param->SetName(edParamName->GetText());
+  lbParamNames->GetItems().SetStrings(lbParamNames->GetItemIndex(), Param->GetName());
+}
+
+void TZantrelParamsDlg::cbDataTypeChange(TObject* /*Sender*/) {
+  TZantrelParam* Param = SelectedParam();
+  const int Index = cbDataType->GetItemIndex();
+  if (!Param || Index < 0 || Index > ntBlob)
+    return;
+  Param->SetDataType(static_cast<TZantrelParamDataType>(Index));
+  edParamValue->SetText("");
+}
+
+void TZantrelParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
+  OldValue = edParamValue->GetText();
+}
+
+void TZantrelParamsDlg::edParamValueExit(TObject* /*Sender*/) {
+  const std::string Text = edParamValue->GetText();
+  if (Text == OldValue)
+    return;
+  TZantrelParam* Param = SelectedParam();
+  if (!Param)
+    return;
+  Param->SetText(Text);
+  SetNull(Param->IsNull());
+}
+
+void TZantrelParamsDlg::cbNullClick(TObject* /*Sender*/) {
+  TZantrelParam* Param = SelectedParam();
+  if (!Param)
+    return;
+  if (cbNull->GetChecked())
+    Param->Clear();
+  else
+    Param->SetText(edParamValue->GetText());
+  edParamValue->SetText("");
+}
+
+void TZantrelParamsDlg::btnNewClick(TObject* /*Sender*/) {
+  if (!EditedParams || EditedParams->Count() >= MaxParams)
+    return;
+  // The default name follows the count, not the names present: it may repeat
+  // one after a Delete.
+  EditedParams->CreateParam(Format("p%d", {EditedParams->Count() + 1}));
+  ShowParamList();
+  SelectLine(EditedParams->Count() - 1);
+}
+
+void TZantrelParamsDlg::btnDeleteClick(TObject* /*Sender*/) {
+  TZantrelParam* Param = SelectedParam();
+  if (!Param)
+    return;
+  // A parameter leaves its list when it is destroyed.
+  std::unique_ptr<TZantrelParam>{Param}.reset();
+  ShowParamList();
+  SelectLine(0);
+}
+
+void TZantrelParamsDlg::btnResetClick(TObject* /*Sender*/) {
+  if (!EditedParams)
+    return;
+  auto* Dataset = dynamic_cast<TZantrelDataset*>(EditedParams->GetOwner());
+  if (!Dataset)
+    return;
+  // Raises for an open dataset before the list is touched; the designer
+  // reports it.
+  Dataset->ResetParamsList();
+  ShowParamList();
+  SelectLine(0);
+}
+
+void TZantrelParamsDlg::btnHelpClick(TObject* /*Sender*/) {
+  HelpJump("Params_Property");
+}
+
+// ---- TZantrelParamsProperty -------------------------------------------------
+
+TPropertyAttributes TZantrelParamsProperty::GetAttributes() const {
+  return TPropertyAttributes{paDialog};
+}
+
+void TZantrelParamsProperty::Edit() {
+  auto* Params = dynamic_cast<TZantrelParams*>(GetOrdValue());
+  if (!Params)
+    return;
+  // The framework's application is no component, so the dialog has no
+  // owner; the pointer frees it on every way out.
+  const auto Dialog = std::make_unique<TZantrelParamsDlg>(nullptr);
+  Dialog->SetCaption(Params->GetNamePath() + " Parameters");
+  Dialog->SetParams(Params);
+  if (Dialog->ShowModal() == mrOk)
+    Modified();
+}
+
+void ZtlPrmEd::Register() {
+  RegisterZantrelDatasetClasses();
+  RegisterPropertyEditor(TypeInfo<TZantrelParams>(), ComponentClass<TZantrelCustomDataset>(),
+                         "Params", PropertyEditorClass<TZantrelParamsProperty>());
+}
+
+} // namespace ztl

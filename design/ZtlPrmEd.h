@@ -1,0 +1,106 @@
+// ZtlPrmEd: the designer's editor of a query's Params property, a dialog that
+// declares and presets the parameters of the query's own list, and the
+// registration that puts it behind the inspector's ellipsis button.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dataset/ZtlParams.h"
+#include "framework/designintf/DesignIntf.h"
+#include "framework/widgets/Controls.h"
+
+namespace ztl {
+
+// The modal dialog over one parameter list. It edits the list in place, so
+// the query sees every change at once; closing it any way but OK puts back
+// the copy taken when the list was given (SetParams).
+//
+// The selected parameter is the list's entry at the list box's selected
+// line, whatever its name: a list may hold one name twice ("?" placeholders,
+// a New after a Delete), and each line edits its own parameter.
+class TZantrelParamsDlg : public TForm {
+public:
+  explicit TZantrelParamsDlg(TComponent* AOwner);
+  ~TZantrelParamsDlg() override;
+
+  // Makes Params (not owned; it must outlive the dialog) the list being
+  // edited, keeps a copy of it for the way back, and shows its first entry.
+  void SetParams(TZantrelParams* Params);
+  TZantrelParams* GetEditedParams() const { return EditedParams; }
+
+  // The controls, owned by the form; each widget's objectName is the field's
+  // name.
+  TGroupBox* gbParams;
+  TLabel* lblParamNames;
+  TListBox* lbParamNames;
+  TLabel* lblParamName;
+  TEdit* edParamName;
+  TLabel* lblDataType;
+  TComboBox* cbDataType;
+  TLabel* lblParamValue;
+  TEdit* edParamValue;
+  TCheckBox* cbNull;
+  TButton* btnNew;
+  TButton* btnDelete;
+  TButton* btnReset;
+  TButton* btnOK;
+  TButton* btnCancel;
+  TButton* btnHelp;
+
+  // The form's and the controls' event handlers.
+  void FormCreate(TObject* Sender);
+  void FormDestroy(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void lbParamNamesClick(TObject* Sender);
+  void edParamNameChange(TObject* Sender);
+  void cbDataTypeChange(TObject* Sender);
+  void edParamValueEnter(TObject* Sender);
+  void edParamValueExit(TObject* Sender);
+  void cbNullClick(TObject* Sender);
+  void btnNewClick(TObject* Sender);
+  void btnDeleteClick(TObject* Sender);
+  void btnResetClick(TObject* Sender);
+  void btnHelpClick(TObject* Sender);
+
+  // The most parameters New makes a list hold.
+  static constexpr int MaxParams = 255;
+
+private:
+  void CreateControls();
+  // Fills the list box with the names of EditedParams, in order.
+  void ShowParamList();
+  // Selects line Index and shows its parameter (none for -1).
+  void SelectLine(int Index);
+  // Enables the controls that edit a parameter exactly when there is one.
+  void CheckControlsEnabled(const TZantrelParam* Param);
+  // Shows Value in the Null box without running cbNullClick, so that showing
+  // a parameter never changes it.
+  void SetNull(bool Value);
+  // The parameter of the selected line, or null.
+  TZantrelParam* SelectedParam() const;
+
+  TZantrelParams* EditedParams = nullptr;       // the list edited; not owned
+  std::unique_ptr<TZantrelParams> SavedParams;  // the list as SetParams found it
+  std::string OldValue;                         // the value edit's text when it got the focus
+};
+
+// The inspector's editor of a query's Params: an ellipsis button that opens
+// TZantrelParamsDlg on the query's list and tells the designer when the
+// dialog ends with OK.
+class TZantrelParamsProperty : public TClassProperty {
+public:
+  using TClassProperty::TClassProperty;
+  // paDialog alone: no value list, no unfolded sub-properties.
+  TPropertyAttributes GetAttributes() const override;
+  void Edit() override;
+};
+
+namespace ZtlPrmEd {
+// Registers TZantrelParamsProperty for every property named Params of type
+// TZantrelParams on a TZantrelCustomDataset or a descendant (registering the
+// dataset classes first when nobody has).
+void Register();
+} // namespace ZtlPrmEd
+
+} // namespace ztl

@@ -97,6 +97,24 @@ public:
 };
 
 namespace ZtlPrmEd {
+// Steps the parameter dialogs share (the stored procedure's editor too).
+
+// Fills Box with the names of TZantrelParamDataType, lowest value first, so
+// that an item's index is the type's ordinal.
+void FillDataTypes(TComboBox& Box);
+// Replaces Dest's parameters with copies of Source's entries, one by one
+// (see the .cpp for why not the list's Assign).
+void CopyEntries(const TZantrelParams& Source, TZantrelParams& Dest);
+// Fills Box with the names of List's entries, in order (none for no list).
+void ShowNames(const TZantrelParams* List, TListBox& Box);
+// The entry of List at Box's selected line, or null.
+TZantrelParam* ParamAtLine(const TZantrelParams* List, const TListBox& Box);
+// Checks or unchecks Box without running its OnClick.
+void SetCheckedQuietly(TCheckBox& Box, bool Value);
+// Appends a parameter named "p<count + 1>" unless List already holds
+// TZantrelParamsDlg::MaxParams; tells whether it did.
+bool AppendDefaultParam(TZantrelParams& List);
+
 // Registers TZantrelParamsProperty for every property named Params of type
 // TZantrelParams on a TZantrelCustomDataset or a descendant (registering the
 // dataset classes first when nobody has).

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "dataset/ZtlStoredProc.h"
-#include "design/ZtlPrmEd.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/widgets/Shell.h"
 
@@ -144,8 +143,8 @@ void TZantrelProcParamsDlg::CheckControlsEnabled(const TZantrelParam* Param) {
   cbNull->SetEnabled(Value);
 }
 
-void TZantrelProcParamsDlg::SetNull(bool Value) {
-  ZtlPrmEd::SetCheckedQuietly(*cbNull, Value);
+ZtlPrmEd::TParamControls TZantrelProcParamsDlg::Controls() const {
+  return {lbParamNames, edParamName, cbDataType, edParamValue, cbNull};
 }
 
 TZantrelParam* TZantrelProcParamsDlg::SelectedParam() const {
@@ -154,29 +153,13 @@ TZantrelParam* TZantrelProcParamsDlg::SelectedParam() const {
 
 void TZantrelProcParamsDlg::lbParamNamesClick(TObject* /*Sender*/) {
   TZantrelParam* Param = SelectedParam();
-  if (!Param) {
-    edParamName->SetText("");
-    edParamValue->SetText("");
-    cbParamType->SetItemIndex(-1);
-    cbDataType->SetItemIndex(-1);
-    SetNull(false);
-    CheckControlsEnabled(nullptr);
-    return;
-  }
-  edParamName->SetText(Param->GetName());
-  cbParamType->SetItemIndex(static_cast<int>(Param->GetParamType()) - 1);
-  cbDataType->SetItemIndex(Param->GetDataType());
-  edParamValue->SetText(Param->GetDataType() != ntUnknown ? Param->GetAsString() : "");
-  SetNull(Param->IsNull());
+  ZtlPrmEd::ShowParam(Param, Controls());
+  cbParamType->SetItemIndex(Param ? static_cast<int>(Param->GetParamType()) - 1 : -1);
   CheckControlsEnabled(Param);
 }
 
 void TZantrelProcParamsDlg::edParamNameChange(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  Param->SetName(edParamName->GetText());
-  lbParamNames->GetItems().SetStrings(lbParamNames->GetItemIndex(), Param->GetName());
+  ZtlPrmEd::RenameSelected(EditedParams, Controls());
 }
 
 void TZantrelProcParamsDlg::cbParamTypeChange(TObject* /*Sender*/) {
@@ -191,12 +174,7 @@ void TZantrelProcParamsDlg::cbParamTypeChange(TObject* /*Sender*/) {
 }
 
 void TZantrelProcParamsDlg::cbDataTypeChange(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  const int Index = cbDataType->GetItemIndex();
-  if (!Param || Index < 0 || Index > ntBlob)
-    return;
-  Param->SetDataType(static_cast<TZantrelParamDataType>(Index));
-  edParamValue->SetText("");
+  ZtlPrmEd::SetSelectedDataType(EditedParams, Controls());
 }
 
 void TZantrelProcParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
@@ -204,25 +182,11 @@ void TZantrelProcParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
 }
 
 void TZantrelProcParamsDlg::edParamValueExit(TObject* /*Sender*/) {
-  const std::string Text = edParamValue->GetText();
-  if (Text == OldValue)
-    return;
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  Param->SetText(Text);
-  SetNull(Param->IsNull());
+  ZtlPrmEd::StoreSelectedValue(EditedParams, Controls(), OldValue);
 }
 
 void TZantrelProcParamsDlg::cbNullClick(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  if (cbNull->GetChecked())
-    Param->Clear();
-  else
-    Param->SetText(edParamValue->GetText());
-  edParamValue->SetText("");
+  ZtlPrmEd::ApplyNullBox(EditedParams, Controls());
 }
 
 void TZantrelProcParamsDlg::btnNewClick(TObject* /*Sender*/) {
@@ -233,11 +197,8 @@ void TZantrelProcParamsDlg::btnNewClick(TObject* /*Sender*/) {
 }
 
 void TZantrelProcParamsDlg::btnDeleteClick(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
+  if (!ZtlPrmEd::DeleteSelected(EditedParams, Controls()))
     return;
-  // A parameter leaves its list when it is destroyed.
-  std::unique_ptr<TZantrelParam>{Param}.reset();
   ShowParamList();
   SelectLine(0);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dataset/ZtlParams.h"
+#include "design/ZtlPrmEd.h"
 #include "framework/designintf/DesignIntf.h"
 #include "framework/widgets/Controls.h"
 
@@ -73,8 +74,9 @@ private:
   // New and Delete only for an unnamed procedure; the value and Null only
   // for a parameter that sends one (below nptOutput).
   void CheckControlsEnabled(const TZantrelParam* Param);
-  void SetNull(bool Value);
   TZantrelParam* SelectedParam() const;
+  // The controls the shared steps of ZtlPrmEd work on.
+  ZtlPrmEd::TParamControls Controls() const;
 
   TZantrelParams* EditedParams = nullptr; // the working list; not owned
   std::string OldValue;                   // the value edit's text when it got the focus

@@ -70,6 +70,64 @@ bool ZtlPrmEd::AppendDefaultParam(TZantrelParams& List) {
   return true;
 }
 
+void ZtlPrmEd::ShowParam(const TZantrelParam* Param, const TParamControls& C) {
+  C.Name->SetText(Param ? Param->GetName() : "");
+  C.DataType->SetItemIndex(Param ? Param->GetDataType() : -1);
+  C.Value->SetText(Param && Param->GetDataType() != ntUnknown ? Param->GetAsString() : "");
+  SetCheckedQuietly(*C.Null, Param && Param->IsNull());
+}
+
+void ZtlPrmEd::RenameSelected(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return;
+  // Written as typed: a name the list already holds, or none, is the
+  // developer's to correct before OK.
+  Param->SetName(C.Name->GetText());
+  C.List->GetItems().SetStrings(C.List->GetItemIndex(), Param->GetName());
+}
+
+void ZtlPrmEd::SetSelectedDataType(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  const int Index = C.DataType->GetItemIndex();
+  if (!Param || Index < 0 || Index > ntBlob)
+    return;
+  Param->SetDataType(static_cast<TZantrelParamDataType>(Index));
+  C.Value->SetText("");
+}
+
+void ZtlPrmEd::StoreSelectedValue(TZantrelParams* List, const TParamControls& C,
+                                  const std::string& OldValue) {
+  const std::string Text = C.Value->GetText();
+  if (Text == OldValue)
+    return;
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return;
+  Param->SetText(Text);
+  SetCheckedQuietly(*C.Null, Param->IsNull());
+}
+
+void ZtlPrmEd::ApplyNullBox(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return;
+  if (C.Null->GetChecked())
+    Param->Clear();
+  else
+    Param->SetText(C.Value->GetText());
+  C.Value->SetText("");
+}
+
+bool ZtlPrmEd::DeleteSelected(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return false;
+  // A parameter leaves its list when it is destroyed.
+  std::unique_ptr<TZantrelParam>{Param}.reset();
+  return true;
+}
+
 // ---- TZantrelParamsDlg ------------------------------------------------------
 
 TZantrelParamsDlg::TZantrelParamsDlg(TComponent* AOwner) : TForm(AOwner) {
@@ -201,8 +259,8 @@ void TZantrelParamsDlg::CheckControlsEnabled(const TZantrelParam* Param) {
   cbNull->SetEnabled(Present);
 }
 
-void TZantrelParamsDlg::SetNull(bool Value) {
-  ZtlPrmEd::SetCheckedQuietly(*cbNull, Value);
+ZtlPrmEd::TParamControls TZantrelParamsDlg::Controls() const {
+  return {lbParamNames, edParamName, cbDataType, edParamValue, cbNull};
 }
 
 TZantrelParam* TZantrelParamsDlg::SelectedParam() const {
@@ -211,38 +269,16 @@ TZantrelParam* TZantrelParamsDlg::SelectedParam() const {
 
 void TZantrelParamsDlg::lbParamNamesClick(TObject* /*Sender*/) {
   TZantrelParam* Param = SelectedParam();
-  if (!Param) {
-    edParamName->SetText("");
-    edParamValue->SetText("");
-    cbDataType->SetItemIndex(-1);
-    SetNull(false);
-    CheckControlsEnabled(nullptr);
-    return;
-  }
-  edParamName->SetText(Param->GetName());
-  cbDataType->SetItemIndex(Param->GetDataType());
-  edParamValue->SetText(Param->GetDataType() != ntUnknown ? Param->GetAsString() : "");
-  SetNull(Param->IsNull());
+  ZtlPrmEd::ShowParam(Param, Controls());
   CheckControlsEnabled(Param);
 }
 
 void TZantrelParamsDlg::edParamNameChange(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  // Written as typed: a name the list already holds, or none, is the
-  // developer's to correct before OK.
-  Param->SetName(edParamName->GetText());
-  lbParamNames->GetItems().SetStrings(lbParamNames->GetItemIndex(), Param->GetName());
+  ZtlPrmEd::RenameSelected(EditedParams, Controls());
 }
 
 void TZantrelParamsDlg::cbDataTypeChange(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  const int Index = cbDataType->GetItemIndex();
-  if (!Param || Index < 0 || Index > ntBlob)
-    return;
-  Param->SetDataType(static_cast<TZantrelParamDataType>(Index));
-  edParamValue->SetText("");
+  ZtlPrmEd::SetSelectedDataType(EditedParams, Controls());
 }
 
 void TZantrelParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
@@ -250,25 +286,11 @@ void TZantrelParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
 }
 
 void TZantrelParamsDlg::edParamValueExit(TObject* /*Sender*/) {
-  const std::string Text = edParamValue->GetText();
-  if (Text == OldValue)
-    return;
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  Param->SetText(Text);
-  SetNull(Param->IsNull());
+  ZtlPrmEd::StoreSelectedValue(EditedParams, Controls(), OldValue);
 }
 
 void TZantrelParamsDlg::cbNullClick(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  if (cbNull->GetChecked())
-    Param->Clear();
-  else
-    Param->SetText(edParamValue->GetText());
-  edParamValue->SetText("");
+  ZtlPrmEd::ApplyNullBox(EditedParams, Controls());
 }
 
 void TZantrelParamsDlg::btnNewClick(TObject* /*Sender*/) {
@@ -279,11 +301,8 @@ void TZantrelParamsDlg::btnNewClick(TObject* /*Sender*/) {
 }
 
 void TZantrelParamsDlg::btnDeleteClick(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
+  if (!ZtlPrmEd::DeleteSelected(EditedParams, Controls()))
     return;
-  // A parameter leaves its list when it is destroyed.
-  std::unique_ptr<TZantrelParam>{Param}.reset();
   ShowParamList();
   SelectLine(0);
 }

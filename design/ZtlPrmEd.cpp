@@ -12,17 +12,24 @@
 namespace ztl {
 namespace {
 
-// The names of TZantrelParamDataType, lowest value first, so that a combo
-// box item's index is the type's ordinal.
+// The names of TZantrelParamDataType, lowest value first.
 constexpr std::array<const char*, ntBlob + 1> DataTypeNames = {
     "ntUnknown", "ntString", "ntInteger", "ntInt64",  "ntFloat",  "ntCurrency", "ntDate",
     "ntTime",    "ntDateTime", "ntBoolean", "ntBinary", "ntMemo", "ntBlob"};
 
-// Replaces Dest's parameters with copies of Source's entries, one by one.
+} // namespace
+
+void ZtlPrmEd::FillDataTypes(TComboBox& Box) {
+  TStrings& Items = Box.GetItems();
+  Items.Clear();
+  for (const char* Name : DataTypeNames)
+    Items.Add(Name);
+}
+
 // The list's own Assign copies the parameter each entry's name finds, which
-// folds entries sharing a name into the first of them; the dialog's copy and
-// its way back must keep every entry as it is.
-void CopyEntries(const TZantrelParams& Source, TZantrelParams& Dest) {
+// folds entries sharing a name into the first of them; the dialogs' copies
+// and their ways back must keep every entry as it is.
+void ZtlPrmEd::CopyEntries(const TZantrelParams& Source, TZantrelParams& Dest) {
   if (&Source == &Dest)
     return;
   Dest.Clear();
@@ -30,7 +37,96 @@ void CopyEntries(const TZantrelParams& Source, TZantrelParams& Dest) {
     Dest.CreateParam()->AssignParam(Source.GetItem(I));
 }
 
-} // namespace
+void ZtlPrmEd::ShowNames(const TZantrelParams* List, TListBox& Box) {
+  TStrings& Items = Box.GetItems();
+  Items.Clear();
+  if (!List)
+    return;
+  for (int I = 0; I < List->Count(); ++I)
+    Items.Add(List->GetItem(I)->GetName());
+}
+
+TZantrelParam* ZtlPrmEd::ParamAtLine(const TZantrelParams* List, const TListBox& Box) {
+  const int Index = Box.GetItemIndex();
+  if (!List || Index < 0 || Index >= List->Count())
+    return nullptr;
+  return List->GetItem(Index);
+}
+
+void ZtlPrmEd::SetCheckedQuietly(TCheckBox& Box, bool Value) {
+  // Detached, the box has no handler that could raise out of SetChecked.
+  TNotifyEvent Handler = std::move(Box.OnClick);
+  Box.OnClick = nullptr;
+  Box.SetChecked(Value);
+  Box.OnClick = std::move(Handler);
+}
+
+bool ZtlPrmEd::AppendDefaultParam(TZantrelParams& List) {
+  if (List.Count() >= TZantrelParamsDlg::MaxParams)
+    return false;
+  // The default name follows the count, not the names present: it may repeat
+  // one after a Delete.
+  List.CreateParam(Format("p%d", {List.Count() + 1}));
+  return true;
+}
+
+void ZtlPrmEd::ShowParam(const TZantrelParam* Param, const TParamControls& C) {
+  C.Name->SetText(Param ? Param->GetName() : "");
+  C.DataType->SetItemIndex(Param ? Param->GetDataType() : -1);
+  C.Value->SetText(Param && Param->GetDataType() != ntUnknown ? Param->GetAsString() : "");
+  SetCheckedQuietly(*C.Null, Param && Param->IsNull());
+}
+
+void ZtlPrmEd::RenameSelected(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return;
+  // Written as typed: a name the list already holds, or none, is the
+  // developer's to correct before OK.
+  Param->SetName(C.Name->GetText());
+  C.List->GetItems().SetStrings(C.List->GetItemIndex(), Param->GetName());
+}
+
+void ZtlPrmEd::SetSelectedDataType(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  const int Index = C.DataType->GetItemIndex();
+  if (!Param || Index < 0 || Index > ntBlob)
+    return;
+  Param->SetDataType(static_cast<TZantrelParamDataType>(Index));
+  C.Value->SetText("");
+}
+
+void ZtlPrmEd::StoreSelectedValue(TZantrelParams* List, const TParamControls& C,
+                                  const std::string& OldValue) {
+  const std::string Text = C.Value->GetText();
+  if (Text == OldValue)
+    return;
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return;
+  Param->SetText(Text);
+  SetCheckedQuietly(*C.Null, Param->IsNull());
+}
+
+void ZtlPrmEd::ApplyNullBox(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return;
+  if (C.Null->GetChecked())
+    Param->Clear();
+  else
+    Param->SetText(C.Value->GetText());
+  C.Value->SetText("");
+}
+
+bool ZtlPrmEd::DeleteSelected(TZantrelParams* List, const TParamControls& C) {
+  TZantrelParam* Param = ParamAtLine(List, *C.List);
+  if (!Param)
+    return false;
+  // A parameter leaves its list when it is destroyed.
+  std::unique_ptr<TZantrelParam>{Param}.reset();
+  return true;
+}
 
 // ---- TZantrelParamsDlg ------------------------------------------------------
 
@@ -123,10 +219,7 @@ void TZantrelParamsDlg::CreateControls() {
 
 void TZantrelParamsDlg::FormCreate(TObject* /*Sender*/) {
   SavedParams = std::make_unique<TZantrelParams>();
-  TStrings& Items = cbDataType->GetItems();
-  Items.Clear();
-  for (const char* Name : DataTypeNames)
-    Items.Add(Name);
+  ZtlPrmEd::FillDataTypes(*cbDataType);
 }
 
 void TZantrelParamsDlg::FormDestroy(TObject* /*Sender*/) {
@@ -135,13 +228,13 @@ void TZantrelParamsDlg::FormDestroy(TObject* /*Sender*/) {
 
 void TZantrelParamsDlg::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
   if (GetModalResult() != mrOk && EditedParams && SavedParams)
-    CopyEntries(*SavedParams, *EditedParams);
+    ZtlPrmEd::CopyEntries(*SavedParams, *EditedParams);
 }
 
 void TZantrelParamsDlg::SetParams(TZantrelParams* Params) {
   EditedParams = Params;
   if (EditedParams)
-    CopyEntries(*EditedParams, *SavedParams);
+    ZtlPrmEd::CopyEntries(*EditedParams, *SavedParams);
   else
     SavedParams->Clear();
   ShowParamList();
@@ -149,12 +242,7 @@ void TZantrelParamsDlg::SetParams(TZantrelParams* Params) {
 }
 
 void TZantrelParamsDlg::ShowParamList() {
-  TStrings& Items = lbParamNames->GetItems();
-  Items.Clear();
-  if (!EditedParams)
-    return;
-  for (int I = 0; I < EditedParams->Count(); ++I)
-    Items.Add(EditedParams->GetItem(I)->GetName());
+  ZtlPrmEd::ShowNames(EditedParams, *lbParamNames);
 }
 
 void TZantrelParamsDlg::SelectLine(int Index) {
@@ -171,55 +259,26 @@ void TZantrelParamsDlg::CheckControlsEnabled(const TZantrelParam* Param) {
   cbNull->SetEnabled(Present);
 }
 
-void TZantrelParamsDlg::SetNull(bool Value) {
-  // Detached, the box has no handler that could raise out of SetChecked.
-  TNotifyEvent Handler = std::move(cbNull->OnClick);
-  cbNull->OnClick = nullptr;
-  cbNull->SetChecked(Value);
-  cbNull->OnClick = std::move(Handler);
+ZtlPrmEd::TParamControls TZantrelParamsDlg::Controls() const {
+  return {lbParamNames, edParamName, cbDataType, edParamValue, cbNull};
 }
 
 TZantrelParam* TZantrelParamsDlg::SelectedParam() const {
-  const int Index = lbParamNames->GetItemIndex();
-  if (!EditedParams || Index < 0 || Index >= EditedParams->Count())
-    return nullptr;
-  return EditedParams->GetItem(Index);
+  return ZtlPrmEd::ParamAtLine(EditedParams, *lbParamNames);
 }
 
 void TZantrelParamsDlg::lbParamNamesClick(TObject* /*Sender*/) {
   TZantrelParam* Param = SelectedParam();
-  if (!Param) {
-    edParamName->SetText("");
-    edParamValue->SetText("");
-    cbDataType->SetItemIndex(-1);
-    SetNull(false);
-    CheckControlsEnabled(nullptr);
-    return;
-  }
-  edParamName->SetText(Param->GetName());
-  cbDataType->SetItemIndex(Param->GetDataType());
-  edParamValue->SetText(Param->GetDataType() != ntUnknown ? Param->GetAsString() : "");
-  SetNull(Param->IsNull());
+  ZtlPrmEd::ShowParam(Param, Controls());
   CheckControlsEnabled(Param);
 }
 
 void TZantrelParamsDlg::edParamNameChange(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  // Written as typed: a name the list already holds, or none, is the
-  // developer's to correct before OK.
-  Param->SetName(edParamName->GetText());
-  lbParamNames->GetItems().SetStrings(lbParamNames->GetItemIndex(), Param->GetName());
+  ZtlPrmEd::RenameSelected(EditedParams, Controls());
 }
 
 void TZantrelParamsDlg::cbDataTypeChange(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  const int Index = cbDataType->GetItemIndex();
-  if (!Param || Index < 0 || Index > ntBlob)
-    return;
-  Param->SetDataType(static_cast<TZantrelParamDataType>(Index));
-  edParamValue->SetText("");
+  ZtlPrmEd::SetSelectedDataType(EditedParams, Controls());
 }
 
 void TZantrelParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
@@ -227,43 +286,23 @@ void TZantrelParamsDlg::edParamValueEnter(TObject* /*Sender*/) {
 }
 
 void TZantrelParamsDlg::edParamValueExit(TObject* /*Sender*/) {
-  const std::string Text = edParamValue->GetText();
-  if (Text == OldValue)
-    return;
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  Param->SetText(Text);
-  SetNull(Param->IsNull());
+  ZtlPrmEd::StoreSelectedValue(EditedParams, Controls(), OldValue);
 }
 
 void TZantrelParamsDlg::cbNullClick(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
-    return;
-  if (cbNull->GetChecked())
-    Param->Clear();
-  else
-    Param->SetText(edParamValue->GetText());
-  edParamValue->SetText("");
+  ZtlPrmEd::ApplyNullBox(EditedParams, Controls());
 }
 
 void TZantrelParamsDlg::btnNewClick(TObject* /*Sender*/) {
-  if (!EditedParams || EditedParams->Count() >= MaxParams)
+  if (!EditedParams || !ZtlPrmEd::AppendDefaultParam(*EditedParams))
     return;
-  // The default name follows the count, not the names present: it may repeat
-  // one after a Delete.
-  EditedParams->CreateParam(Format("p%d", {EditedParams->Count() + 1}));
   ShowParamList();
   SelectLine(EditedParams->Count() - 1);
 }
 
 void TZantrelParamsDlg::btnDeleteClick(TObject* /*Sender*/) {
-  TZantrelParam* Param = SelectedParam();
-  if (!Param)
+  if (!ZtlPrmEd::DeleteSelected(EditedParams, Controls()))
     return;
-  // A parameter leaves its list when it is destroyed.
-  std::unique_ptr<TZantrelParam>{Param}.reset();
   ShowParamList();
   SelectLine(0);
 }

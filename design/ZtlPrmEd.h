@@ -12,6 +12,10 @@
 
 namespace ztl {
 
+namespace ZtlPrmEd {
+struct TParamControls;
+} // namespace ZtlPrmEd
+
 // The modal dialog over one parameter list. It edits the list in place, so
 // the query sees every change at once; closing it any way but OK puts back
 // the copy taken when the list was given (SetParams).
@@ -74,11 +78,10 @@ private:
   void SelectLine(int Index);
   // Enables the controls that edit a parameter exactly when there is one.
   void CheckControlsEnabled(const TZantrelParam* Param);
-  // Shows Value in the Null box without running cbNullClick, so that showing
-  // a parameter never changes it.
-  void SetNull(bool Value);
   // The parameter of the selected line, or null.
   TZantrelParam* SelectedParam() const;
+  // The controls the shared steps of ZtlPrmEd work on.
+  ZtlPrmEd::TParamControls Controls() const;
 
   TZantrelParams* EditedParams = nullptr;       // the list edited; not owned
   std::unique_ptr<TZantrelParams> SavedParams;  // the list as SetParams found it
@@ -97,6 +100,45 @@ public:
 };
 
 namespace ZtlPrmEd {
+// Steps the parameter dialogs share (the stored procedure's editor too).
+
+// Fills Box with the names of TZantrelParamDataType, lowest value first, so
+// that an item's index is the type's ordinal.
+void FillDataTypes(TComboBox& Box);
+// Replaces Dest's parameters with copies of Source's entries, one by one
+// (see the .cpp for why not the list's Assign).
+void CopyEntries(const TZantrelParams& Source, TZantrelParams& Dest);
+// Fills Box with the names of List's entries, in order (none for no list).
+void ShowNames(const TZantrelParams* List, TListBox& Box);
+// The entry of List at Box's selected line, or null.
+TZantrelParam* ParamAtLine(const TZantrelParams* List, const TListBox& Box);
+// Checks or unchecks Box without running its OnClick.
+void SetCheckedQuietly(TCheckBox& Box, bool Value);
+// Appends a parameter named "p<count + 1>" unless List already holds
+// TZantrelParamsDlg::MaxParams; tells whether it did.
+bool AppendDefaultParam(TZantrelParams& List);
+
+// The controls every parameter dialog edits one entry with.
+struct TParamControls {
+  TListBox* List;
+  TEdit* Name;
+  TComboBox* DataType;
+  TEdit* Value;
+  TCheckBox* Null;
+};
+// Shows Param (none: empties the controls) without changing it.
+void ShowParam(const TZantrelParam* Param, const TParamControls& C);
+// The handlers' work on the entry at the selected line; each does nothing
+// without one.
+void RenameSelected(TZantrelParams* List, const TParamControls& C);
+void SetSelectedDataType(TZantrelParams* List, const TParamControls& C);
+// Stores the value edit's text unless it is still OldValue.
+void StoreSelectedValue(TZantrelParams* List, const TParamControls& C,
+                        const std::string& OldValue);
+void ApplyNullBox(TZantrelParams* List, const TParamControls& C);
+// Destroys the selected entry (it leaves its list); tells whether there was one.
+bool DeleteSelected(TZantrelParams* List, const TParamControls& C);
+
 // Registers TZantrelParamsProperty for every property named Params of type
 // TZantrelParams on a TZantrelCustomDataset or a descendant (registering the
 // dataset classes first when nobody has).

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "design/ZtlDirEd.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/widgets/Dialogs.h"
 
@@ -46,6 +47,17 @@ void TZantrelLibFileProperty::Edit() {
   std::string Chosen;
   if (ChooseFile(GetValue(), "Library Files (*.dll)|*.dll|All Files (*.*)|*.*", Chosen))
     SetValue(ExtractFileName(Chosen));
+}
+
+TPropertyAttributes TZantrelPathProperty::GetAttributes() const {
+  return FileAttributes;
+}
+
+void TZantrelPathProperty::Edit() {
+  const auto Dialog = std::make_unique<TZantrelPathDialog>(nullptr);
+  Dialog->SetPath(GetValue());
+  if (Dialog->ShowModal() == mrOk)
+    SetValue(Dialog->Path);
 }
 
 } // namespace ztl

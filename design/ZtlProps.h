@@ -1,6 +1,6 @@
 // ZtlProps: the inspector's editors a driver registers for its string
-// properties that name a database file or a client library file: an ellipsis
-// button that opens a file dialog on the current value.
+// properties that name a database file, a client library file or a
+// directory: an ellipsis button that opens a chooser on the current value.
 #pragma once
 
 #include "framework/designintf/DesignIntf.h"
@@ -22,6 +22,15 @@ public:
 // library is found the way the system finds libraries. The dialog offers
 // shared libraries and every file.
 class TZantrelLibFileProperty : public TStringProperty {
+public:
+  using TStringProperty::TStringProperty;
+  TPropertyAttributes GetAttributes() const override;
+  void Edit() override;
+};
+
+// A directory, chosen in TZantrelPathDialog; OK stores the dialog's Path
+// (what the path edit holds, unchecked), Cancel changes nothing.
+class TZantrelPathProperty : public TStringProperty {
 public:
   using TStringProperty::TStringProperty;
   TPropertyAttributes GetAttributes() const override;

@@ -26,6 +26,7 @@ declare -A allowed=(
   [drivers/sqlite]="drivers/common dataset core framework sqltext"
   [drivers/postgres]="drivers/common dataset core framework sqltext"
   [design]="dataset core framework sqltext"
+  [package]="design catalog dataset core framework sqltext"
 )
 
 # The module a repository path belongs to, or nothing.
@@ -60,7 +61,8 @@ while IFS= read -r file; do
   done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
            sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
   # Only the widget layers of the framework and the design-time folders may use Qt.
-  if [[ $from != framework/widgets && $from != framework/designintf && $from != design ]] &&
+  if [[ $from != framework/widgets && $from != framework/designintf && $from != design &&
+        $from != package ]] &&
      grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$file"; then
     echo "$file: $from may not use Qt" >&2
     status=1

@@ -1,0 +1,32 @@
+// ZtlPgDesign: the PostgreSQL driver's design package: its palette page and
+// components as data, and the registration of its design-time editors.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "design/ZtlAbout.h"
+
+namespace ztl {
+
+// The about entry of the driver's components: the box for PostgreSQL.
+class TZantrelPgAboutEditor : public TZantrelAboutComponentEditor {
+public:
+  using TZantrelAboutComponentEditor::TZantrelAboutComponentEditor;
+  void Edit() override;
+};
+
+namespace ZtlPgDesign {
+
+// The palette page the designer puts the driver's components on.
+extern const char* const PalettePage;
+// The components on that page, by class name.
+const std::vector<std::string>& PaletteComponents();
+
+// Registers the driver's classes, the session's file properties (its LibraryName with the library
+// file editor (DatabaseName names a database on the server, not a file, and keeps the plain string
+// editor)), and the about editor on each palette component. Safe to call more than once.
+void Register();
+
+} // namespace ZtlPgDesign
+} // namespace ztl

@@ -1,0 +1,32 @@
+// ZtlSQLiteDesign: the SQLite driver's design package: its palette page and
+// components as data, and the registration of its design-time editors.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "design/ZtlAbout.h"
+
+namespace ztl {
+
+// The about entry of the driver's components: the box for SQLite.
+class TZantrelSQLiteAboutEditor : public TZantrelAboutComponentEditor {
+public:
+  using TZantrelAboutComponentEditor::TZantrelAboutComponentEditor;
+  void Edit() override;
+};
+
+namespace ZtlSQLiteDesign {
+
+// The palette page the designer puts the driver's components on.
+extern const char* const PalettePage;
+// The components on that page, by class name.
+const std::vector<std::string>& PaletteComponents();
+
+// Registers the driver's classes, the session's file properties (its DatabaseName with the database
+// file editor and its LibraryName with the library file editor), and the about editor on each
+// palette component. Safe to call more than once.
+void Register();
+
+} // namespace ZtlSQLiteDesign
+} // namespace ztl

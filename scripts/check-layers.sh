@@ -26,8 +26,8 @@ declare -A allowed=(
   [drivers/sqlite]="drivers/common dataset core framework sqltext"
   [drivers/postgres]="drivers/common dataset core framework sqltext"
   [design]="dataset core framework sqltext"
-  [drivers/sqlite/design]="drivers/sqlite drivers/common design dataset core framework sqltext"
-  [drivers/postgres/design]="drivers/postgres drivers/common design dataset core framework sqltext"
+  [drivers/sqlite/design]="package drivers/sqlite drivers/common design dataset core framework sqltext"
+  [drivers/postgres/design]="package drivers/postgres drivers/common design dataset core framework sqltext"
   [package]="design catalog dataset core framework sqltext"
 )
 

@@ -11,6 +11,13 @@ void TZantrelPgAboutEditor::Edit() {
   ShowZantrelAboutBox("PostgreSQL");
 }
 
+const char* const ZtlPgDesign::Description = "Zantrelix PostgreSQL components";
+
+const std::vector<std::string>& ZtlPgDesign::RequiredPackages() {
+  static const std::vector<std::string> Packages{"ZtlPack5"};
+  return Packages;
+}
+
 const char* const ZtlPgDesign::PalettePage = "Zantrelix PostgreSQL";
 
 const std::vector<std::string>& ZtlPgDesign::PaletteComponents() {

@@ -11,6 +11,13 @@ void TZantrelSQLiteAboutEditor::Edit() {
   ShowZantrelAboutBox("SQLite");
 }
 
+const char* const ZtlSQLiteDesign::Description = "Zantrelix SQLite components";
+
+const std::vector<std::string>& ZtlSQLiteDesign::RequiredPackages() {
+  static const std::vector<std::string> Packages{"ZtlPack5"};
+  return Packages;
+}
+
 const char* const ZtlSQLiteDesign::PalettePage = "Zantrelix SQLite";
 
 const std::vector<std::string>& ZtlSQLiteDesign::PaletteComponents() {

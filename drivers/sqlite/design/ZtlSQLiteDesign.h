@@ -18,6 +18,11 @@ public:
 
 namespace ZtlSQLiteDesign {
 
+// The package's description as the designer's package list shows it, and
+// the packages it needs loaded first.
+extern const char* const Description;
+const std::vector<std::string>& RequiredPackages();
+
 // The palette page the designer puts the driver's components on.
 extern const char* const PalettePage;
 // The components on that page, by class name.

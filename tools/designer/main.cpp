@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "framework/classes/Classes.h"
+#include "framework/widgets/Widgets.h"
 #include "package/ZtlPackageLoader.h"
 #include "tools/designer/DesignerDocument.h"
 #include "tools/designer/DesignerWindow.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
   if (!Screenshot.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication App(argc, argv);
+  ztl::UseWidgets(); // the packages' dialogs are framework forms
 
   ztl::designer::TDesignerWindow Window(Screenshot.empty());
   int Status = 0;

@@ -38,20 +38,21 @@ bool TZantrelPgSQL::Connected() {
 // --- Statements on the server -------------------------------------------------
 
 bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt, bool Positional,
-                                   bool AllowScript) {
+                                    bool AllowScript) {
   Deallocate(Stmt);
   if (!Connected())
     return false;
   TZantrelPgSession& S = PgSession();
   PGconn* C = S.GetConnection();
-  TPgMarkers Markers = PgRewriteMarkers(SQL, Positional);
+  const std::string Text = S.WithCatalog(SQL);
+  TPgMarkers Markers = PgRewriteMarkers(Text, Positional);
   Stmt.Positional = Positional && !Markers.Named && Markers.Questions > 0;
   Stmt.Named = Markers.Named;
   Stmt.Questions = Markers.Questions;
-  if (AllowScript && PgCountStatements(SQL) != 1) {
+  if (AllowScript && PgCountStatements(Text) != 1) {
     // The server prepares one statement only; a script runs as written.
     Stmt.Script = true;
-    Stmt.Text = SQL;
+    Stmt.Text = Text;
     return true;
   }
   const std::string Name = S.NewStatementName();

@@ -15,24 +15,6 @@ namespace ztl {
 
 namespace {
 
-bool IsIdentStart(char C) {
-  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' ||
-         static_cast<unsigned char>(C) >= 128;
-}
-
-bool IsIdentChar(char C) {
-  return IsIdentStart(C) || (C >= '0' && C <= '9') || C == '$';
-}
-
-bool IsBlank(char C) {
-  return std::isspace(static_cast<unsigned char>(C)) != 0;
-}
-
-bool IsComment(std::string_view SQL, std::size_t Pos) {
-  return Pos + 1 < SQL.size() &&
-         ((SQL[Pos] == '-' && SQL[Pos + 1] == '-') || (SQL[Pos] == '/' && SQL[Pos + 1] == '*'));
-}
-
 // One rewriting pass; "?" is a marker only when Questions is set.
 TPgMarkers Rewrite(std::string_view SQL, bool Questions) {
   TPgMarkers M;
@@ -57,9 +39,9 @@ TPgMarkers Rewrite(std::string_view SQL, bool Questions) {
     if (C == ':' && Next == ':') {
       M.Text += "::";
       I += 2;
-    } else if (C == ':' && Next != '=' && Brackets == 0 && IsIdentStart(Next)) {
+    } else if (C == ':' && Next != '=' && Brackets == 0 && PgIsIdentStart(Next)) {
       std::size_t J = I + 1;
-      while (J < N && IsIdentChar(SQL[J]) && SQL[J] != '$')
+      while (J < N && PgIsIdentChar(SQL[J]) && SQL[J] != '$')
         ++J;
       const std::string_view Name = SQL.substr(I + 1, J - I - 1);
       std::int32_t Number = 0;
@@ -105,29 +87,29 @@ std::vector<TWord> TopLevelWords(std::string_view SQL, std::size_t& First) {
   std::size_t I = 0;
   while (I < SQL.size()) {
     if (const std::size_t Past = PgSkipLiteral(SQL, I); Past != I) {
-      if (!IsComment(SQL, I))
+      if (!PgIsComment(SQL, I))
         First = std::min(First, I);
       I = Past;
       continue;
     }
     const char C = SQL[I];
-    if (!IsBlank(C))
+    if (!PgIsBlank(C))
       First = std::min(First, I);
     if (C == '(' || C == '[') {
       ++Depth;
     } else if (C == ')' || C == ']') {
       Depth = std::max(0, Depth - 1);
-    } else if (Depth == 0 && IsIdentStart(C)) {
+    } else if (Depth == 0 && PgIsIdentStart(C)) {
       std::size_t J = I;
       std::string Word;
-      while (J < SQL.size() && IsIdentChar(SQL[J]))
+      while (J < SQL.size() && PgIsIdentChar(SQL[J]))
         Word += static_cast<char>(std::toupper(static_cast<unsigned char>(SQL[J++])));
       Words.push_back({std::move(Word), I});
       I = J;
       continue;
-    } else if (IsIdentChar(C)) {
+    } else if (PgIsIdentChar(C)) {
       // A number or a $n: read as a whole so that its tail is no word.
-      while (I < SQL.size() && IsIdentChar(SQL[I]))
+      while (I < SQL.size() && PgIsIdentChar(SQL[I]))
         ++I;
       continue;
     }
@@ -148,7 +130,7 @@ std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos) {
     // Doubled quotes stay inside. An E'' string also escapes quotes with
     // backslashes.
     const bool Escapes = C == '\'' && Pos > 0 && (SQL[Pos - 1] == 'E' || SQL[Pos - 1] == 'e') &&
-                         (Pos < 2 || !IsIdentChar(SQL[Pos - 2]));
+                         (Pos < 2 || !PgIsIdentChar(SQL[Pos - 2]));
     std::size_t J = Pos + 1;
     while (J < N) {
       if (Escapes && SQL[J] == '\\' && J + 1 < N) {
@@ -187,11 +169,11 @@ std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos) {
     }
     return J;
   }
-  if (C == '$' && (Pos == 0 || !IsIdentChar(SQL[Pos - 1]))) {
+  if (C == '$' && (Pos == 0 || !PgIsIdentChar(SQL[Pos - 1]))) {
     // $tag$...$tag$, where a tag does not start with a digit ($1 is a
     // parameter).
     std::size_t J = Pos + 1;
-    while (J < N && SQL[J] != '$' && IsIdentChar(SQL[J]) &&
+    while (J < N && SQL[J] != '$' && PgIsIdentChar(SQL[J]) &&
            !(J == Pos + 1 && SQL[J] >= '0' && SQL[J] <= '9'))
       ++J;
     if (J < N && SQL[J] == '$') {
@@ -219,7 +201,7 @@ std::int32_t PgCountStatements(std::string_view SQL) {
   std::size_t I = 0;
   while (I < SQL.size()) {
     if (const std::size_t Past = PgSkipLiteral(SQL, I); Past != I) {
-      Content = Content || !IsComment(SQL, I);
+      Content = Content || !PgIsComment(SQL, I);
       I = Past;
       continue;
     }
@@ -231,7 +213,7 @@ std::int32_t PgCountStatements(std::string_view SQL) {
     if (C == ';' && Depth == 0) {
       Count += Content ? 1 : 0;
       Content = false;
-    } else if (!IsBlank(C)) {
+    } else if (!PgIsBlank(C)) {
       Content = true;
     }
   }

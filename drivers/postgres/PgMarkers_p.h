@@ -5,12 +5,33 @@
 // the place where the driver can add its hidden row key to a SELECT.
 #pragma once
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace ztl {
+
+// The server's identifier characters: bytes above 127 count as letters.
+inline bool PgIsIdentStart(char C) {
+  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' ||
+         static_cast<unsigned char>(C) >= 128;
+}
+
+inline bool PgIsIdentChar(char C) {
+  return PgIsIdentStart(C) || (C >= '0' && C <= '9') || C == '$';
+}
+
+inline bool PgIsBlank(char C) {
+  return std::isspace(static_cast<unsigned char>(C)) != 0;
+}
+
+// True when a -- or /* comment starts at Pos.
+inline bool PgIsComment(std::string_view SQL, std::size_t Pos) {
+  return Pos + 1 < SQL.size() &&
+         ((SQL[Pos] == '-' && SQL[Pos + 1] == '-') || (SQL[Pos] == '/' && SQL[Pos + 1] == '*'));
+}
 
 // Where a literal or comment that starts at Pos ends (the position past
 // it), or Pos when none starts there: '...' (with backslash escapes after
@@ -20,9 +41,9 @@ std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos);
 
 // A text with its markers rewritten for the server.
 struct TPgMarkers {
-  std::string Text;         // the text to send, markers as "$n"
-  std::int32_t Count = 0;   // parameters it takes
-  bool Named = false;       // it has ":name" markers
+  std::string Text;           // the text to send, markers as "$n"
+  std::int32_t Count = 0;     // parameters it takes
+  bool Named = false;         // it has ":name" markers
   std::int32_t Questions = 0; // "?" markers it has when read as positional
 };
 

@@ -3,6 +3,7 @@
 #include "drivers/postgres/PgSession.h"
 
 #include "drivers/postgres/PgApi_p.h"
+#include "drivers/postgres/PgCatalog_p.h"
 #include "drivers/postgres/PgTypes_p.h"
 
 #include "core/ZtlConsts.h"
@@ -147,6 +148,22 @@ void TZantrelPgSession::RunOrRaise(const char* SQL) {
   }
 }
 
+std::string TZantrelPgSession::WithCatalog(const std::string& SQL) {
+  const std::uint32_t Named = PgCatalogReferences(SQL);
+  if (Named == 0 || !Conn)
+    return SQL;
+  // Asked afresh for every such statement: a schema "sys" may be created
+  // or filled at any time. When the question fails (in an aborted
+  // transaction) the statement fails all the same, with the server's word.
+  const TPgResult Own = Run(PgOwnCatalogQuery);
+  if (!Own.Ok())
+    return SQL;
+  std::uint32_t Theirs = 0;
+  for (int R = 0; R < Pq().ntuples(Own.Get()); ++R)
+    Theirs |= PgCatalogReferences(std::string("sys.") + Pq().getvalue(Own.Get(), R, 0));
+  return (Named & ~Theirs) == 0 ? SQL : PgRewriteCatalog(SQL, Named & ~Theirs);
+}
+
 std::string TZantrelPgSession::NewStatementName() {
   return "ztl_stmt_" + std::to_string(++StatementSeq);
 }
@@ -282,7 +299,7 @@ bool TZantrelPgSession::Execute(const std::string& SQL) {
     return Fail(nullptr);
   if (!EnsureTransaction())
     return false;
-  const TPgResult R = Run(SQL.c_str());
+  const TPgResult R = Run(WithCatalog(SQL).c_str());
   if (!R.Ok() && !(R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY))
     return Fail(R.Get());
   if (!InTransaction && AutoCommit)

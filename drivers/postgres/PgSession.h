@@ -50,6 +50,10 @@ std::int32_t PgErrorCode(const char* SqlState) noexcept;
 // off, statements outside a user transaction gather in one lazily begun
 // transaction that lasts until Commit or Rollback.
 //
+// Catalog: statements may read sys.systable, sys.syscolumn,
+// sys.sysprocedure and sys.sysuserperms; the driver answers them from
+// pg_catalog (see WithCatalog), creating nothing in the database.
+//
 // Failures are recorded as the last error with libpq's message and the code
 // given by PgErrorCode.
 class TZantrelPgSession : public TZantrelSession {
@@ -108,6 +112,11 @@ public:
   bool Fail(const PGresult* Res);
   // Records Msg with Code and returns false.
   bool Fail(const std::string& Msg, std::int32_t Code);
+  // SQL with its references to the catalog relations sys.systable,
+  // sys.syscolumn, sys.sysprocedure and sys.sysuserperms replaced by
+  // sub-queries over pg_catalog; a relation that a real schema "sys" of the
+  // database holds is left to it. Unchanged when it names none.
+  std::string WithCatalog(const std::string& SQL);
   // A name for a new server-side prepared statement, unique on this
   // session's connections.
   std::string NewStatementName();

@@ -74,13 +74,27 @@ namespace ztl {
   X(column_database_name)                                                                          \
   X(table_column_metadata)
 
+// What the live catalog needs beyond the required set: virtual tables and
+// the result and error plumbing of their callbacks. Bound like the optional
+// functions above; the catalog is installed only when all are real.
+#define ZTL_SQLITE_CATALOG_ENTRY_POINTS(X)                                                         \
+  X(create_module_v2)                                                                              \
+  X(declare_vtab)                                                                                  \
+  X(result_int64)                                                                                  \
+  X(result_text)                                                                                   \
+  X(result_null)                                                                                   \
+  X(mprintf)                                                                                       \
+  X(vtab_config)
+
 // The bound entry points.
 struct TSQLiteApi {
 #define ZTL_SQLITE_MEMBER(Name) ZTL_CLIENT_ENTRY(sqlite3_, Name)
   ZTL_SQLITE_REQUIRED_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
   ZTL_SQLITE_OPTIONAL_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
+  ZTL_SQLITE_CATALOG_ENTRY_POINTS(ZTL_SQLITE_MEMBER)
 #undef ZTL_SQLITE_MEMBER
   bool HasColumnMetadata = false; // the four optional functions are all real
+  bool HasCatalog = false;        // the catalog's functions are all real
 
   // Binds every entry point from Lib; any library opens (SQLiteApi.cpp).
   static bool Bind(void* Lib, TSQLiteApi& Api);

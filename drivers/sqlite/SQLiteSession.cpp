@@ -3,6 +3,7 @@
 #include "drivers/sqlite/SQLiteSession.h"
 
 #include "drivers/sqlite/SQLiteApi_p.h"
+#include "drivers/sqlite/SQLiteCatalog_p.h"
 
 #include "core/ZtlConsts.h"
 
@@ -71,6 +72,13 @@ bool TZantrelSQLiteSession::Fail() {
 }
 
 bool TZantrelSQLiteSession::Fail(const std::string& Msg, std::int32_t Code) {
+  // SQLite's "no such table: sys.systable" alone would send the user looking
+  // for a table they never had to create.
+  if (!CatalogError.empty() && Msg.starts_with("no such table: sys.")) {
+    SetLastError(Msg + " (the catalog is not available on this connection: " + CatalogError + ")",
+                 Code);
+    return false;
+  }
   SetLastError(Msg, Code);
   return false;
 }
@@ -163,6 +171,10 @@ void TZantrelSQLiteSession::InternalConnect(void*& AHandle) {
     SQLite().close_v2(Conn);
     RaiseLastError(Msg, Code);
   }
+  // Without the catalog the connection is still good for everything else;
+  // the reason is kept for the error of a statement that reads it.
+  CatalogError.clear();
+  SQLiteInstallCatalog(Conn, CatalogError);
   Db = Conn;
   OwnTransaction = false;
   AHandle = Conn;
@@ -176,11 +188,15 @@ void TZantrelSQLiteSession::InternalDisconnect() {
   SQLite().close_v2(Db);
   Db = nullptr;
   OwnTransaction = false;
+  CatalogError.clear();
 }
 
 void TZantrelSQLiteSession::InternalSetHandle(void* Value) {
   Db = static_cast<sqlite3*>(Value);
   OwnTransaction = false;
+  // An adopted connection belongs to its owner, who did not ask for a
+  // database attached to it.
+  CatalogError = Db ? "the connection was adopted from its owner" : "";
 }
 
 bool TZantrelSQLiteSession::Execute(const std::string& SQL) {

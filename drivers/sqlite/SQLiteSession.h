@@ -38,6 +38,14 @@ struct TZantrelSQLiteStatistics {
 // statements outside a user transaction also gather in one lazily begun
 // transaction that lasts until Commit or Rollback.
 //
+// Catalog: a connection the session opens itself gets the relations
+// sys.systable, sys.syscolumn, sys.sysprocedure and sys.sysuserperms, read
+// live from its schemas (an in-memory database attached as "sys"; nothing is
+// written to the user's databases). When that cannot be set up (a "sys"
+// schema exists, the library lacks virtual tables) the session connects all
+// the same, and GetCatalogError says why; an adopted connection gets no
+// catalog.
+//
 // Failures of the library are recorded as the last error with SQLite's
 // message and minus its extended result code.
 class TZantrelSQLiteSession : public TZantrelSession {
@@ -75,6 +83,9 @@ public:
 
   // The connection, or null while disconnected.
   sqlite3* GetDatabase() const { return Db; }
+  // Why the connection has no catalog; empty when it has one (or none is
+  // connected).
+  const std::string& GetCatalogError() const { return CatalogError; }
 
   TZantrelSQLiteStatistics& GetStatistics() { return Statistics; }
   void ResetStatistics() { Statistics = TZantrelSQLiteStatistics{}; }
@@ -131,6 +142,7 @@ private:
   std::int32_t BusyTimeout = 5000;     // lock wait in milliseconds
   std::int32_t MaxStringSize = 0;      // size of undeclared-length text; 0: memo
   bool OwnTransaction = false;         // the open transaction was begun by this session
+  std::string CatalogError;            // why the connection has no catalog, "" when it has
   TZantrelSQLiteStatistics Statistics; // counters of the cursors' work
 };
 

@@ -87,28 +87,22 @@ QMetaType MetaTypeOf(TFieldType Type) {
   }
 }
 
-QDate ToQDate(TDateTime Value) {
-  int Year, Month, Day;
-  DecodeDate(Value, Year, Month, Day);
-  return QDate(Year, Month, Day);
+// Both halves come from one decoding, so a value rounding up to midnight
+// moves to the next day in the date as well as in the time.
+QDateTime ToQDateTime(TDateTime Value) {
+  int Year, Month, Day, Hour, Min, Sec, MSec;
+  DecodeDateTime(Value, Year, Month, Day, Hour, Min, Sec, MSec);
+  // Stored values carry no zone; UTC keeps every one of them valid (local
+  // time would lose the hour a clock change skips).
+  return QDateTime(QDate(Year, Month, Day), QTime(Hour, Min, Sec, MSec), Qt::UTC);
 }
 
-QTime ToQTime(TDateTime Value) {
-  int Hour, Min, Sec, MSec;
-  DecodeTime(Value, Hour, Min, Sec, MSec);
-  return QTime(Hour, Min, Sec, MSec);
-}
-
-// Encodes a calendar date as the day count of the library's date-times.
-TDateTime FromQDate(const QDate& Date) {
-  return EncodeDate(Date.year(), Date.month(), Date.day());
-}
-
-// Time of day as the fraction of a day; the date's sign decides the
-// direction the fraction counts in before 1899-12-30.
-TDateTime WithTime(TDateTime Date, const QTime& Time) {
-  TDateTime Fraction = EncodeTime(Time.hour(), Time.minute(), Time.second(), Time.msec());
-  return Date < 0 ? Date - Fraction : Date + Fraction;
+// A calendar date and a time of day as one date-time; the time stamp does
+// the arithmetic for days before 1899-12-30, whose fraction counts backwards.
+TDateTime FromQt(const QDate& Date, const QTime& Time) {
+  TTimeStamp Stamp = DateTimeToTimeStamp(EncodeDate(Date.year(), Date.month(), Date.day()));
+  Stamp.Time = Time.isValid() ? Time.msecsSinceStartOfDay() : 0;
+  return TimeStampToDateTime(Stamp);
 }
 
 QByteArray BytesOf(const TField& Field) {
@@ -139,15 +133,11 @@ QVariant ValueOf(const TField& Field) {
   case ftBoolean:
     return QVariant(Field.AsBoolean());
   case ftDate:
-    return QVariant(ToQDate(Field.AsDateTime()));
+    return QVariant(ToQDateTime(Field.AsDateTime()).date());
   case ftTime:
-    return QVariant(ToQTime(Field.AsDateTime()));
-  case ftDateTime: {
-    // Stored values carry no zone; UTC keeps every one of them valid (local
-    // time would lose the hour a clock change skips).
-    const TDateTime V = Field.AsDateTime();
-    return QVariant(QDateTime(ToQDate(V), ToQTime(V), Qt::UTC));
-  }
+    return QVariant(ToQDateTime(Field.AsDateTime()).time());
+  case ftDateTime:
+    return QVariant(ToQDateTime(Field.AsDateTime()));
   case ftBytes:
   case ftVarBytes:
   case ftBlob:
@@ -201,14 +191,14 @@ void AssignValue(TField& Field, const QVariant& Value) {
     Field.SetValue(Variant(Value.toDouble()));
     return;
   case QMetaType::QDate:
-    Field.SetValue(Variant::FromDateTime(FromQDate(Value.toDate())));
+    Field.SetValue(Variant::FromDateTime(FromQt(Value.toDate(), QTime())));
     return;
   case QMetaType::QTime:
-    Field.SetValue(Variant::FromDateTime(WithTime(0, Value.toTime())));
+    Field.SetValue(Variant::FromDateTime(FromQt(QDate(1899, 12, 30), Value.toTime())));
     return;
   case QMetaType::QDateTime: {
     const QDateTime DT = Value.toDateTime();
-    Field.SetValue(Variant::FromDateTime(WithTime(FromQDate(DT.date()), DT.time())));
+    Field.SetValue(Variant::FromDateTime(FromQt(DT.date(), DT.time())));
     return;
   }
   case QMetaType::QByteArray: {

@@ -131,6 +131,9 @@ TEST_F(SQLiteModel, EditsReachTheDatabase) {
       {"QTY", QVariant(), "<null>"},
       {"PRICE", 9.75, "9.75"},
       {"SOLD", QDate(2025, 1, 31), "2025-01-31"},
+      // Before 1899-12-30 the time counts backwards from the day.
+      {"STAMP", QDateTime(QDate(1850, 6, 1), QTime(6, 30), Qt::UTC), "1850-06-01 06:30:00"},
+      {"AT_TIME", QTime(23, 59, 59, 500), "23:59:59.500"},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.Column);

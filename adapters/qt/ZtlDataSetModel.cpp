@@ -221,27 +221,33 @@ void AssignValue(TField& Field, const QVariant& Value) {
 
 // ---- The link ------------------------------------------------------------------
 
+// Each hook holds the model busy while it resets: a consumer that fetches
+// at once on the reset would otherwise walk the dataset in the middle of its
+// Open or Post. A view fetches on its next layout instead.
 void TZtlModelLink::ActiveChanged() {
-  if (!Model.FDestroying)
-    Model.Reset();
+  if (Model.FDestroying)
+    return;
+  TZtlDataSetModel::TBusy Busy(Model);
+  Model.Reset();
 }
 
 void TZtlModelLink::LayoutChanged() {
-  if (!Model.FDestroying)
-    Model.Reset();
+  ActiveChanged();
 }
 
 void TZtlModelLink::DataSetChanged() {
-  if (!Model.FDestroying && Model.FBusy == 0)
-    Model.Reset();
+  if (Model.FBusy == 0)
+    ActiveChanged();
 }
 
 // A scroll moves the current record only; every fetched row is still right.
 void TZtlModelLink::DataSetScrolled(int) {}
 
 void TZtlModelLink::RecordChanged(TField*) {
-  if (!Model.FDestroying && Model.FBusy == 0)
-    Model.RefreshActiveRow();
+  if (Model.FDestroying || Model.FBusy > 0)
+    return;
+  TZtlDataSetModel::TBusy Busy(Model);
+  Model.RefreshActiveRow();
 }
 
 // ---- The model -------------------------------------------------------------------
@@ -322,8 +328,8 @@ int TZtlDataSetModel::columnCount(const QModelIndex& Parent) const {
 QVariant TZtlDataSetModel::data(const QModelIndex& Index, int Role) const {
   if (!Holds(Index))
     return {};
-  const TCell& Cell = Rows[static_cast<std::size_t>(Index.row())]
-                          .Cells[static_cast<std::size_t>(Index.column())];
+  const TCell& Cell =
+      Rows[static_cast<std::size_t>(Index.row())].Cells[static_cast<std::size_t>(Index.column())];
   switch (Role) {
   case Qt::DisplayRole:
     return Cell.Display;
@@ -363,7 +369,7 @@ Qt::ItemFlags TZtlDataSetModel::flags(const QModelIndex& Index) const {
 }
 
 bool TZtlDataSetModel::canFetchMore(const QModelIndex& Parent) const {
-  return !Parent.isValid() && !FAtEnd && !FFetchFailed && Browsing();
+  return !Parent.isValid() && !FAtEnd && !FFetchFailed && FBusy == 0 && Browsing();
 }
 
 TZtlDataSetModel::TRow TZtlDataSetModel::ReadRow() {
@@ -435,8 +441,7 @@ void TZtlDataSetModel::fetchMore(const QModelIndex& Parent) {
 }
 
 bool TZtlDataSetModel::setData(const QModelIndex& Index, const QVariant& Value, int Role) {
-  if (Role != Qt::EditRole ||
-      !Holds(Index))
+  if (Role != Qt::EditRole || !Holds(Index))
     return false;
   TField* Field = FieldOf(Index.column());
   if (!Editable(Field))

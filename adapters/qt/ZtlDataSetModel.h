@@ -65,7 +65,8 @@ private:
 // their row as they change. A closed dataset, or none, is an empty model.
 //
 // Fetching is refused while someone else holds the dataset in edit or insert
-// state, so a view's scrolling never posts a half-finished edit.
+// state, so a view's scrolling never posts a half-finished edit, and while
+// the model is busy with the dataset or one of its events.
 class TZtlDataSetModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -140,17 +141,17 @@ private:
   // True when the dataset is open and no one holds it in an edit mode.
   bool Browsing() const;
 
-  TZtlModelLink Link{*this};                // the model's view of its source
-  std::unique_ptr<TDataSource> OwnSource;   // the source SetDataSet made, if any
-  std::vector<TField*> Columns;             // the visible fields, in order
-  std::vector<TRow> Rows;                   // the records fetched so far
-  int FBatchSize = 256;                     // records per fetch
-  bool FAtEnd = false;                      // the last record has been fetched
-  bool FFetchFailed = false;                // a fetch failed; no retry until a reset
-  int FBusy = 0;                            // nesting of TBusy
-  bool FDestroying = false;                 // the destructor runs; events are ignored
-  unsigned FGeneration = 0;                 // counts resets, to notice one mid-operation
-  QString FLastError;                       // message of the last failure
+  TZtlModelLink Link{*this};              // the model's view of its source
+  std::unique_ptr<TDataSource> OwnSource; // the source SetDataSet made, if any
+  std::vector<TField*> Columns;           // the visible fields, in order
+  std::vector<TRow> Rows;                 // the records fetched so far
+  int FBatchSize = 256;                   // records per fetch
+  bool FAtEnd = false;                    // the last record has been fetched
+  bool FFetchFailed = false;              // a fetch failed; no retry until a reset
+  int FBusy = 0;                          // nesting of TBusy
+  bool FDestroying = false;               // the destructor runs; events are ignored
+  unsigned FGeneration = 0;               // counts resets, to notice one mid-operation
+  QString FLastError;                     // message of the last failure
 };
 
 } // namespace ztl

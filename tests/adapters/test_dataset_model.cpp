@@ -229,6 +229,10 @@ TEST(DataSetModelFollow, ChangesResetMovesDoNot) {
   T.Model.fetchMore({});
   QSignalSpy Resets(&T.Model, &QAbstractItemModel::modelReset);
   QSignalSpy Changed(&T.Model, &QAbstractItemModel::dataChanged);
+  // A consumer fetching at once would walk the dataset inside its Post.
+  bool FetchOfferedInReset = false;
+  QObject::connect(&T.Model, &QAbstractItemModel::modelReset,
+                   [&] { FetchOfferedInReset |= T.Model.canFetchMore({}); });
 
   T.DS.Next();
   T.DS.MoveBy(2);
@@ -254,6 +258,7 @@ TEST(DataSetModelFollow, ChangesResetMovesDoNot) {
     T.Model.fetchMore({});
   ASSERT_EQ(T.Model.rowCount(), 6);
   EXPECT_EQ(T.At(5, 0, Qt::EditRole).toInt(), 99);
+  EXPECT_FALSE(FetchOfferedInReset);
 }
 
 TEST(DataSetModelFollow, AFailedFetchIsReportedOnce) {

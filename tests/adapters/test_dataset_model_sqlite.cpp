@@ -32,12 +32,12 @@ protected:
     Exec("PRAGMA synchronous = OFF");
     Exec("create table ITEMS (ID integer primary key, NAME varchar(20) not null, "
          "QTY int check (QTY >= 0), PRICE real, SOLD date, AT_TIME time, STAMP datetime, "
-         "OK boolean, TAG binary(2))");
+         "OK boolean, TAG binary(2), NOTE text)");
     // 1000 rows: NAME item<n>, QTY n mod 7, PRICE n / 4, the rest on row 1 only.
     Exec("with recursive N(I) as (select 1 union all select I + 1 from N where I < 1000) "
          "insert into ITEMS (ID, NAME, QTY, PRICE) select I, 'item' || I, I % 7, I / 4.0 from N");
     Exec("update ITEMS set SOLD = '2024-02-29', AT_TIME = '13:45:30', "
-         "STAMP = '2024-02-29 13:45:30.250', OK = 1, TAG = x'0aff' where ID = 1");
+         "STAMP = '2024-02-29 13:45:30.250', OK = 1, TAG = x'0aff', NOTE = 'memo' where ID = 1");
     Query = NewQuery("select * from ITEMS order by ID");
     Query->SetReadOnly(false);
     Query->Open();
@@ -59,8 +59,8 @@ protected:
   // What the file holds as SQLite's own text, read through a query of its
   // own ("<null>" for null).
   std::string Stored(const std::string& Column, int Id) {
-    auto Q = NewQuery("select '' || " + Column + " as V from ITEMS where ID = " +
-                      std::to_string(Id));
+    auto Q =
+        NewQuery("select '' || " + Column + " as V from ITEMS where ID = " + std::to_string(Id));
     Q->Open();
     TField* V = Q->FieldByName("V");
     return V->IsNull() ? "<null>" : V->AsString();
@@ -100,13 +100,14 @@ TEST_F(SQLiteModel, TypesValuesAndNulls) {
        QVariant(QDateTime(QDate(2024, 2, 29), QTime(13, 45, 30, 250), Qt::UTC))},
       {"OK", QMetaType::Bool, QVariant(true)},
       {"TAG", QMetaType::QByteArray, QVariant(QByteArray("\x0a\xff", 2))},
+      {"NOTE", QMetaType::QString, QVariant(QStringLiteral("memo"))},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.Column);
     const QVariant V = At(0, C.Column);
     EXPECT_EQ(V.typeId(), C.Type);
     EXPECT_EQ(V, C.Value);
-    if (C.Type != QMetaType::LongLong && C.Type != QMetaType::QString &&
+    if (C.Type != QMetaType::LongLong && std::string(C.Column) != "NAME" &&
         C.Type != QMetaType::Double) { // the columns row 1 alone has
       const QVariant Null = At(1, C.Column);
       EXPECT_TRUE(Null.isNull());
@@ -134,6 +135,8 @@ TEST_F(SQLiteModel, EditsReachTheDatabase) {
       // Before 1899-12-30 the time counts backwards from the day.
       {"STAMP", QDateTime(QDate(1850, 6, 1), QTime(6, 30), Qt::UTC), "1850-06-01 06:30:00"},
       {"AT_TIME", QTime(23, 59, 59, 500), "23:59:59.500"},
+      {"NOTE", QStringLiteral("caf\u00e9 memo"),
+       "caf\xe9 memo"}, // the library's text: Windows-1252
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.Column);
@@ -204,7 +207,7 @@ TEST_F(SQLiteModel, ATableViewShowsTheRows) {
   QCoreApplication::processEvents();
   EXPECT_GE(Model.rowCount(), 1);
   EXPECT_LT(Model.rowCount(), 1000);
-  EXPECT_EQ(View.horizontalHeader()->count(), 9);
+  EXPECT_EQ(View.horizontalHeader()->count(), 10);
   EXPECT_EQ(Model.headerData(1, Qt::Horizontal).toString(), "NAME");
   const QRect Cell = View.visualRect(Model.index(0, 1));
   EXPECT_FALSE(Cell.isEmpty());

@@ -29,7 +29,8 @@ declare -A allowed=(
   [drivers/sqlite/design]="package drivers/sqlite drivers/common design dataset core framework sqltext"
   [drivers/postgres/design]="package drivers/postgres drivers/common design dataset core framework sqltext"
   [package]="design catalog dataset core framework sqltext"
-  [tools/designer]="package framework"
+  [tools/designer]="package adapters/qt framework"
+  [adapters/qt]="framework"
 )
 
 # The module a repository path belongs to, or nothing.
@@ -63,9 +64,10 @@ while IFS= read -r file; do
     fi
   done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
            sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
-  # Only the widget layers of the framework and the design-time folders may use Qt.
+  # Only the widget layers of the framework, the design-time folders and the
+  # Qt adapter may use Qt.
   if [[ $from != framework/widgets && $from != framework/designintf && $from != design &&
-        $from != package && $from != tools/designer ]] &&
+        $from != package && $from != adapters/qt && $from != tools/designer ]] &&
      grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$file"; then
     echo "$file: $from may not use Qt" >&2
     status=1

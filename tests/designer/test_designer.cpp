@@ -4,7 +4,10 @@
 // and the bytes a save writes.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <QComboBox>
+#include <QTableView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -17,6 +20,7 @@
 
 #include "framework/classes/Classes.h"
 #include "framework/widgets/Widgets.h"
+#include "adapters/qt/ZtlDataSetModel.h"
 #include "package/ZtlPackageLoader.h"
 #include "tests/framework/widgets_test_util.h"
 #include "tools/designer/DesignerDocument.h"
@@ -57,11 +61,22 @@ protected:
   }
 
   void SetUp() override {
-    Dir = std::filesystem::temp_directory_path() /
-          ("ztl-designer-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // Short enough that the writer keeps the database path on one line.
+    Dir = std::filesystem::temp_directory_path() / ("ztld-" + std::to_string(::getpid()));
     std::filesystem::create_directories(Dir);
-    std::ofstream(Dir / "shop.dfm", std::ios::binary) << ShopForm;
+    std::string Form = ShopForm;
+    Form.replace(Form.find("'shop.db'"), 9, "'" + (Dir / "shop.db").string() + "'");
+    std::ofstream(Dir / "shop.dfm", std::ios::binary) << Form;
+    // The data as another program writes it.
+    sqlite3* Db = nullptr;
+    ASSERT_EQ(sqlite3_open((Dir / "shop.db").string().c_str(), &Db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(Db,
+                           "create table customers(id integer primary key, name varchar(20) "
+                           "not null, city varchar(20));"
+                           "insert into customers values (1, 'Ann', 'Oslo'), (2, 'Bob', null);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(Db);
     Window = std::make_unique<TDesignerWindow>(false);
     for (const TZtlLoadedPackage* Package : LoadedZtlPackages())
       Window->AddPackage(*Package->Info);
@@ -86,14 +101,23 @@ protected:
   // Opens the row's editor as a click in the value column does.
   QWidget* OpenEditor(const char* Path) {
     QTreeWidgetItem* Item = Row(Path);
-    Window->Inspector().setCurrentItem(Item, 1);
-    Window->Inspector().editItem(Item, 1);
+    Window->Inspector().setCurrentItem(Item, 1); // opens the editor (CurrentChanged)
+    if (!Window->Inspector().indexWidget(Window->Inspector().currentIndex()))
+      Window->Inspector().editItem(Item, 1);
     return Window->Inspector().indexWidget(Window->Inspector().currentIndex());
   }
-  // Types Text into the row's editor and presses Enter.
+  // Types Text into the row's editor and presses Enter, or picks it from
+  // the row's list.
   void Type(const char* Path, const QString& Text) {
     QWidget* Editor = OpenEditor(Path);
     ASSERT_NE(Editor, nullptr) << Path;
+    if (auto* Combo = qobject_cast<QComboBox*>(Editor)) {
+      const int Index = Combo->findText(Text);
+      ASSERT_GE(Index, 0) << Text.toStdString();
+      Combo->setCurrentIndex(Index);
+      emit Combo->activated(Index);
+      return;
+    }
     auto* Edit = Editor->findChild<QLineEdit*>("ValueEdit");
     ASSERT_NE(Edit, nullptr) << Path;
     Edit->selectAll();
@@ -128,7 +152,7 @@ TEST_F(DesignerTest, TypedValuesReachTheComponentAndTheSavedBytes) {
   EXPECT_FALSE(Window->LastError().empty());
 
   ASSERT_TRUE(Window->SaveFile(QString::fromStdString((Dir / "out.dfm").string())));
-  std::string Expected = ShopForm;
+  std::string Expected = ReadAll(Dir / "shop.dfm");
   Expected.insert(Expected.find("    Session = Session1"), "    Tag = 7\r\n");
   EXPECT_EQ(ReadAll(Dir / "out.dfm"), Expected);
   EXPECT_FALSE(Window->Document().IsModified());
@@ -220,6 +244,50 @@ TEST_F(DesignerTest, TheParamsEllipsisRunsTheParamsEditor) {
   });
   QTest::mouseClick(Ellipsis, Qt::LeftButton);
   EXPECT_EQ(Caption, "Customers.TZantrelParams Parameters");
+}
+
+TEST_F(DesignerTest, AnActiveQueryShowsItsRowsAndTakesEditsInTheGrid) {
+  Window->Select(Component("Customers"));
+  Type("Active", "True");
+  ASSERT_EQ(Value("Active"), "True") << Window->LastError();
+
+  QAbstractItemModel* Model = Window->DataGrid().model();
+  while (Model->canFetchMore(QModelIndex()))
+    Model->fetchMore(QModelIndex());
+  ASSERT_EQ(Model->rowCount(), 2);
+  ASSERT_EQ(Model->columnCount(), 3);
+  EXPECT_EQ(Model->headerData(1, Qt::Horizontal).toString(), "name");
+  EXPECT_EQ(Model->index(0, 1).data().toString(), "Ann");
+  EXPECT_TRUE(Model->index(1, 2).data(Qt::EditRole).isNull());
+
+  // The query is read-only until told otherwise; then an edit is posted.
+  EXPECT_FALSE(Model->setData(Model->index(0, 2), "Bergen"));
+  Type("Active", "False");
+  Type("ReadOnly", "False");
+  Type("Active", "True");
+  ASSERT_EQ(Value("ReadOnly"), "False");
+  while (Model->canFetchMore(QModelIndex()))
+    Model->fetchMore(QModelIndex());
+  ASSERT_TRUE(Model->setData(Model->index(0, 2), "Bergen"))
+      << Window->GridModel().GetLastError().toStdString();
+  // A refused edit comes back with the database's message.
+  EXPECT_FALSE(Model->setData(Model->index(1, 1), QVariant()));
+  EXPECT_NE(Window->GridModel().GetLastError(), "");
+  Type("Active", "False");
+  EXPECT_EQ(Model->rowCount(), 0);
+
+  sqlite3* Db = nullptr;
+  ASSERT_EQ(sqlite3_open((Dir / "shop.db").string().c_str(), &Db), SQLITE_OK);
+  std::string City;
+  sqlite3_exec(
+      Db, "select city from customers where id = 1",
+      [](void* Out, int, char** Values, char**) {
+        *static_cast<std::string*>(Out) = Values[0] ? Values[0] : "(null)";
+        return 0;
+      },
+      &City, nullptr);
+  sqlite3_close(Db);
+  EXPECT_EQ(City, "Bergen");
 }
 
 TEST_F(DesignerTest, AFormThatCannotBeReadLeavesTheOpenOneAlone) {

@@ -19,7 +19,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "adapters/qt/ZtlDataSetModel.h"
 #include "framework/classes/TypInfo.h"
+#include "framework/db/DB.h"
 #include "framework/designintf/DesignIntf.h"
 #include "tools/designer/DesignerDocument.h"
 #include "tools/designer/ObjectInspector.h"
@@ -54,6 +56,13 @@ TDesignerWindow::TDesignerWindow(bool AInteractive)
 
   Grid = new QTableView;
   Grid->setObjectName("DataGrid");
+  Rows = new TZtlDataSetModel(this);
+  Grid->setModel(Rows);
+  connect(Rows, &TZtlDataSetModel::ErrorOccurred, this,
+          [this](const QString& Message) { Report(Message.toStdString()); });
+  // Opening or closing the dataset in the inspector changes the caption.
+  connect(Rows, &QAbstractItemModel::modelReset, this, [this] { ShowGrid(); });
+  connect(Rows, &QAbstractItemModel::rowsInserted, this, [this] { ShowGrid(); });
   GridCaption = new QLabel("Select an open dataset to see its rows.");
   GridCaption->setObjectName("DataGridCaption");
   auto* GridBox = new QWidget;
@@ -102,6 +111,7 @@ TDesignerWindow::TDesignerWindow(bool AInteractive)
 TDesignerWindow::~TDesignerWindow() {
   // The views hold pointers into the document's components.
   Doc->OnChange = nullptr;
+  Rows->SetDataSet(nullptr);
   InspectorView->Inspect(nullptr);
 }
 
@@ -170,6 +180,7 @@ void TDesignerWindow::AddPackage(const ZtlPackageInfo& Package) {
 bool TDesignerWindow::OpenFile(const QString& FileName, const QString& AncestorFile) {
   try {
     InspectorView->Inspect(nullptr);
+    Rows->SetDataSet(nullptr);
     Doc->Open(FileName.toStdString(), AncestorFile.toStdString());
     return true;
   } catch (const std::exception& E) {
@@ -252,6 +263,7 @@ void TDesignerWindow::DeleteSelected() {
     return;
   try {
     InspectorView->Inspect(nullptr);
+    Rows->SetDataSet(nullptr);
     Doc->Delete(Component);
   } catch (const std::exception& E) {
     Report(E.what());
@@ -282,7 +294,16 @@ void TDesignerWindow::ExecuteVerb(int Index) {
 }
 
 void TDesignerWindow::ShowGrid() {
-  GridCaption->setText("Select an open dataset to see its rows.");
+  auto* DataSet = dynamic_cast<TDataSet*>(Selected());
+  if (Rows->GetDataSet() != DataSet)
+    Rows->SetDataSet(DataSet);
+  if (!DataSet)
+    GridCaption->setText("Select a dataset to see its rows.");
+  else if (!DataSet->GetActive())
+    GridCaption->setText(Q(DataSet->GetName()) + " is closed: set Active to True to see its rows.");
+  else
+    GridCaption->setText(Q(DataSet->GetName()) + ": " + QString::number(Rows->rowCount()) +
+                         (Rows->canFetchMore(QModelIndex()) ? " rows so far" : " rows"));
 }
 
 bool TDesignerWindow::MayDiscard() {

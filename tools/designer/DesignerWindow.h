@@ -25,6 +25,13 @@ namespace ztl::designer {
 
 class TDesignerDocument;
 class TObjectInspector;
+}
+
+namespace ztl {
+class TZtlDataSetModel;
+}
+
+namespace ztl::designer {
 
 class TDesignerWindow : public QMainWindow {
 public:
@@ -44,6 +51,8 @@ public:
   TObjectInspector& Inspector() { return *InspectorView; }
   QTreeWidget& ComponentTree() { return *Tree; }
   QTableView& DataGrid() { return *Grid; }
+  // The grid's model: the selected dataset's rows while it is open.
+  TZtlDataSetModel& GridModel() { return *Rows; }
   // Selects a component in the tree (and so in the inspector).
   void Select(TComponent* Component);
   TComponent* Selected() const;
@@ -77,6 +86,7 @@ private:
   TObjectInspector* InspectorView = nullptr;
   QTableView* Grid = nullptr;
   QLabel* GridCaption = nullptr;
+  TZtlDataSetModel* Rows = nullptr;
   std::vector<std::string> Packages; // "Name: description" per package
   std::string Error;
   bool Rebuilding = false;

@@ -47,13 +47,17 @@ public:
     QTreeWidgetItem* Row = Item(Index);
     if (Index.column() != 1 || !Row)
       return nullptr;
+    // A committed value closes the editor as in any item view, so the next
+    // click opens a fresh one on whichever row it lands.
+    auto* Self = const_cast<TValueDelegate*>(this);
     const QStringList Values = Inspector.ValueList(Row);
     if (!Values.isEmpty()) {
       auto* Combo = new QComboBox(Parent);
       Combo->setObjectName("ValueList");
       Combo->addItems(Values);
-      QObject::connect(Combo, &QComboBox::activated, Combo, [this, Row, Combo](int) {
+      QObject::connect(Combo, &QComboBox::activated, Combo, [this, Self, Row, Combo](int) {
         Inspector.CommitText(Row, Combo->currentText());
+        emit Self->closeEditor(Combo);
       });
       return Combo;
     }
@@ -66,9 +70,10 @@ public:
     Edit->setFrame(false);
     Edit->setReadOnly(IsReadOnly(Row));
     Layout->addWidget(Edit);
-    QObject::connect(Edit, &QLineEdit::returnPressed, Edit, [this, Row, Edit] {
+    QObject::connect(Edit, &QLineEdit::returnPressed, Edit, [this, Self, Row, Edit, Box] {
       if (!Edit->isReadOnly())
         Inspector.CommitText(Row, Edit->text());
+      emit Self->closeEditor(Box);
     });
     if (Inspector.HasDialog(Row)) {
       auto* Ellipsis = new QToolButton(Box);

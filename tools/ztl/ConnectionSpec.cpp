@@ -64,7 +64,7 @@ bool IsKeyChar(char C) {
 bool StartsWithNoCase(std::string_view Text, std::string_view Prefix) {
   return Text.size() >= Prefix.size() &&
          std::equal(Prefix.begin(), Prefix.end(), Text.begin(), [](char A, char B) {
-           return std::tolower(static_cast<unsigned char>(A)) == B;
+           return std::tolower(static_cast<unsigned char>(B)) == A;
          });
 }
 

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
-#include <map>
 
 #include "core/ZtlConsts.h"
 #include "core/ZtlSQL.h"
@@ -288,21 +287,6 @@ std::string JsonCell(const TResultColumn& Col, const TCell& Cell) {
   }
 }
 
-// JSON object keys for the columns: a name that repeats gets a suffix, so
-// that no parser drops a column.
-std::vector<std::string> JsonKeys(const std::vector<TResultColumn>& Cols) {
-  std::vector<std::string> Keys;
-  std::map<std::string, int> Seen;
-  for (const TResultColumn& Col : Cols) {
-    std::string Key = Col.Name;
-    while (Seen.count(Key))
-      Key = Col.Name + "_" + std::to_string(++Seen[Col.Name]);
-    Seen[Key] = 1;
-    Keys.push_back(JsonString(Key));
-  }
-  return Keys;
-}
-
 // The table format: the first rows are held back until the widths are
 // known.
 class TTableWriter {
@@ -321,7 +305,7 @@ public:
         Widths[I] = std::max(Widths[I], DisplayWidth(Cells.back()));
     }
     if (Printed) {
-      Progress.Clear();
+      Progress.BeforeOutput();
       Line(Cells, false);
       return;
     }
@@ -333,7 +317,7 @@ public:
   void Finish(std::uint64_t Rows) {
     if (!Printed)
       Head();
-    Progress.Clear();
+    Progress.BeforeOutput();
     Out << '(' << Rows << (Rows == 1 ? " row)" : " rows)") << '\n';
   }
 
@@ -356,7 +340,7 @@ private:
   }
 
   void Head() {
-    Progress.Clear();
+    Progress.BeforeOutput();
     std::vector<std::string> Names;
     for (const TResultColumn& Col : Cols)
       Names.push_back(Col.Name);
@@ -376,7 +360,7 @@ private:
 
   const std::vector<TResultColumn>& Cols;       // the columns
   std::ostream& Out;                            // where the table goes
-  TProgress& Progress;                          // wiped before output
+  TProgress& Progress;                          // told before each output line
   std::vector<std::size_t> Widths;              // column widths
   std::vector<std::vector<std::string>> Sample; // rows held back
   bool Printed = false;                         // the header is out
@@ -449,7 +433,7 @@ TProgress::TProgress(bool AEnabled, bool AOutputIsTerminal)
       LastDraw(Start) {}
 
 TProgress::~TProgress() {
-  Clear();
+  Finish();
 }
 
 void TProgress::Tick(std::uint64_t Rows) {
@@ -463,14 +447,19 @@ void TProgress::Tick(std::uint64_t Rows) {
   std::cerr << "\r\033[K" << Rows << (Rows == 1 ? " row" : " rows") << " fetched..." << std::flush;
 }
 
-void TProgress::Clear() {
+void TProgress::BeforeOutput() {
+  // On a shared terminal the line would only flicker between output lines.
+  if (OutputIsTerminal) {
+    Finish();
+    Enabled = false;
+  }
+}
+
+void TProgress::Finish() {
   if (Shown) {
     std::cerr << "\r\033[K" << std::flush;
     Shown = false;
   }
-  // On a shared terminal the line would only flicker between output lines.
-  if (OutputIsTerminal)
-    Enabled = false;
 }
 
 // ---- Formats -------------------------------------------------------------------------------
@@ -479,16 +468,17 @@ bool PrintRows(TRowSource& Source, TOutputFormat Format, std::ostream& Out, TPro
                std::string& Error) {
   const std::vector<TResultColumn>& Cols = Source.Columns();
   TTableWriter Table(Cols, Out, Progress);
-  const std::vector<std::string> Keys =
-      Format == ofJson ? JsonKeys(Cols) : std::vector<std::string>{};
+  std::vector<std::string> Keys; // JSON object keys; the cursors keep column names apart
+  for (const TResultColumn& Col : Cols)
+    Keys.push_back(JsonString(Col.Name));
   if (Format == ofCsv) {
     std::string Head;
     for (std::size_t I = 0; I < Cols.size(); ++I)
       Head += (I > 0 ? "," : "") + CsvField(Cols[I].Name);
-    Progress.Clear();
+    Progress.BeforeOutput();
     Out << Head << '\n';
   } else if (Format == ofJson) {
-    Progress.Clear();
+    Progress.BeforeOutput();
     Out << '[';
   }
   std::uint64_t Rows = 0;
@@ -516,13 +506,13 @@ bool PrintRows(TRowSource& Source, TOutputFormat Format, std::ostream& Out, TPro
       else
         Text += (I > 0 ? "," : "") + Keys[I] + ":" + JsonCell(Cols[I], Row[I]);
     }
-    Progress.Clear();
+    Progress.BeforeOutput();
     if (Format == ofCsv)
       Out << Text << '\n';
     else
       Out << (Rows > 1 ? ",\n" : "\n") << '{' << Text << '}';
   }
-  Progress.Clear();
+  Progress.Finish();
   if (Format == ofTable)
     Table.Finish(Rows);
   else if (Format == ofJson)

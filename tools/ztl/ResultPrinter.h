@@ -97,9 +97,9 @@ private:
 
 // A line on standard error counting the rows read, for long statements
 // on a terminal. It appears only after the statement has run for a while,
-// is redrawn a few times a second at most, and is wiped before anything
-// is written to the output, so piped or redirected output never holds it.
-// When the output is the same terminal it stops at the first output line.
+// is redrawn a few times a second at most and is wiped when the rows are
+// all read. Output to a file or a pipe never holds it; when the output is
+// the same terminal, the line goes for good before the first output line.
 class TProgress {
 public:
   // Shown only when Enabled (standard error is a terminal).
@@ -107,13 +107,15 @@ public:
   ~TProgress();
   // Rows read so far; draws the line when it is due.
   void Tick(std::uint64_t Rows);
-  // Wipes the line before output is written.
-  void Clear();
+  // Output is about to be written.
+  void BeforeOutput();
+  // Wipes the line.
+  void Finish();
 
 private:
   using TClock = std::chrono::steady_clock;
   bool Enabled;                // may draw at all
-  bool OutputIsTerminal;       // output shares the terminal: stop at first output
+  bool OutputIsTerminal;       // output shares the terminal
   bool Shown = false;          // the line stands on the terminal
   TClock::time_point Start;    // when the statement began
   TClock::time_point LastDraw; // when the line was last drawn

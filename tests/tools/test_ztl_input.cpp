@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/ztl/ConnectionSpec.h"
+#include "tools/ztl/ConnectionText.h"
 #include "tools/ztl/Statements.h"
 
 namespace ztl::cli {
@@ -126,13 +126,13 @@ TEST(ZtlConnectionText, FilesUrisAndSettingsAreToldApart) {
        {{"host", "a b"}, {"password", "it's"}, {"user", "x y"}}},
   };
   for (const Case& C : Cases) {
-    TConnectionSpec Spec;
+    TConnectionTarget Target;
     std::string Error;
-    ASSERT_TRUE(ParseConnection(C.Text, Spec, Error)) << C.Text << ": " << Error;
-    EXPECT_EQ(Spec.Postgres, C.Postgres) << C.Text;
-    EXPECT_EQ(Spec.File, C.File) << C.Text;
-    EXPECT_EQ(Spec.DbName, C.DbName) << C.Text;
-    EXPECT_EQ(Spec.Settings, C.Rest) << C.Text;
+    ASSERT_TRUE(ParseConnection(C.Text, Target, Error)) << C.Text << ": " << Error;
+    EXPECT_EQ(Target.Postgres, C.Postgres) << C.Text;
+    EXPECT_EQ(Target.File, C.File) << C.Text;
+    EXPECT_EQ(Target.DbName, C.DbName) << C.Text;
+    EXPECT_EQ(Target.Settings, C.Rest) << C.Text;
   }
 }
 
@@ -154,17 +154,17 @@ TEST(ZtlConnectionText, BrokenTextsSayWhatIsWrongWithoutThePassword) {
       {"host=h secret", "invalid PostgreSQL connection string: expected key=value at character 8"},
   };
   for (const Case& C : Cases) {
-    TConnectionSpec Spec;
+    TConnectionTarget Target;
     std::string Error;
-    EXPECT_FALSE(ParseConnection(C.Text, Spec, Error)) << C.Text;
+    EXPECT_FALSE(ParseConnection(C.Text, Target, Error)) << C.Text;
     EXPECT_EQ(Error, C.Error) << C.Text;
   }
 }
 
 TEST(ZtlConnectionText, SettingsTravelQuotedSoBlanksAndQuotesSurvive) {
-  TConnectionSpec Spec;
-  Spec.Settings = {{"host", "/tmp/a b"}, {"password", "it's\\x"}};
-  EXPECT_EQ(ConnectOptionsText(Spec), "host='/tmp/a b' password='it\\'s\\\\x' ");
+  TConnectionTarget Target;
+  Target.Settings = {{"host", "/tmp/a b"}, {"password", "it's\\x"}};
+  EXPECT_EQ(ConnectOptionsText(Target), "host='/tmp/a b' password='it\\'s\\\\x' ");
 }
 
 } // namespace

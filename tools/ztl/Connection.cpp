@@ -7,8 +7,8 @@
 
 namespace ztl::cli {
 
-TConnection::TConnection(const TConnectionSpec& Spec, const std::string& Library)
-    : Postgres(Spec.Postgres) {
+TConnection::TConnection(const TConnectionTarget& Target, const std::string& Library)
+    : Postgres(Target.Postgres) {
   std::string LibraryName;
   if (Postgres) {
     auto* S = new TZantrelPgSession(&Module);
@@ -16,15 +16,15 @@ TConnection::TConnection(const TConnectionSpec& Spec, const std::string& Library
     if (!Library.empty())
       S->SetLibraryName(Library);
     LibraryName = S->GetLibraryName();
-    S->SetDatabaseName(Spec.DbName);
-    S->SetConnectOptions(ConnectOptionsText(Spec));
+    S->SetDatabaseName(Target.DbName);
+    S->SetConnectOptions(ConnectOptionsText(Target));
   } else {
     auto* S = new TZantrelSQLiteSession(&Module);
     Session = S;
     if (!Library.empty())
       S->SetLibraryName(Library);
     LibraryName = S->GetLibraryName();
-    S->SetDatabaseName(Spec.File);
+    S->SetDatabaseName(Target.File);
   }
   try {
     Session->Open();
@@ -37,7 +37,7 @@ TConnection::TConnection(const TConnectionSpec& Spec, const std::string& Library
                       " (install it, or name it with --library)");
     throw;
   }
-  if (!Postgres || !Spec.DbName.empty())
+  if (!Postgres || !Target.DbName.empty())
     return;
   auto* S = static_cast<TZantrelPgSession*>(Session);
   // The catalog finds a session by its database name, and libpq chose

@@ -8,7 +8,7 @@
 #include "catalog/ZtlApp.h"
 #include "drivers/common/ZtlDriverSQL.h"
 #include "framework/forms/DataModule.h"
-#include "tools/ztl/ConnectionSpec.h"
+#include "tools/ztl/ConnectionText.h"
 #include "tools/ztl/Statements.h"
 
 namespace ztl {
@@ -24,7 +24,7 @@ public:
   // Loads the driver's client library (Library, or the driver's default
   // when empty) and connects. Raises with the driver's message when the
   // library is missing or the database cannot be reached.
-  TConnection(const TConnectionSpec& Spec, const std::string& Library);
+  TConnection(const TConnectionTarget& Target, const std::string& Library);
   ~TConnection();
   TConnection(const TConnection&) = delete;
   TConnection& operator=(const TConnection&) = delete;

@@ -56,23 +56,23 @@ TOptionResult TakeCommonOption(const std::vector<std::string>& Args, std::size_t
 
 std::unique_ptr<TConnection> Connect(const TCommonOptions& Options, std::ostream& Err,
                                      const std::string& Prefix, int& Exit) {
-  TConnectionSpec Spec;
+  TConnectionTarget Target;
   std::string Error;
-  if (!ParseConnection(Options.Database, Spec, Error)) {
+  if (!ParseConnection(Options.Database, Target, Error)) {
     Err << Prefix << Error << '\n';
     Exit = ExitUsage;
     return nullptr;
   }
   try {
     if (Options.Database.empty()) {
-      Spec.File = DemoDatabasePath();
-      if (Spec.File.empty()) {
+      Target.File = DemoDatabasePath();
+      if (Target.File.empty()) {
         Err << Prefix
             << "no place for the demo database (set HOME or XDG_DATA_HOME, or use --db)\n";
         Exit = ExitFailure;
         return nullptr;
       }
-      EnsureDemoDatabase(Spec.File);
+      EnsureDemoDatabase(Target.File);
     }
   } catch (const std::exception& E) {
     Err << Prefix << OneLine(E.what()) << '\n';
@@ -81,7 +81,7 @@ std::unique_ptr<TConnection> Connect(const TCommonOptions& Options, std::ostream
   }
   std::unique_ptr<TConnection> Connection;
   try {
-    Connection = std::make_unique<TConnection>(Spec, Options.Library);
+    Connection = std::make_unique<TConnection>(Target, Options.Library);
   } catch (const std::exception& E) {
     Err << Prefix << OneLine(E.what()) << '\n';
     Exit = ExitConnect;

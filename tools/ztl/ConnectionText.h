@@ -9,7 +9,7 @@
 namespace ztl::cli {
 
 // A --db text, read.
-struct TConnectionSpec {
+struct TConnectionTarget {
   bool Postgres = false; // a PostgreSQL connection, else a SQLite database
   std::string File;      // SQLite: the path, ":memory:" or "file:" URI
   std::string DbName;    // PostgreSQL: the database named, "" for libpq's default
@@ -21,10 +21,10 @@ struct TConnectionSpec {
 // ("host=... dbname=..."), is a PostgreSQL connection; anything else is a
 // SQLite database. False, with Error saying what is wrong (never echoing a
 // password), when a PostgreSQL text does not read.
-bool ParseConnection(const std::string& Text, TConnectionSpec& Spec, std::string& Error);
+bool ParseConnection(const std::string& Text, TConnectionTarget& Target, std::string& Error);
 
-// The PostgreSQL settings of Spec besides the database name as a libpq
+// The PostgreSQL settings of Target besides the database name as a libpq
 // connection string, every value quoted.
-std::string ConnectOptionsText(const TConnectionSpec& Spec);
+std::string ConnectOptionsText(const TConnectionTarget& Target);
 
 } // namespace ztl::cli

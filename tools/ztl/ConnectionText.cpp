@@ -1,6 +1,6 @@
 // The ztl program's --db text: a SQLite file, a PostgreSQL URI or a libpq
 // key=value string, read into the settings of a connection.
-#include "tools/ztl/ConnectionSpec.h"
+#include "tools/ztl/ConnectionText.h"
 
 #include <algorithm>
 #include <array>
@@ -101,7 +101,7 @@ bool PercentDecode(std::string_view Text, std::string& Out) {
 
 // libpq's key=value syntax: values bare (backslash escapes a character) or
 // in single quotes (with backslash escapes), settings separated by blanks.
-bool ParseSettings(std::string_view Text, TConnectionSpec& Spec, std::string& Error) {
+bool ParseSettings(std::string_view Text, TConnectionTarget& Target, std::string& Error) {
   std::size_t I = 0;
   const auto SkipBlanks = [&] {
     while (I < Text.size() && std::isspace(static_cast<unsigned char>(Text[I])))
@@ -146,15 +146,15 @@ bool ParseSettings(std::string_view Text, TConnectionSpec& Spec, std::string& Er
       }
     }
     if (Key == "dbname")
-      Spec.DbName = Value;
+      Target.DbName = Value;
     else
-      Spec.Settings.emplace_back(Key, Value);
+      Target.Settings.emplace_back(Key, Value);
   }
   return true;
 }
 
 // postgresql://[user[:password]@][host][:port][,...][/dbname][?key=value&...]
-bool ParseUri(std::string_view Text, TConnectionSpec& Spec, std::string& Error) {
+bool ParseUri(std::string_view Text, TConnectionTarget& Target, std::string& Error) {
   const std::size_t Scheme = Text.find("://");
   std::string_view Rest = Text.substr(Scheme + 3);
   std::string_view Query;
@@ -177,37 +177,37 @@ bool ParseUri(std::string_view Text, TConnectionSpec& Spec, std::string& Error) 
       return false;
     }
     if (!Decoded.empty())
-      Spec.Settings.emplace_back("user", Decoded);
+      Target.Settings.emplace_back("user", Decoded);
     if (Colon != std::string_view::npos) {
       if (!PercentDecode(UserInfo.substr(Colon + 1), Decoded)) {
         Error = "bad %-escape in the password of the URI";
         return false;
       }
-      Spec.Settings.emplace_back("password", Decoded);
+      Target.Settings.emplace_back("password", Decoded);
     }
   }
   std::string Hosts, Ports;
   bool AnyHost = false, AnyPort = false;
   for (std::size_t Start = 0; Start <= Rest.size() && !Rest.empty();) {
     const std::size_t Comma = std::min(Rest.find(',', Start), Rest.size());
-    const std::string_view Spec1 = Rest.substr(Start, Comma - Start);
-    std::string_view Host = Spec1, Port;
-    if (!Spec1.empty() && Spec1[0] == '[') {
-      const std::size_t Close = Spec1.find(']');
+    const std::string_view HostPort = Rest.substr(Start, Comma - Start);
+    std::string_view Host = HostPort, Port;
+    if (!HostPort.empty() && HostPort[0] == '[') {
+      const std::size_t Close = HostPort.find(']');
       if (Close == std::string_view::npos) {
         Error = "unclosed [ in a host of the URI";
         return false;
       }
-      Host = Spec1.substr(1, Close - 1);
-      const std::string_view After = Spec1.substr(Close + 1);
+      Host = HostPort.substr(1, Close - 1);
+      const std::string_view After = HostPort.substr(Close + 1);
       if (!After.empty() && After[0] != ':') {
         Error = "unexpected text after ] in a host of the URI";
         return false;
       }
       Port = After.empty() ? After : After.substr(1);
-    } else if (const std::size_t Colon = Spec1.find(':'); Colon != std::string_view::npos) {
-      Host = Spec1.substr(0, Colon);
-      Port = Spec1.substr(Colon + 1);
+    } else if (const std::size_t Colon = HostPort.find(':'); Colon != std::string_view::npos) {
+      Host = HostPort.substr(0, Colon);
+      Port = HostPort.substr(Colon + 1);
     }
     if (!std::all_of(Port.begin(), Port.end(),
                      [](char C) { return std::isdigit(static_cast<unsigned char>(C)); })) {
@@ -229,14 +229,14 @@ bool ParseUri(std::string_view Text, TConnectionSpec& Spec, std::string& Error) 
     Start = Comma + 1;
   }
   if (AnyHost)
-    Spec.Settings.emplace_back("host", Hosts);
+    Target.Settings.emplace_back("host", Hosts);
   if (AnyPort)
-    Spec.Settings.emplace_back("port", Ports);
+    Target.Settings.emplace_back("port", Ports);
   if (!PercentDecode(Path, Decoded)) {
     Error = "bad %-escape in the database name of the URI";
     return false;
   }
-  Spec.DbName = Decoded;
+  Target.DbName = Decoded;
   for (std::size_t Start = 0; Start < Query.size();) {
     const std::size_t Amp = std::min(Query.find('&', Start), Query.size());
     const std::string_view Pair = Query.substr(Start, Amp - Start);
@@ -252,18 +252,18 @@ bool ParseUri(std::string_view Text, TConnectionSpec& Spec, std::string& Error) 
       return false;
     }
     if (Key == "dbname")
-      Spec.DbName = Value;
+      Target.DbName = Value;
     else
-      Spec.Settings.emplace_back(Key, Value);
+      Target.Settings.emplace_back(Key, Value);
   }
   return true;
 }
 
 } // namespace
 
-std::string ConnectOptionsText(const TConnectionSpec& Spec) {
+std::string ConnectOptionsText(const TConnectionTarget& Target) {
   std::string S;
-  for (const auto& [Key, Value] : Spec.Settings) {
+  for (const auto& [Key, Value] : Target.Settings) {
     S += Key + "='";
     for (const char C : Value) {
       if (C == '\'' || C == '\\')
@@ -275,25 +275,25 @@ std::string ConnectOptionsText(const TConnectionSpec& Spec) {
   return S;
 }
 
-bool ParseConnection(const std::string& Text, TConnectionSpec& Spec, std::string& Error) {
-  Spec = TConnectionSpec{};
+bool ParseConnection(const std::string& Text, TConnectionTarget& Target, std::string& Error) {
+  Target = TConnectionTarget{};
   if (StartsWithNoCase(Text, "postgresql://") || StartsWithNoCase(Text, "postgres://")) {
-    Spec.Postgres = true;
-    if (!ParseUri(Text, Spec, Error)) {
+    Target.Postgres = true;
+    if (!ParseUri(Text, Target, Error)) {
       Error = "invalid PostgreSQL URI: " + Error;
       return false;
     }
     return true;
   }
   if (LooksLikeSettings(Text)) {
-    Spec.Postgres = true;
-    if (!ParseSettings(Text, Spec, Error)) {
+    Target.Postgres = true;
+    if (!ParseSettings(Text, Target, Error)) {
       Error = "invalid PostgreSQL connection string: " + Error;
       return false;
     }
     return true;
   }
-  Spec.File = Text;
+  Target.File = Text;
   return true;
 }
 

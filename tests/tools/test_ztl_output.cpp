@@ -143,7 +143,7 @@ TEST_F(ZtlOutput, ConnectionsThatCannotBeMadeAreOneLineWithTheirOwnExitCode) {
   struct Case {
     std::string Arguments;
     int ExitCode;
-    std::string Start;
+    std::string Start; // how the error line starts, or a part of it (libpq words its own)
   };
   const std::string NoServer = Temp.Path().string(); // a socket directory without a server
   const Case Cases[] = {
@@ -151,7 +151,7 @@ TEST_F(ZtlOutput, ConnectionsThatCannotBeMadeAreOneLineWithTheirOwnExitCode) {
        "ztl: Could not load the Database Interface library: /nonexistent/libsqlite3.so"},
       {"--db /nonexistent/dir/x.db 'SELECT 1'", 3, "ztl: unable to open database file"},
       {"--db " + Quote("host=" + NoServer + " port=1 dbname=x") + " 'SELECT 1'", 3,
-       "ztl: connection to server on socket \"" + NoServer + "/.s.PGSQL.1\" failed"},
+       NoServer + "/.s.PGSQL.1"},
       {"--db 'postgresql:///x' --library /nonexistent/libpq.so 'SELECT 1'", 3,
        "ztl: Could not load the Database Interface library: /nonexistent/libpq.so"},
       {"--db 'postgresql://h:port/x' 'SELECT 1'", 2,
@@ -167,7 +167,10 @@ TEST_F(ZtlOutput, ConnectionsThatCannotBeMadeAreOneLineWithTheirOwnExitCode) {
   for (const Case& C : Cases) {
     const TSplitRun R = Run(C.Arguments);
     EXPECT_EQ(R.ExitCode, C.ExitCode) << C.Arguments << "\n" << R.Err;
-    EXPECT_EQ(R.Err.substr(0, C.Start.size()), C.Start) << C.Arguments;
+    if (C.Start.rfind("ztl", 0) == 0)
+      EXPECT_EQ(R.Err.substr(0, C.Start.size()), C.Start) << C.Arguments;
+    else
+      EXPECT_NE(R.Err.find(C.Start), std::string::npos) << C.Arguments << "\n" << R.Err;
     EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << C.Arguments << "\n" << R.Err;
     EXPECT_EQ(R.Out, "") << C.Arguments;
   }

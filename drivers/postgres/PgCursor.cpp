@@ -49,6 +49,7 @@ bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt, bo
   Stmt.Positional = Positional && !Markers.Named && Markers.Questions > 0;
   Stmt.Named = Markers.Named;
   Stmt.Questions = Markers.Questions;
+  Stmt.Names = std::move(Markers.Names);
   if (AllowScript && PgCountStatements(Text) != 1) {
     // The server prepares one statement only; a script runs as written.
     Stmt.Script = true;
@@ -127,6 +128,21 @@ bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
   }
   ExecStmt = std::move(Stmt);
   return TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+std::vector<std::string> TZantrelPgSQL::GetParamNames() const {
+  const TStatement& Stmt = OpenStmt.Name.empty() ? ExecStmt : OpenStmt;
+  std::vector<std::string> Names;
+  if (Stmt.Script)
+    return Names;
+  if (Stmt.Named) {
+    for (const std::string& Name : Stmt.Names)
+      Names.push_back(":" + Name);
+  } else if (Stmt.Positional) {
+    // A "?" the server took as its operator is no marker.
+    Names.assign(static_cast<std::size_t>(Stmt.Questions), std::string());
+  }
+  return Names;
 }
 
 bool TZantrelPgSQL::PrepareEitherWay(const std::string& SQL, TStatement& Stmt) {

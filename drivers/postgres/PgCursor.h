@@ -69,6 +69,11 @@ public:
   const std::string& GetBaseTable() const { return BaseTable; }
   // The text sent to the server for the cursor statement.
   const std::string& GetServerSQL() const { return OpenStmt.Text; }
+  // The parameter markers of the prepared statement (the cursor statement
+  // when one is prepared, else the executable one) in the order their
+  // values are taken: ":name" for each distinct name as first written, or
+  // "" for each "?" of a text without named markers. Empty for a script.
+  std::vector<std::string> GetParamNames() const;
 
   // Every rule of the server's lexer: "::" casts, dollar quotes, E''
   // strings, array slices and ":=" hold no marker.
@@ -111,6 +116,8 @@ private:
     bool Positional = false;    // prepared with "?" as markers
     bool Named = false;         // the text has ":name" markers
     std::int32_t Questions = 0; // "?" markers when read as positional
+    // The distinct ":name" markers, in the order their values are taken.
+    std::vector<std::string> Names;
   };
 
   // One result column as the driver sees it.

@@ -19,7 +19,7 @@ namespace {
 TPgMarkers Rewrite(std::string_view SQL, bool Questions) {
   TPgMarkers M;
   M.Text.reserve(SQL.size() + 8);
-  std::vector<std::string> Names; // distinct :names, numbered by their place here
+  std::vector<std::string>& Names = M.Names; // distinct :names, numbered by their place here
   std::vector<std::int32_t> Numbers;
   std::int32_t Brackets = 0; // depth of [...], where a colon separates slice bounds
   const std::size_t N = SQL.size();

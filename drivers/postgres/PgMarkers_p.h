@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ztl {
 
@@ -45,6 +46,8 @@ struct TPgMarkers {
   std::int32_t Count = 0;     // parameters it takes
   bool Named = false;         // it has ":name" markers
   std::int32_t Questions = 0; // "?" markers it has when read as positional
+  // The distinct ":name" markers as first written, in the order of their numbers.
+  std::vector<std::string> Names;
 };
 
 // SQL with its parameter markers rewritten for the server. A ":name" stands

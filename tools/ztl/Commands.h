@@ -12,6 +12,7 @@ namespace ztl::cli {
 inline constexpr int ExitSuccess = 0; // the command did its job
 inline constexpr int ExitFailure = 1; // the command ran but failed (for example a database error)
 inline constexpr int ExitUsage = 2;   // the command line itself was wrong
+inline constexpr int ExitConnect = 3; // the database could not be reached (library, server, file)
 
 // One command of the program.
 struct TCommand {
@@ -29,5 +30,21 @@ int RunAnalyseCommand(const std::vector<std::string>& Args, std::ostream& Out, s
 // with the published properties of each component, or (--save) writes the form to OUT; with
 // --ancestor the file is an inherited form and only its differences are saved.
 int RunFormCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
+// ztl tables [--owner] [--all]: the base tables of the database (of its first user, or of
+// every owner with --all), as owner.table with --owner.
+int RunTablesCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
+// ztl procs [--owner]: the stored procedures of the database.
+int RunProcsCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
+// ztl columns TABLE: the columns of TABLE (optionally owner.table) in column order; an unknown
+// table is an error.
+int RunColumnsCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
+
+// ztl call PROC [-p name=value ...]: runs a stored procedure with its parameters described by the
+// database, each input given with -p in the parameter's own type, and prints its rows or its
+// output arguments.
+int RunCallCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err);
 
 } // namespace ztl::cli

@@ -1,60 +1,43 @@
-// The ztl program's SQL command: options, the session, one statement or a
-// stream of statements from standard input, and their output.
+// The ztl program's SQL command: options, the connection, one statement or
+// a stream of statements from standard input, and their output.
 #include "tools/ztl/SqlCommand.h"
 
 #include <unistd.h>
 
-#include <charconv>
+#include <chrono>
 #include <iostream>
 #include <map>
 #include <memory>
 
 #include "core/ZtlConsts.h"
-#include "drivers/sqlite/SQLiteApi_p.h"
-#include "drivers/sqlite/ZtlSQLite.h"
 #include "tools/ztl/Commands.h"
-#include "tools/ztl/DemoDatabase.h"
-#include "tools/ztl/ResultPrinter.h"
+#include "tools/ztl/Options.h"
+#include "tools/ztl/Statements.h"
 
 namespace ztl::cli {
 
 namespace {
 
-// The parsed command line.
-struct TOptions {
-  std::string Database;                      // --db, empty for the demo database
-  std::string SQL;                           // the statement, empty to read standard input
-  bool HaveSQL = false;                      // a statement was given (even an empty one)
-  std::map<std::string, std::string> Params; // -p values by name
-};
-
-// A parameter value as the user most likely means it: whole numbers and
-// real numbers as numbers, everything else as text.
-Variant ParamValue(const std::string& Text) {
-  std::int64_t I;
-  const char* End = Text.data() + Text.size();
-  auto R = std::from_chars(Text.data(), End, I);
-  if (!Text.empty() && R.ec == std::errc() && R.ptr == End)
-    return Variant(I);
-  double D;
-  if (!Text.empty() && Text.find_first_not_of("+-.0123456789eE") == std::string::npos &&
-      TryStrToFloat(Text, D))
-    return Variant(D);
-  return Variant(Text);
-}
-
 // Runs one statement and prints what it gives. False, with Error set, when
 // it fails.
 class TRunner {
 public:
-  TRunner(TZantrelSQLiteSession& ASession, const std::map<std::string, std::string>& AParams,
-          std::ostream& AOut)
-      : Session(ASession), Params(AParams), Out(AOut) {
-    Cursor.SetSession(&Session);
-  }
+  TRunner(TConnection& AConnection, const TCommonOptions& AOptions, std::ostream& AOut,
+          std::ostream& AErr)
+      : Connection(AConnection), Options(AOptions), Out(AOut), Err(AErr),
+        Cursor(Connection.NewCursor()) {}
 
   bool Run(const std::string& SQL, bool CheckUnused, std::string& Error) {
-    if (!Cursor.Prepare(SQL)) {
+    const auto Start = std::chrono::steady_clock::now();
+    const bool Ok = RunTimed(SQL, CheckUnused, Error);
+    ReportTiming(Options.Timing, Start, Out, Err);
+    return Ok;
+  }
+
+private:
+  bool RunTimed(const std::string& SQL, bool CheckUnused, std::string& Error) {
+    TZantrelSession& Session = Connection.GetSession();
+    if (!Cursor->Prepare(SQL)) {
       Error = Session.GetLastError();
       return false;
     }
@@ -62,34 +45,34 @@ public:
     if (!CollectParams(CheckUnused, Values, Error))
       return false;
     const TZtlVarParams P(Values);
-    if (Cursor.GetPreparedForOpen()) {
-      if (!Cursor.OpenPrepared(Values.empty() ? TZtlVarParams() : P, true)) {
+    if (Cursor->GetPreparedForOpen()) {
+      TProgress Progress(isatty(STDERR_FILENO) != 0, isatty(STDOUT_FILENO) != 0);
+      if (!Cursor->OpenPrepared(Values.empty() ? TZtlVarParams() : P, true)) {
         Error = Session.GetLastError();
         return false;
       }
-      const bool Ok = PrintResult(Cursor, Out, Error);
-      Cursor.Close();
+      TCursorRows Rows(*Cursor);
+      const bool Ok = PrintRows(Rows, Options.Format, Out, Progress, Error);
+      Cursor->Close();
       return Ok;
     }
-    if (!Cursor.ExecutePrepared(Values.empty() ? TZtlVarParams() : P)) {
+    if (!Cursor->ExecutePrepared(Values.empty() ? TZtlVarParams() : P)) {
       Error = Session.GetLastError();
       return false;
     }
-    const std::int32_t N = Cursor.GetRowsProcessed();
-    Out << N << (N == 1 ? " row" : " rows") << " affected\n";
+    PrintAffected(Cursor->GetRowsProcessed(), Options.Format, Out);
     return true;
   }
 
-private:
   // The -p values in the order of the statement's markers.
   bool CollectParams(bool CheckUnused, std::vector<Variant>& Values, std::string& Error) {
-    const std::vector<std::string> Names = Cursor.GetParamNames();
+    const std::vector<std::string> Names = Connection.ParamNames(*Cursor);
     std::map<std::string, bool> Used;
     for (std::size_t I = 0; I < Names.size(); ++I) {
       // ":name" is looked up as "name"; "?" and "?NNN" by their number.
       std::string Name = Names[I].empty() ? std::to_string(I + 1) : Names[I].substr(1);
-      const auto It = Params.find(Name);
-      if (It == Params.end()) {
+      const auto It = Options.Params.find(Name);
+      if (It == Options.Params.end()) {
         Error = LoadZtlStrFmt(SZtlNoParameterValue, {Name});
         return false;
       }
@@ -97,7 +80,7 @@ private:
       Values.push_back(ParamValue(It->second));
     }
     if (CheckUnused)
-      for (const auto& [Name, Value] : Params)
+      for (const auto& [Name, Value] : Options.Params)
         if (!Used.count(Name)) {
           Error = "The statement has no parameter '" + Name + "'";
           return false;
@@ -105,52 +88,15 @@ private:
     return true;
   }
 
-  TZantrelSQLiteSession& Session;
-  const std::map<std::string, std::string>& Params;
-  std::ostream& Out;
-  TZantrelSQLiteSQL Cursor;
+  TConnection& Connection;               // where the statements run
+  const TCommonOptions& Options;         // parameters, format, timing
+  std::ostream& Out;                     // results
+  std::ostream& Err;                     // timings
+  std::unique_ptr<TZtlDriverSQL> Cursor; // runs every statement
 };
 
-// Text is nothing but blanks, comments and semicolons.
-bool IsBlankStatement(const std::string& Text) {
-  std::size_t I = 0;
-  while (I < Text.size()) {
-    const char C = Text[I];
-    if (C == ' ' || C == '\t' || C == '\n' || C == '\r' || C == ';') {
-      ++I;
-    } else if (C == '-' && I + 1 < Text.size() && Text[I + 1] == '-') {
-      I = Text.find('\n', I);
-      if (I == std::string::npos)
-        return true;
-    } else if (C == '/' && I + 1 < Text.size() && Text[I + 1] == '*') {
-      I = Text.find("*/", I + 2);
-      if (I == std::string::npos)
-        return true;
-      I += 2;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Takes the first complete statement (up to and with its ';') off the
-// front of Buffer; false when Buffer holds no complete statement yet.
-bool TakeStatement(std::string& Buffer, std::string& Statement) {
-  for (std::size_t Semi = Buffer.find(';'); Semi != std::string::npos;
-       Semi = Buffer.find(';', Semi + 1)) {
-    const std::string Candidate = Buffer.substr(0, Semi + 1);
-    // sqlite3_complete knows where strings, comments and trigger bodies end.
-    if (SQLite().complete(Candidate.c_str())) {
-      Statement = Candidate;
-      Buffer.erase(0, Semi + 1);
-      return true;
-    }
-  }
-  return false;
-}
-
-int ReadStatements(TRunner& Runner, std::ostream& Out, std::ostream& Err) {
+int ReadStatements(TRunner& Runner, const TStatementDialect& Dialect, std::ostream& Out,
+                   std::ostream& Err) {
   const bool Interactive = isatty(STDIN_FILENO) != 0;
   std::string Buffer, Line, Statement, Error;
   int Exit = ExitSuccess;
@@ -160,7 +106,7 @@ int ReadStatements(TRunner& Runner, std::ostream& Out, std::ostream& Err) {
     if (Runner.Run(Text, false, Error))
       return true;
     Out.flush(); // the rows printed before the error come first
-    Err << "ztl: " << Error << '\n';
+    Err << "ztl: " << OneLine(Error) << '\n';
     Exit = ExitFailure;
     return Interactive;
   };
@@ -172,7 +118,7 @@ int ReadStatements(TRunner& Runner, std::ostream& Out, std::ostream& Err) {
       break;
     Buffer += Line;
     Buffer += '\n';
-    while (TakeStatement(Buffer, Statement))
+    while (TakeStatement(Buffer, Statement, Dialect))
       if (!RunOne(Statement))
         return Exit;
   }
@@ -187,64 +133,54 @@ int ReadStatements(TRunner& Runner, std::ostream& Out, std::ostream& Err) {
 } // namespace
 
 int RunSqlCommand(const std::vector<std::string>& Args, std::ostream& Out, std::ostream& Err) {
-  TOptions Options;
+  TCommonOptions Options;
+  std::string SQL;
+  bool HaveSQL = false;
   for (std::size_t I = 0; I < Args.size(); ++I) {
+    switch (TakeCommonOption(Args, I, Options, Err, "ztl: ")) {
+    case orTaken:
+      continue;
+    case orBad:
+      return ExitUsage;
+    case orNotOption:
+      break;
+    }
     const std::string& A = Args[I];
-    if (A == "--db" || A == "-p" || A == "--param") {
-      if (I + 1 >= Args.size()) {
-        Err << "ztl: " << A << " needs a value\n";
-        return ExitUsage;
-      }
-      const std::string& V = Args[++I];
-      if (A == "--db") {
-        Options.Database = V;
-        continue;
-      }
-      const std::size_t Eq = V.find('=');
-      if (Eq == std::string::npos || Eq == 0) {
-        Err << "ztl: a parameter is given as name=value, not '" << V << "'\n";
-        return ExitUsage;
-      }
-      Options.Params[V.substr(0, Eq)] = V.substr(Eq + 1);
-    } else if (A.rfind("--db=", 0) == 0) {
-      Options.Database = A.substr(5);
-    } else if (!Options.HaveSQL) {
-      Options.SQL = A;
-      Options.HaveSQL = true;
-    } else {
+    // A statement may start with a comment, but never as one word.
+    if (A.size() > 2 && A.rfind("--", 0) == 0 && A.find_first_of(" \t\r\n") == std::string::npos) {
+      Err << "ztl: unknown option '" << A << "' (see ztl --help)\n";
+      return ExitUsage;
+    }
+    if (HaveSQL) {
       Err << "ztl: expected one SQL statement, got a second one: '" << A
           << "' (quote the statement)\n";
       return ExitUsage;
     }
+    SQL = A;
+    HaveSQL = true;
   }
+  if (HaveSQL && IsBlankStatement(SQL)) {
+    Err << "ztl: the SQL text holds no statement\n";
+    return ExitUsage;
+  }
+  int Exit = ExitSuccess;
+  const std::unique_ptr<TConnection> Connection = Connect(Options, Err, "ztl: ", Exit);
+  if (!Connection)
+    return Exit;
   try {
-    if (Options.Database.empty()) {
-      Options.Database = DemoDatabasePath();
-      if (Options.Database.empty()) {
-        Err << "ztl: no place for the demo database (set HOME or XDG_DATA_HOME, or use --db)\n";
-        return ExitFailure;
-      }
-      EnsureDemoDatabase(Options.Database);
-    }
-    TZantrelSQLiteSession Session;
-    Session.SetDatabaseName(Options.Database);
-    Session.Open();
-    TRunner Runner(Session, Options.Params, Out);
-    if (!Options.HaveSQL)
-      return ReadStatements(Runner, Out, Err);
+    TRunner Runner(*Connection, Options, Out, Err);
+    if (!HaveSQL)
+      return ReadStatements(Runner, Connection->Dialect(), Out, Err);
     std::string Error;
-    if (IsBlankStatement(Options.SQL)) {
-      Err << "ztl: the SQL text holds no statement\n";
-      return ExitUsage;
-    }
-    if (!Runner.Run(Options.SQL, true, Error)) {
+    if (!Runner.Run(SQL, true, Error)) {
       Out.flush();
-      Err << "ztl: " << Error << '\n';
+      Err << "ztl: " << OneLine(Error) << '\n';
       return ExitFailure;
     }
     return ExitSuccess;
   } catch (const std::exception& E) {
-    Err << "ztl: " << E.what() << '\n';
+    Out.flush();
+    Err << "ztl: " << OneLine(E.what()) << '\n';
     return ExitFailure;
   }
 }

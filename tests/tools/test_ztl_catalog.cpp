@@ -99,7 +99,6 @@ TEST_F(ZtlCatalog, WrongCommandLinesAndUnknownNamesFailClearly) {
   }
 }
 
-// Needs the drivers' live catalog: enable when it has landed.
 TEST_F(ZtlCatalog, TheDemoDatabasesTablesAndColumnsAreListed) {
   TSplitRun R = Run("tables --csv");
   EXPECT_EQ(R.ExitCode, 0) << R.Err;

@@ -196,7 +196,6 @@ TEST_F(ZtlPostgres, CallRunsFunctionsAndProceduresWithTheirDeclaredTypes) {
   EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << R.Err;
 }
 
-// Needs the drivers' live catalog: enable when it has landed.
 TEST_F(ZtlPostgres, CatalogCommandsListTheClustersObjects) {
   const auto Lines = [](const std::string& Text) {
     std::vector<std::string> L;

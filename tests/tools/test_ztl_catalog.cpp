@@ -1,5 +1,5 @@
 // ztl tables, procs, columns and call on SQLite: the catalog commands over a
-// database whose catalog tables are attached as "sys" on connecting, their
+// database whose own catalog tables replace the driver's "sys" on connecting, their
 // command lines, and the plain answer that SQLite has no stored procedures.
 #include <gtest/gtest.h>
 
@@ -38,10 +38,11 @@ protected:
     return RunZtlSplit(Temp, Arguments, "XDG_DATA_HOME=" + Quote(Temp.Path().string()));
   }
 
-  // The sales database with its catalog attached.
+  // The sales database with a hand-made catalog in place of the driver's.
   std::string OnSales() {
     return " --db " + Quote(Temp.File("Sales.db")) + " --init " +
-           Quote("ATTACH DATABASE '" + Temp.File("catalog.db") + "' AS sys") + " ";
+           Quote("DETACH DATABASE sys; ATTACH DATABASE '" + Temp.File("catalog.db") + "' AS sys") +
+           " ";
   }
 
   ztl::test::TTempDir Temp{"ztl-catalog"};

@@ -58,10 +58,11 @@ TComponent* TDesignerDocument::FindAncestorComponent(const TComponent* Component
 }
 
 std::vector<TComponent*> TDesignerDocument::Components() const {
+  // The components the form file holds, as the writer walks them: a
+  // dataset's own default fields are not the form's.
   std::vector<TComponent*> Result{Root.get()};
   for (std::size_t I = 0; I < Result.size(); ++I)
-    for (int J = 0; J < Result[I]->GetComponentCount(); ++J)
-      Result.push_back(Result[I]->GetComponent(J));
+    Result[I]->GetChildren([&](TComponent* Child) { Result.push_back(Child); }, Root.get());
   return Result;
 }
 

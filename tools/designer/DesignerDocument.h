@@ -36,7 +36,8 @@ public:
   const std::string& GetFileName() const { return FileName; }
   bool IsModified() const { return ModifiedFlag; }
 
-  // Every component of the form, the root first, in owner order.
+  // Every component of the form file, the root first, each before the
+  // components it holds.
   std::vector<TComponent*> Components() const;
   // A component of ClassName owned by the root, named like the classic
   // designer does (the class name without its leading T, then the first

@@ -213,8 +213,7 @@ void TDesignerWindow::Rebuild() {
     auto* Item = Parent ? new QTreeWidgetItem(Parent) : new QTreeWidgetItem(Tree);
     Item->setText(0, Q((C->GetName().empty() ? "(unnamed)" : C->GetName()) + ": " + C->ClassName()));
     Item->setData(0, ComponentRole, QVariant::fromValue<void*>(C));
-    for (int I = 0; I < C->GetComponentCount(); ++I)
-      AddItem(Item, C->GetComponent(I));
+    C->GetChildren([&](TComponent* Child) { AddItem(Item, Child); }, Doc->GetRoot());
     if (C == Current)
       Tree->setCurrentItem(Item);
   };

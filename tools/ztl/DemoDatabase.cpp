@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "drivers/sqlite/SQLiteRegister.h"
 #include "drivers/sqlite/ZtlSQLite.h"
+#include "framework/forms/DataModule.h"
 
 namespace ztl::cli {
 
@@ -113,6 +115,45 @@ void EnsureDemoDatabase(const std::string& Path) {
     std::filesystem::remove(Temp, Ec);
     throw Exception("Cannot create the demo database " + Path + ": " + Ec.message());
   }
+}
+
+std::string EnsureDemoForm(const std::string& DatabasePath) {
+  const std::string FormPath =
+      (std::filesystem::path(DatabasePath).parent_path() / "demo.dfm").string();
+  std::error_code Ec;
+  if (std::filesystem::exists(FormPath, Ec))
+    return FormPath;
+  RegisterDataModuleClass();
+  RegisterZantrelSQLiteClasses();
+  TDataModule Module(nullptr);
+  Module.SetName("ShopModule");
+  Module.SetWidth(360);
+  Module.SetHeight(240);
+  auto* Session = new TZantrelSQLiteSession(&Module);
+  Session->SetName("ShopSession");
+  Session->SetDatabaseName(DatabasePath);
+  auto* Customers = new TZantrelSQLiteQuery(&Module);
+  Customers->SetName("Customers");
+  Customers->SetSession(Session);
+  Customers->GetSQL()->SetText("select id, name, city, email, since\nfrom customers\norder by name");
+  auto* Orders = new TZantrelSQLiteQuery(&Module);
+  Orders->SetName("Orders");
+  Orders->SetSession(Session);
+  Orders->GetSQL()->SetText("select id, ordered, total, shipped\nfrom orders\n"
+                            "where customer_id = :customer_id");
+  Orders->ParamByName("customer_id")->SetAsInteger(1);
+  // Stored open, so the designer shows live rows as soon as the form is read.
+  Customers->SetActive(true);
+  // Written under a temporary name, as the database is, so a reader never
+  // sees half a form.
+  const std::string Temp = FormPath + ".new";
+  WriteComponentResFile(Temp, &Module);
+  std::filesystem::rename(Temp, FormPath, Ec);
+  if (Ec) {
+    std::filesystem::remove(Temp, Ec);
+    throw Exception("Cannot write the demo form " + FormPath + ": " + Ec.message());
+  }
+  return FormPath;
 }
 
 } // namespace ztl::cli

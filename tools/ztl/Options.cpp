@@ -73,6 +73,7 @@ std::unique_ptr<TConnection> Connect(const TCommonOptions& Options, std::ostream
         return nullptr;
       }
       EnsureDemoDatabase(Target.File);
+      EnsureDemoForm(Target.File);
     }
   } catch (const std::exception& E) {
     Err << Prefix << OneLine(E.what()) << '\n';

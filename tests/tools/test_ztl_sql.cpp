@@ -24,6 +24,26 @@ protected:
   const std::string Home = Temp.Path().string();
 };
 
+TEST_F(ZtlSql, TheDemoFormIsWrittenBesideTheDemoDatabaseAndThenLeftAlone) {
+  ASSERT_EQ(Run("\"SELECT 1\"").ExitCode, 0);
+  const std::string Form = Home + "/ztl/demo.dfm";
+  const TRun Printed = Run("form '" + Form + "'");
+  ASSERT_EQ(Printed.ExitCode, 0) << Printed.Output;
+  EXPECT_NE(Printed.Output.find("DatabaseName = '" + Home + "/ztl/demo.db'"), std::string::npos)
+      << Printed.Output;
+  EXPECT_NE(Printed.Output.find("  Customers: TZantrelSQLiteQuery\n    Tag = 0\n    Active = True"),
+            std::string::npos)
+      << Printed.Output;
+  EXPECT_NE(Printed.Output.find("  Orders: TZantrelSQLiteQuery"), std::string::npos);
+  // The user's own edits of the form survive the next run.
+  std::ofstream(Form) << "object Mine: TDataModule\r\nend\r\n";
+  ASSERT_EQ(Run("\"SELECT 1\"").ExitCode, 0);
+  std::ifstream In(Form);
+  std::string First;
+  std::getline(In, First);
+  EXPECT_EQ(First, "object Mine: TDataModule\r");
+}
+
 TEST_F(ZtlSql, TheDemoDatabaseIsMadeOnFirstUseAndQueriedAsATable) {
   const TRun R = Run("\"SELECT id, name, city FROM customers WHERE id IN (3, 5) ORDER BY id\"");
   EXPECT_EQ(R.ExitCode, 0) << R.Output;

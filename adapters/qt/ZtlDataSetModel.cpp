@@ -19,24 +19,11 @@ namespace {
 
 // The library's text is Windows-1252; Qt's is Unicode.
 QString ToQString(const std::string& Text) {
-  QString Result;
-  Result.reserve(static_cast<qsizetype>(Text.size()));
-  for (char C : Text)
-    Result.append(QChar(Windows1252ToUnicode(static_cast<unsigned char>(C))));
-  return Result;
+  return QString::fromStdU16String(Windows1252ToUtf16(Text));
 }
 
-// A character the page lacks becomes "?", as the widgets do; the field then
-// stores what the user can see it stored.
 std::string FromQString(const QString& Text) {
-  std::string Result;
-  Result.reserve(static_cast<std::size_t>(Text.size()));
-  for (char32_t Code : Text.toUcs4()) {
-    char Byte = '?';
-    UnicodeToWindows1252(Code, Byte);
-    Result.push_back(Byte);
-  }
-  return Result;
+  return Utf32ToWindows1252(Text.toStdU32String());
 }
 
 bool IsNumeric(TFieldType Type) {

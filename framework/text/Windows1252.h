@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace ztl {
 
@@ -33,6 +35,28 @@ inline bool UnicodeToWindows1252(std::uint32_t Code, char& Byte) {
       return true;
     }
   return false;
+}
+
+// Text of the library as UTF-16, for toolkits that hold Unicode text.
+inline std::u16string Windows1252ToUtf16(std::string_view Text) {
+  std::u16string Result;
+  Result.reserve(Text.size());
+  for (char C : Text)
+    Result.push_back(Windows1252ToUnicode(static_cast<unsigned char>(C)));
+  return Result;
+}
+
+// Unicode text in the library's page; a character the page lacks becomes
+// Replacement, so what is stored is what a user can see was stored.
+inline std::string Utf32ToWindows1252(std::u32string_view Text, char Replacement = '?') {
+  std::string Result;
+  Result.reserve(Text.size());
+  for (char32_t Code : Text) {
+    char Byte = Replacement;
+    UnicodeToWindows1252(Code, Byte);
+    Result.push_back(Byte);
+  }
+  return Result;
 }
 
 } // namespace ztl

@@ -17,21 +17,11 @@
 namespace ztl {
 
 QString ToQString(const std::string& Text) {
-  QString Result;
-  Result.reserve(static_cast<qsizetype>(Text.size()));
-  for (char C : Text)
-    Result.append(QChar(Windows1252ToUnicode(static_cast<unsigned char>(C))));
-  return Result;
+  return QString::fromStdU16String(Windows1252ToUtf16(Text));
 }
 
 std::string FromQString(const QString& Text) {
-  std::string Result;
-  Result.reserve(static_cast<std::size_t>(Text.size()));
-  for (char32_t Code : Text.toUcs4()) {
-    char Byte;
-    Result.push_back(UnicodeToWindows1252(Code, Byte) ? Byte : '?');
-  }
-  return Result;
+  return Utf32ToWindows1252(Text.toStdU32String());
 }
 
 TCodeFrame*& CurrentCodeFrame() {

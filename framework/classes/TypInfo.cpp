@@ -371,11 +371,14 @@ std::shared_ptr<const TEventHandlers> FindEventHandlers(const TComponent& Compon
   const auto& Tables = HandlerTables();
   if (Tables.empty())
     return nullptr;
+  // A form may itself be owned (by the application, say): the nearest owner
+  // whose own class has a table wins, before any base class is considered.
   const TComponent* Root = &Component;
-  while (Root->GetOwnerComponent())
-    Root = Root->GetOwnerComponent();
-  if (auto It = Tables.find(UpperCase(Root->ClassName())); It != Tables.end())
-    return It->second;
+  for (const TComponent* C = &Component; C; C = C->GetOwnerComponent()) {
+    if (auto It = Tables.find(UpperCase(C->ClassName())); It != Tables.end())
+      return It->second;
+    Root = C;
+  }
   for (const TClassInfo* Info = GetClassInfo(*Root); Info; Info = Info->GetParent())
     if (auto It = Tables.find(UpperCase(Info->GetName())); It != Tables.end())
       return It->second;

@@ -269,9 +269,9 @@ private:
 // has no table of its own. Components already read keep what they are bound
 // to; BindEventHandlers rebinds them.
 void RegisterEventHandlers(std::string RootClassName, TEventHandlers Handlers);
-// The table for Component's form: the one registered for the class of its
-// topmost owner, or for that class's nearest registered ancestor; null when
-// there is none.
+// The table for Component's form: the one registered for the class of the
+// nearest of Component and its owners, else the one registered for the
+// nearest registered base class of its topmost owner; null when there is none.
 std::shared_ptr<const TEventHandlers> FindEventHandlers(const TComponent& Component);
 // Binds every event of Root and of the components it owns (at any depth) to
 // the code Handlers has for its stored name (null: unbinds them all).

@@ -354,6 +354,20 @@ TEST_F(FormComponents, SettingAHandlerNameBindsOrClearsTheEvent) {
   EXPECT_FALSE(Data->AfterOpen);
 }
 
+TEST_F(FormComponents, AFormOwnedByAnotherComponentUsesTheTableOfItsOwnClass) {
+  int Opened = 0;
+  TEventHandlers Handlers;
+  Handlers.Add<TDataSetNotifyEvent>("ItemsAfterOpen", [&](TDataSet*) { ++Opened; });
+  RegisterEventHandlers("TDataModule", Handlers);
+  TComponent Application(nullptr);
+  auto* Module = new TDataModule(&Application);
+  StringToComponent(Crlf(ItemsForm), Module);
+  auto* Items = dynamic_cast<TDataSet*>(Module->FindComponent("Items"));
+  ASSERT_NE(Items, nullptr);
+  Items->Open();
+  EXPECT_EQ(Opened, 1);
+}
+
 TEST_F(FormComponents, InheritedFormsWriteOnlyChangedHandlersAndFields) {
   const std::string Ancestor = Crlf(R"(object Module1: TDataModule
   object Items: TFormMemDataSet

@@ -115,15 +115,5 @@ TEST_F(FormFieldsOnSQLite, AFieldTheQueryDoesNotReturnStopsTheOpen) {
   EXPECT_TRUE(Log.empty());
 }
 
-TEST_F(FormFieldsOnSQLite, AQueryWithoutFieldsInTheFormMakesItsOwn) {
-  TDataSet* Countries = Query("Query2");
-  Countries->Open();
-  EXPECT_TRUE(Countries->DefaultFields());
-  ASSERT_EQ(Countries->FieldCount(), 2);
-  EXPECT_EQ(Countries->Fields()[0]->GetOwnerComponent(), Countries);
-  Countries->Close();
-  EXPECT_EQ(Countries->FieldCount(), 0);
-}
-
 } // namespace
 } // namespace ztl

@@ -3,6 +3,7 @@
 #include "dataset/ZtlCustomDataset.h"
 
 #include "dataset/ZtlCleanup_p.h"
+#include "framework/db/DBRegister.h"
 #include "framework/db/DataSource.h"
 #include "framework/classes/Strings.h"
 #include "framework/classes/TypInfo.h"
@@ -58,12 +59,15 @@ void TZantrelCustomDataset::PSSetCommandText(const std::string& CommandText) {
 
 void RegisterZantrelDatasetClasses() {
   RegisterZantrelParamsClass();
+  // Forms that hold a dataset also hold its fields and data sources.
+  RegisterDBClasses();
   RegisterClass<TDataSet, TComponent>();
 
   RegisterClass<TZantrelDataset, TDataSet>();
   RegisterProperty<TZantrelDataset>("Active", &TDataSet::GetActive, &TDataSet::SetActive, false);
   RegisterProperty<TZantrelDataset>("AutoCalcFields", &TDataSet::GetAutoCalcFields,
                                     &TDataSet::SetAutoCalcFields, true);
+  RegisterDataSetEvents<TZantrelDataset>();
   RegisterProperty<TZantrelDataset>("Params", &TZantrelDataset::GetParams,
                                     &TZantrelDataset::SetParamsList);
   RegisterProperty<TZantrelDataset>("Session", &TZantrelDataset::GetSession,

@@ -7,10 +7,35 @@
 #include <cstdlib>
 #include <string>
 
+#include "framework/db/DBRegister.h"
+#include "tests/framework/MemDataSet.h"
 #include "tests/framework/test_streaming_classes.h"
 
+namespace {
+
+// A dataset a form can create, so that persistent fields, lookups and data
+// sources are reached; it is never opened.
+class TFuzzDataSet : public ztl::test::TMemDataSet {
+public:
+  explicit TFuzzDataSet(ztl::TComponent* AOwner) : TMemDataSet(AOwner) {}
+};
+
+void RegisterFuzzClasses() {
+  ztl::RegisterTestClasses();
+  ztl::RegisterDBClasses();
+  ztl::RegisterClass<TFuzzDataSet, ztl::TDataSet>();
+  ztl::RegisterDataSetEvents<TFuzzDataSet>();
+  // Handlers bound while reading: a name that finds code, one of the wrong type.
+  ztl::TEventHandlers Handlers;
+  Handlers.Add<ztl::TDataSetNotifyEvent>("DataAfterOpen", [](ztl::TDataSet*) {});
+  Handlers.Add<ztl::TNotifyEvent>("Plain", [](ztl::TObject*) {});
+  ztl::RegisterEventHandlers("TDataModule", Handlers);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  static const bool Registered = (ztl::RegisterTestClasses(), true);
+  static const bool Registered = (RegisterFuzzClasses(), true);
   (void)Registered;
   ztl::LoadedLog().clear();
   const std::string Text(reinterpret_cast<const char*>(Data), Size);

@@ -173,6 +173,27 @@ TComponent* TComponent::FindComponent(const std::string& AName) const {
   return nullptr;
 }
 
+const std::string& TComponent::GetMethodName(std::string_view Event) const {
+  static const std::string None;
+  for (const auto& [Prop, Handler] : MethodNames)
+    if (SameText(Prop, Event))
+      return Handler;
+  return None;
+}
+
+void TComponent::SetMethodName(std::string_view Event, const std::string& Handler) {
+  for (auto It = MethodNames.begin(); It != MethodNames.end(); ++It)
+    if (SameText(It->first, Event)) {
+      if (Handler.empty())
+        MethodNames.erase(It);
+      else
+        It->second = Handler;
+      return;
+    }
+  if (!Handler.empty())
+    MethodNames.emplace_back(std::string(Event), Handler);
+}
+
 void TComponent::ValidateRename(TComponent* AComponent, const std::string& CurName,
                                 const std::string& NewName) {
   if (AComponent && !SameText(CurName, NewName) && !NewName.empty()) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "framework/rtl/SysUtils.h"
@@ -101,6 +103,9 @@ public:
   using Exception::Exception;
 };
 
+// How a control lines up a text within its width.
+enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+
 // A component: the unit of ownership, naming and streaming.
 //
 // An owner destroys the components it owns (last first) when it is
@@ -181,6 +186,12 @@ public:
   // bits, Top in the high 16 bits (stored as Left and Top in form files).
   std::int32_t DesignInfo = 0;
 
+  // The handler name an event property holds ("" for none). The name is
+  // kept apart from the bound code so that a form re-saved by a program that
+  // has no code for it still names its handler.
+  const std::string& GetMethodName(std::string_view Event) const;
+  void SetMethodName(std::string_view Event, const std::string& Handler);
+
 protected:
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   TPersistent* GetOwner() const override { return Owner; }
@@ -198,6 +209,7 @@ private:
   std::string Name;
   std::vector<TComponent*> Components;   // owned, in insertion order
   std::vector<TComponent*> FreeNotifies; // components told of our destruction
+  std::vector<std::pair<std::string, std::string>> MethodNames; // event -> handler name
 };
 
 bool IsValidIdent(std::string_view Ident);

@@ -336,6 +336,11 @@ void TReader::ReadPropValue(TPersistent& Instance, const TPropInfo& Info, const 
     Fits = Value.Type == vaExtended || Value.Type == vaInteger;
     V = Value.Type == vaInteger ? static_cast<double>(Value.Integer) : Value.Float;
     break;
+  case pkMethod:
+    // nil clears a handler an ancestor layer named.
+    Fits = Value.Type == vaIdent || Value.Type == vaNil;
+    V = Value.Type == vaIdent ? Value.Text : std::string();
+    break;
   case pkComponent: // references are set once the whole form is read
   case pkPersistent:
   case pkStrings:

@@ -214,6 +214,11 @@ void TWriter::WriteProperties(TFormObject& Node, TPersistent& Instance,
       }
       break;
     }
+    case pkMethod:
+      // Empty only when it differs from an ancestor's handler: nil clears it.
+      V.Text = std::get<std::string>(Value);
+      V.Type = V.Text.empty() ? vaNil : vaIdent;
+      break;
     case pkPersistent:
     case pkStrings:
       break;

@@ -104,6 +104,7 @@ bool TPropInfo::IsDefaultValue(const TPropValue& Value) const {
     return Value == *Default;
   switch (Kind) {
   case pkString:
+  case pkMethod:
     return std::get_if<std::string>(&Value) && std::get<std::string>(Value).empty();
   case pkFloat:
     return std::get_if<double>(&Value) && std::get<double>(Value) == 0.0;
@@ -315,6 +316,81 @@ TClassInfo& RequireClass(std::type_index Type) {
 
 } // namespace typinfo_detail
 
+// ---- event handlers ----------------------------------------------------------
+
+void TEventHandlers::Put(std::string Name, std::type_index Type, std::shared_ptr<const void> Code) {
+  for (TEntry& E : Entries)
+    if (SameText(E.Name, Name)) {
+      E = TEntry{std::move(Name), Type, std::move(Code)};
+      return;
+    }
+  Entries.push_back(TEntry{std::move(Name), Type, std::move(Code)});
+}
+
+const void* TEventHandlers::FindRaw(std::string_view Name, std::type_index Type,
+                                    std::string_view EventName) const {
+  for (const TEntry& E : Entries)
+    if (SameText(E.Name, Name)) {
+      if (E.Type != Type)
+        throw EPropertyError(Format(SHandlerTypeMismatch, {E.Name, std::string(EventName)}));
+      return E.Code.get();
+    }
+  return nullptr;
+}
+
+namespace {
+// Tables by upper-case root class name. Shared, so that a table replaced
+// while a form is being bound stays alive until the binding is done.
+std::unordered_map<std::string, std::shared_ptr<const TEventHandlers>>& HandlerTables() {
+  static std::unordered_map<std::string, std::shared_ptr<const TEventHandlers>> Tables;
+  return Tables;
+}
+
+void BindComponent(TComponent& C, const TEventHandlers* Handlers, std::vector<std::string>& Unbound,
+                   int Depth) {
+  for (const TPropInfo* P : GetPropList(C))
+    if (P->Kind == pkMethod && P->Bind && !P->Bind(C, Handlers))
+      Unbound.push_back(C.GetName() + "." + P->Name + " = " + C.GetMethodName(P->Name));
+  // Ownership cannot form a cycle, but a pathological depth must not cost the stack.
+  if (Depth >= 1000)
+    return;
+  for (int I = 0; I < C.GetComponentCount(); ++I)
+    BindComponent(*C.GetComponent(I), Handlers, Unbound, Depth + 1);
+}
+} // namespace
+
+void RegisterEventHandlers(std::string RootClassName, TEventHandlers Handlers) {
+  const std::string Key = UpperCase(RootClassName);
+  if (Handlers.Empty())
+    HandlerTables().erase(Key);
+  else
+    HandlerTables()[Key] = std::make_shared<const TEventHandlers>(std::move(Handlers));
+}
+
+std::shared_ptr<const TEventHandlers> FindEventHandlers(const TComponent& Component) {
+  const auto& Tables = HandlerTables();
+  if (Tables.empty())
+    return nullptr;
+  // A form may itself be owned (by the application, say): the nearest owner
+  // whose own class has a table wins, before any base class is considered.
+  const TComponent* Root = &Component;
+  for (const TComponent* C = &Component; C; C = C->GetOwnerComponent()) {
+    if (auto It = Tables.find(UpperCase(C->ClassName())); It != Tables.end())
+      return It->second;
+    Root = C;
+  }
+  for (const TClassInfo* Info = GetClassInfo(*Root); Info; Info = Info->GetParent())
+    if (auto It = Tables.find(UpperCase(Info->GetName())); It != Tables.end())
+      return It->second;
+  return nullptr;
+}
+
+std::vector<std::string> BindEventHandlers(TComponent& Root, const TEventHandlers* Handlers) {
+  std::vector<std::string> Unbound;
+  BindComponent(Root, Handlers, Unbound, 0);
+  return Unbound;
+}
+
 // ---- text form of values -----------------------------------------------------
 
 std::string GetPropValueText(const TPersistent& Instance, const TPropInfo& Prop) {
@@ -338,6 +414,7 @@ std::string GetPropValueText(const TPersistent& Instance, const TPropInfo& Prop)
     return Text + "]";
   }
   case pkString:
+  case pkMethod:
     return std::get<std::string>(Value);
   case pkFloat:
     return FloatText(std::get<double>(Value));
@@ -402,6 +479,11 @@ void SetPropValueText(TPersistent& Instance, const TPropInfo& Prop, std::string_
   }
   case pkString:
     Prop.SetValue(Instance, std::string(Text));
+    return;
+  case pkMethod:
+    if (!T.empty() && !IsValidIdent(T))
+      throw EPropertyError(SInvalidPropertyValue);
+    Prop.SetValue(Instance, T);
     return;
   case pkFloat: {
     double V = 0;

@@ -25,6 +25,7 @@
 namespace ztl {
 
 class TStrings;
+class TEventHandlers;
 
 inline constexpr const char* SClassNotFound = "Class %s not found";
 inline constexpr const char* SInvalidPropertyValue = "Invalid property value";
@@ -32,6 +33,7 @@ inline constexpr const char* SReadOnlyProperty = "Property %s is read-only";
 inline constexpr const char* SUnknownProperty = "Property %s does not exist";
 inline constexpr const char* SClassNotRegistered = "Class %s is not registered";
 inline constexpr const char* SEnumNotRegistered = "Enumeration %s is not registered";
+inline constexpr const char* SHandlerTypeMismatch = "Handler %s does not fit event %s";
 
 // Raised for a property value that does not fit the property (an unknown
 // enumeration name, an integer out of the property's range, a component of
@@ -57,7 +59,8 @@ enum TPropKind : std::uint8_t {
   pkFloat,       // a real number
   pkComponent,   // a reference to another component, stored by name
   pkPersistent,  // an owned object whose own properties are stored as Prop.Sub
-  pkStrings      // an owned string list (a pkPersistent that is a TStrings)
+  pkStrings,     // an owned string list (a pkPersistent that is a TStrings)
+  pkMethod       // an event, stored as the name of its handler
 };
 
 // A registered enumeration: its type name and the names of its values by
@@ -75,7 +78,8 @@ struct TEnumInfo {
 // A property value in transit between an object and a filer or inspector.
 // Integers, enumerations (ordinal), booleans (0 or 1) and sets (member bits)
 // travel as int64; floats as double; strings as std::string; component
-// references and persistent values as TObject* (null for none).
+// references and persistent values as TObject* (null for none); events as
+// the handler name (std::string, "" for none).
 using TPropValue = std::variant<std::int64_t, double, std::string, TObject*>;
 
 // One published property of a class.
@@ -98,6 +102,10 @@ public:
   std::optional<TPropValue> Default;                // value not worth storing
   std::function<bool(const TPersistent&)> StoredTest; // veto on storing; empty: stored
   bool Streamed = true; // false: shown by the inspector, never in form files (Name)
+  // pkMethod: binds the event to the code its stored name has in Handlers
+  // (null: no table); answers false when a name is stored that the table
+  // lacks, which leaves the event without code.
+  std::function<bool(TPersistent&, const TEventHandlers*)> Bind;
 
   TPropValue GetValue(const TPersistent& Instance) const { return Getter(Instance); }
   // Raises EPropertyError for a read-only property or a value that does not
@@ -213,6 +221,63 @@ void SetPropValueText(TPersistent& Instance, const TPropInfo& Prop, std::string_
 // The C++ name of a type without namespaces, the name TObject::ClassName
 // gives its instances.
 std::string TypeClassName(const std::type_info& Type);
+
+// ---- event handlers ----------------------------------------------------------
+
+// The code an application gives the handler names of its form files: name ->
+// callable, each of one event type (the std::function type of the event it
+// serves, such as TDataSetNotifyEvent).
+//
+//   TEventHandlers Handlers;
+//   Handlers.Add<TDataSetNotifyEvent>("Query1AfterOpen", [](TDataSet* D) { ... });
+//   RegisterEventHandlers("TDataModule", Handlers);
+class TEventHandlers {
+public:
+  // Adds (or replaces) the handler Name of event type E.
+  template <class E, class F>
+  TEventHandlers& Add(std::string Name, F&& Handler) {
+    auto Code = std::make_shared<const E>(std::forward<F>(Handler));
+    Put(std::move(Name), typeid(E), std::shared_ptr<const void>(std::move(Code)));
+    return *this;
+  }
+  // The handler named Name (ignoring case), or null when there is none.
+  // Raises EPropertyError SHandlerTypeMismatch when the name belongs to a
+  // handler of another event type: that is a fault of the program, not of
+  // the form, and is reported where the two meet.
+  template <class E>
+  const E* Find(std::string_view Name, std::string_view EventName) const {
+    const void* Code = FindRaw(Name, typeid(E), EventName);
+    return static_cast<const E*>(Code);
+  }
+  bool Empty() const { return Entries.empty(); }
+
+private:
+  struct TEntry {
+    std::string Name;                 // as the form file writes it
+    std::type_index Type;             // the event type it serves
+    std::shared_ptr<const void> Code; // a const E
+  };
+  void Put(std::string Name, std::type_index Type, std::shared_ptr<const void> Code);
+  const void* FindRaw(std::string_view Name, std::type_index Type,
+                      std::string_view EventName) const;
+
+  std::vector<TEntry> Entries; // in the order added
+};
+
+// Registers (or, given an empty table, removes) the handlers of the forms
+// whose root is of class RootClassName or a class registered below it that
+// has no table of its own. Components already read keep what they are bound
+// to; BindEventHandlers rebinds them.
+void RegisterEventHandlers(std::string RootClassName, TEventHandlers Handlers);
+// The table for Component's form: the one registered for the class of the
+// nearest of Component and its owners, else the one registered for the
+// nearest registered base class of its topmost owner; null when there is none.
+std::shared_ptr<const TEventHandlers> FindEventHandlers(const TComponent& Component);
+// Binds every event of Root and of the components it owns (at any depth) to
+// the code Handlers has for its stored name (null: unbinds them all).
+// Returns "Component.Event = Handler" for each stored name without code; such
+// an event does nothing when it fires, and its name is still written back.
+std::vector<std::string> BindEventHandlers(TComponent& Root, const TEventHandlers* Handlers);
 
 // ---- typed registration ----------------------------------------------------
 
@@ -400,6 +465,44 @@ TPropInfo& RegisterProperty(std::string Name, G Getter, S Setter, D&& DefaultVal
   TPropInfo& Info = RegisterProperty<C>(std::move(Name), Getter, Setter);
   Info.Default = typinfo_detail::ToValue<V>(static_cast<V>(std::forward<D>(DefaultValue)));
   return Info;
+}
+
+// Publishes the event Member of component class C (which must be
+// registered) as a property of kind pkMethod: form files store the handler's
+// name, and setting a name binds the event to the code that the table of
+// the component's form (FindEventHandlers) has for it, or to nothing.
+// TypeName is what the inspector shows ("TNotifyEvent").
+template <class C, class E>
+TPropInfo& RegisterEvent(std::string Name, E C::*Member, std::string TypeName) {
+  static_assert(std::is_base_of_v<TComponent, C>, "events are published by components");
+  TPropInfo Info;
+  Info.Name = Name;
+  Info.Kind = pkMethod;
+  Info.TypeName = std::move(TypeName);
+  Info.Getter = [Name](const TPersistent& I) -> TPropValue {
+    return static_cast<const C&>(I).GetMethodName(Name);
+  };
+  auto Bind = [Name, Member](TPersistent& I, const TEventHandlers* Handlers) {
+    C& Object = static_cast<C&>(I);
+    const std::string& Handler = Object.GetMethodName(Name);
+    const E* Code = Handlers && !Handler.empty() ? Handlers->Find<E>(Handler, Name) : nullptr;
+    Object.*Member = Code ? *Code : E();
+    return Handler.empty() || Code;
+  };
+  Info.Bind = Bind;
+  Info.Setter = [Name, Bind](TPersistent& I, const TPropValue& Value) {
+    const std::string* Handler = std::get_if<std::string>(&Value);
+    if (!Handler || (!Handler->empty() && !IsValidIdent(*Handler)))
+      typinfo_detail::InvalidValue();
+    C& Object = static_cast<C&>(I);
+    // A type mismatch is raised before anything changes.
+    const std::shared_ptr<const TEventHandlers> Handlers = FindEventHandlers(Object);
+    if (Handlers && !Handler->empty())
+      Handlers->Find<E>(*Handler, Name);
+    Object.SetMethodName(Name, *Handler);
+    Bind(Object, Handlers.get());
+  };
+  return typinfo_detail::RequireClass(typeid(C)).AddProperty(std::move(Info));
 }
 
 } // namespace ztl

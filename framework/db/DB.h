@@ -5,6 +5,7 @@
 #include "framework/db/DBConsts.h"
 #include "framework/db/DBErrors.h"
 #include "framework/db/DBParams.h"
+#include "framework/db/DBRegister.h"
 #include "framework/db/DBTypes.h"
 #include "framework/db/DataSet.h"
 #include "framework/db/DataSource.h"

@@ -337,6 +337,14 @@ void TDataSet::DoOnNewRecord() {
 
 // ---- Fields ------------------------------------------------------------------------
 
+void TDataSet::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+  // Copied first: a callback that changes the field list must not move the walk.
+  const std::vector<TField*> Fields(FFields.begin(), FFields.end());
+  for (TField* Field : Fields)
+    if (Field->GetOwnerComponent() == Root)
+      Proc(Field);
+}
+
 void TDataSet::CreateFields() {
   for (int I = 0; I < FFieldDefs->Count(); ++I) {
     TFieldDef& Def = (*FFieldDefs)[I];

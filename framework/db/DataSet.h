@@ -56,6 +56,9 @@ public:
   // A data field changed since the record entered edit or insert state.
   bool Modified() const { return FModified; }
   void Loaded() override;
+  // Form files: the persistent fields the form owns are written inside the
+  // dataset's object, in field order; fields the dataset made itself are not.
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
 
   void CheckActive() const;   // SDataSetClosed when inactive
   void CheckInactive() const; // SDataSetOpen when active

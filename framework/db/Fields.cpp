@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/classes/FormFiles.h"
 #include "framework/db/DBConsts.h"
 #include "framework/db/DBErrors.h"
 #include "framework/db/DataSet.h"
@@ -170,8 +171,65 @@ void TField::SetVisible(bool Value) {
   if (Value == FVisible)
     return;
   FVisible = Value;
+  LayoutChanged();
+}
+
+void TField::LayoutChanged() {
   if (FDataSet && FDataSet->Active())
     FDataSet->DataEvent(deLayoutChange);
+}
+
+void TField::SetAlignment(TAlignment Value) {
+  if (Value == FAlignment)
+    return;
+  FAlignment = Value;
+  LayoutChanged();
+}
+
+void TField::SetDisplayWidth(int Value) {
+  // Negative widths mean nothing; they count as "not set" like 0.
+  Value = std::max(Value, 0);
+  if (Value == FDisplayWidth)
+    return;
+  FDisplayWidth = Value;
+  LayoutChanged();
+}
+
+void TField::SetDisplayFormat(const std::string& Value) {
+  if (Value == FDisplayFormat)
+    return;
+  FDisplayFormat = Value;
+  LayoutChanged();
+}
+
+TComponent* TField::GetParentComponent() const {
+  return FDataSet;
+}
+
+void TField::SetParentComponent(TComponent* Value) {
+  // Only a dataset takes fields; read inside anything else (the form, when a
+  // field without a dataset was saved) the field simply stays unattached.
+  if (auto* DataSet = dynamic_cast<TDataSet*>(Value))
+    SetDataSet(DataSet);
+}
+
+void TField::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  const auto* Ancestor = dynamic_cast<const TField*>(Filer->GetAncestor());
+  auto KindFlag = [this, Filer, Ancestor](const char* Name, TFieldKind Kind) {
+    Filer->DefineProperty(
+        Name,
+        [this, Kind](TReader& Reader) {
+          if (Reader.ReadBoolean())
+            SetFieldKind(Kind);
+          else if (FFieldKind == Kind)
+            SetFieldKind(fkData);
+        },
+        [](TWriter& Writer) { Writer.WriteBoolean(true); },
+        FFieldKind == Kind && !(Ancestor && Ancestor->FFieldKind == Kind));
+  };
+  KindFlag("Calculated", fkCalculated);
+  KindFlag("Lookup", fkLookup);
 }
 
 int TField::Index() const {

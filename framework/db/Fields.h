@@ -138,6 +138,19 @@ public:
   void SetRequired(bool Value) { FRequired = Value; }
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value);
+
+  // Presentation, kept for the controls and the designer: none of it changes
+  // the value. DisplayWidth is the width controls give the field in
+  // characters: the one set, or DefaultDisplayWidth while none is (0).
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TAlignment Value);
+  int DisplayWidth() const { return FDisplayWidth > 0 ? FDisplayWidth : DefaultDisplayWidth(); }
+  void SetDisplayWidth(int Value);
+  bool IsDisplayWidthStored() const { return FDisplayWidth > 0; }
+  const std::string& EditMask() const { return FEditMask; }
+  void SetEditMask(const std::string& Value) { FEditMask = Value; }
+  const std::string& DisplayFormat() const { return FDisplayFormat; }
+  void SetDisplayFormat(const std::string& Value);
   // Not read-only, a data field bound to a definition, and the dataset can be modified.
   bool CanModify() const;
   TProviderFlags ProviderFlags{pfInUpdate, pfInWhere};
@@ -216,6 +229,15 @@ protected:
   // Stores a non-clear Variant; each class converts it to its format.
   virtual void SetVarValue(const Variant& V);
   [[noreturn]] void AccessError(const char* TypeName) const;
+  virtual int DefaultDisplayWidth() const { return 10; }
+  // Form files: the older Calculated and Lookup flags, written after the
+  // published properties as the classic writers place them.
+  void DefineProperties(TFiler* Filer) override;
+  // A persistent field is written inside its dataset's object and read back
+  // into it (its owner stays the form).
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* Value) override;
   [[noreturn]] void RangeError(const std::string& Value, const std::string& Min,
                                const std::string& Max) const;
   [[noreturn]] void InvalidValue(const char* Msg, const std::string& Value) const;
@@ -232,6 +254,8 @@ private:
 
   // Called by the dataset when it sends deFieldChange for this field.
   void Change();
+  // Presentation changed: controls of an open dataset lay out again.
+  void LayoutChanged();
 
   TDataSet* FDataSet = nullptr;       // the dataset listing this field; not owned
   TDataSet* FLookupDataSet = nullptr; // source of lookup values; free-notified
@@ -243,6 +267,10 @@ private:
   bool FReadOnly = false;
   bool FRequired = false;
   bool FVisible = true;
+  TAlignment FAlignment = taLeftJustify;
+  int FDisplayWidth = 0; // set width; 0: DefaultDisplayWidth
+  std::string FEditMask;
+  std::string FDisplayFormat;
   bool FValidating = false;              // getters read FValidateBuffer
   const void* FValidateBuffer = nullptr; // candidate value during Validate
 };
@@ -306,6 +334,7 @@ public:
   void SetAsDateTime(TDateTime Value) override;
 
 protected:
+  int DefaultDisplayWidth() const override { return static_cast<int>(FSize); }
   void SetVarValue(const Variant& V) override;
   // Reads the text; false when the field is null.
   bool GetValue(std::string& Value) const;
@@ -323,9 +352,12 @@ public:
 };
 
 // Common ground of the numeric classes.
+// Numbers are right-aligned unless told otherwise.
 class TNumericField : public TField {
 public:
-  explicit TNumericField(TComponent* AOwner = nullptr) : TField(AOwner) {}
+  explicit TNumericField(TComponent* AOwner = nullptr) : TField(AOwner) {
+    SetAlignment(taRightJustify);
+  }
 };
 
 // int32 (4 bytes). MinValue/MaxValue narrow the range when either is not 0.

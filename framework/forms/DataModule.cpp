@@ -2,10 +2,12 @@
 #include "framework/forms/DataModule.h"
 
 #include <memory>
+#include <utility>
 
 #include "framework/forms/Forms.h"
 #include "framework/classes/FormFiles.h"
 #include "framework/classes/TypInfo.h"
+#include "framework/rtl/Application.h"
 
 namespace ztl {
 
@@ -16,16 +18,52 @@ TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {
 // Out of the screen before the owned components go, so a walk over the
 // screen never reaches a module that is being torn down.
 TDataModule::~TDataModule() {
+  if (OnDestroy) {
+    // A handler's exception must not escape a destructor.
+    try {
+      OnDestroy(this);
+    } catch (...) {
+      Application().HandleException(this);
+    }
+  }
   Screen().RemoveDataModule(this);
+}
+
+void TDataModule::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  const auto* Ancestor = dynamic_cast<const TDataModule*>(Filer->GetAncestor());
+  auto Size = [this, Filer](const char* Name, int TDataModule::*Member, int AncestorValue) {
+    Filer->DefineProperty(
+        Name,
+        [this, Member](TReader& Reader) {
+          const std::int64_t Value = Reader.ReadInteger();
+          if (!std::in_range<int>(Value))
+            throw EPropertyError(SInvalidPropertyValue);
+          this->*Member = static_cast<int>(Value);
+        },
+        [this, Member](TWriter& Writer) { Writer.WriteInteger(this->*Member); },
+        this->*Member != AncestorValue);
+  };
+  Size("Height", &TDataModule::Height, Ancestor ? Ancestor->Height : 0);
+  Size("Width", &TDataModule::Width, Ancestor ? Ancestor->Width : 0);
+}
+
+void TDataModule::DoCreate() {
+  if (Created)
+    return;
+  Created = true;
+  if (OnCreate)
+    OnCreate(this);
 }
 
 void TDataModule::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
   (void)Root;
   // Components with a parent (a dataset's fields, say) are written inside
-  // that parent instead.
+  // that parent instead; one without its parent is written here, or nothing
+  // would save it.
   for (int I = 0; I < GetComponentCount(); ++I) {
     TComponent* C = GetComponent(I);
-    if (!C->HasParent())
+    if (!C->HasParent() || !C->GetParentComponent())
       Proc(C);
   }
 }
@@ -35,9 +73,15 @@ void RegisterDataModuleClass() {
     return;
   RegisterClass<TDataModule, TComponent>();
   RegisterProperty<TDataModule>("OldCreateOrder", &TDataModule::GetOldCreateOrder,
-                                &TDataModule::SetOldCreateOrder, false);
-  RegisterProperty<TDataModule>("Height", &TDataModule::GetHeight, &TDataModule::SetHeight, 0);
-  RegisterProperty<TDataModule>("Width", &TDataModule::GetWidth, &TDataModule::SetWidth, 0);
+                                &TDataModule::SetOldCreateOrder)
+      .SetStored(&TDataModule::IsOldCreateOrderStored);
+  RegisterEvent<TDataModule, TNotifyEvent>("OnCreate", &TDataModule::OnCreate, "TNotifyEvent");
+  RegisterEvent<TDataModule, TNotifyEvent>("OnDestroy", &TDataModule::OnDestroy, "TNotifyEvent");
+  // The inspector edits the size; form files store it through DefineProperties.
+  RegisterProperty<TDataModule>("Height", &TDataModule::GetHeight, &TDataModule::SetHeight, 0)
+      .Streamed = false;
+  RegisterProperty<TDataModule>("Width", &TDataModule::GetWidth, &TDataModule::SetWidth, 0)
+      .Streamed = false;
 }
 
 namespace {
@@ -46,9 +90,19 @@ namespace {
 const bool DataModuleClassRegistered = (RegisterDataModuleClass(), true);
 } // namespace
 
+namespace {
+// The root's OnCreate runs once the whole form is read and every component
+// has its Loaded, so the handler finds what the file holds.
+TComponent* Created(TComponent* Root) {
+  if (auto* Module = dynamic_cast<TDataModule*>(Root))
+    Module->DoCreate();
+  return Root;
+}
+} // namespace
+
 TComponent* ReadComponent(TStream& Stream, TComponent* Instance) {
   TReader Reader(Stream);
-  return Reader.ReadRootComponent(Instance);
+  return Created(Reader.ReadRootComponent(Instance));
 }
 
 TComponent* ReadComponentResFile(const std::string& FileName, TComponent* Instance) {
@@ -70,7 +124,7 @@ TComponent* ReadInheritedComponentFiles(const std::vector<std::string>& FileName
     Layers.push_back(Files.back().get());
   }
   TReader Reader(Layers);
-  return Reader.ReadRootComponent(Instance);
+  return Created(Reader.ReadRootComponent(Instance));
 }
 
 void WriteComponent(TStream& Stream, TComponent* Instance, TComponent* Ancestor) {

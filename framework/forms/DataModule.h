@@ -8,6 +8,7 @@
 
 #include "framework/classes/Classes.h"
 #include "framework/classes/Streams.h"
+#include "framework/rtl/Events.h"
 
 namespace ztl {
 
@@ -33,12 +34,32 @@ public:
   int GetHeight() const { return Height; }
   void SetHeight(int Value) { Height = Value; }
   bool GetOldCreateOrder() const { return OldCreateOrder; }
-  void SetOldCreateOrder(bool Value) { OldCreateOrder = Value; }
+  void SetOldCreateOrder(bool Value) {
+    OldCreateOrder = Value;
+    OldCreateOrderGiven = true;
+  }
+  // Written back whenever it was given, even at False: the classic writers
+  // always store it, and a module made in code without it stays without.
+  bool IsOldCreateOrderStored() const { return OldCreateOrderGiven; }
+
+  // Fires OnCreate once; the form-file readers call it after reading a data
+  // module root, a program that builds one in code calls it itself.
+  void DoCreate();
+
+  TNotifyEvent OnCreate;  // the module and its components are ready
+  TNotifyEvent OnDestroy; // the module is about to go, its components still there
+
+protected:
+  // Height and Width follow the design position in form files, where the
+  // classic writers put them.
+  void DefineProperties(TFiler* Filer) override;
 
 private:
   int Width = 0; // designer window size
   int Height = 0;
   bool OldCreateOrder = false; // accepted from form files, no effect
+  bool OldCreateOrderGiven = false; // set by a form file or a program
+  bool Created = false;             // OnCreate has fired
 };
 
 // Registers TDataModule and its published properties (done when the program

@@ -170,10 +170,12 @@ bool TForm::CloseModal() {
 
 void TForm::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
   (void)Root;
-  // Components with a parent component are written inside that parent.
+  // Components with a parent component are written inside that parent; one
+  // that takes a parent but has none (a field without a dataset) is written
+  // here, or nothing would save it.
   for (int I = 0; I < GetComponentCount(); ++I) {
     TComponent* C = GetComponent(I);
-    if (!C->HasParent())
+    if (!C->HasParent() || !C->GetParentComponent())
       Proc(C);
   }
 }
@@ -187,6 +189,10 @@ void RegisterFormClass() {
   RegisterProperty<TForm>("ClientWidth", &TForm::GetClientWidth, &TForm::SetClientWidth, 0);
   RegisterProperty<TForm>("Height", &TForm::GetHeight, &TForm::SetHeight, 0);
   RegisterProperty<TForm>("Width", &TForm::GetWidth, &TForm::SetWidth, 0);
+  RegisterEvent<TForm, TCloseEvent>("OnClose", &TForm::OnClose, "TCloseEvent");
+  RegisterEvent<TForm, TNotifyEvent>("OnCreate", &TForm::OnCreate, "TNotifyEvent");
+  RegisterEvent<TForm, TNotifyEvent>("OnDestroy", &TForm::OnDestroy, "TNotifyEvent");
+  RegisterEvent<TForm, TNotifyEvent>("OnShow", &TForm::OnShow, "TNotifyEvent");
 }
 
 namespace {

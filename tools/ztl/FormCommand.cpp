@@ -53,6 +53,11 @@ void PrintProperties(std::ostream& Out, const TPersistent& Instance, int Level, 
       Out << ")\n";
       break;
     }
+    case pkMethod:
+      // Every class publishes many events; only those with a handler say anything.
+      if (!std::get<std::string>(Value).empty())
+        Out << Indent << P->Name << " = " << std::get<std::string>(Value) << '\n';
+      break;
     case pkPersistent: {
       const auto* Sub = dynamic_cast<const TPersistent*>(std::get<TObject*>(Value));
       if (!Sub) {

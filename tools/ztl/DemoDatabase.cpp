@@ -8,6 +8,7 @@
 
 #include "drivers/sqlite/SQLiteRegister.h"
 #include "drivers/sqlite/ZtlSQLite.h"
+#include "framework/db/DataSource.h"
 #include "framework/forms/DataModule.h"
 
 namespace ztl::cli {
@@ -136,12 +137,16 @@ std::string EnsureDemoForm(const std::string& DatabasePath) {
   Customers->SetName("Customers");
   Customers->SetSession(Session);
   Customers->GetSQL()->SetText("select id, name, city, email, since\nfrom customers\norder by name");
+  auto* CustomersSource = new TDataSource(&Module);
+  CustomersSource->SetName("CustomersSource");
+  CustomersSource->SetDataSet(Customers);
+  // The orders of the current customer: :id comes from the master's id.
   auto* Orders = new TZantrelSQLiteQuery(&Module);
   Orders->SetName("Orders");
   Orders->SetSession(Session);
+  Orders->SetDataSource(CustomersSource);
   Orders->GetSQL()->SetText("select id, ordered, total, shipped\nfrom orders\n"
-                            "where customer_id = :customer_id");
-  Orders->ParamByName("customer_id")->SetAsInteger(1);
+                            "where customer_id = :id");
   // Stored open, so the designer shows live rows as soon as the form is read.
   Customers->SetActive(true);
   // Written under a temporary name, as the database is, so a reader never

@@ -17,7 +17,8 @@ std::string DemoDatabasePath();
 void EnsureDemoDatabase(const std::string& Path);
 
 // The demo form beside the demo database (demo.dfm next to demo.db): a data
-// module with a session on that database and two queries, for ztl-designer
+// module with a session on that database, the customers and, through a data
+// source, the current customer's orders, for ztl-designer
 // to open. Written by the framework's form writer when it is missing; an
 // existing file is the user's and is left as it is. Returns its path.
 std::string EnsureDemoForm(const std::string& DatabasePath);

@@ -223,13 +223,19 @@ void TZantrelDataset::GotoNearest() {
 // directions of the items after it.
 void TZantrelDataset::UpdateIndexFields() {
   IndexDefs->Clear();
-  std::string Directions;
-  const std::string Items = ZtlGetOrderByFromSQL(SQLText, Directions);
+  // A re-opened query usually has the text it had: tokenising it again
+  // would find the same clause.
+  if (OrderByText != SQLText || !OrderByKnown) {
+    OrderByItems = ZtlGetOrderByFromSQL(SQLText, OrderByDirections);
+    OrderByText = SQLText;
+    OrderByKnown = true;
+  }
+  const std::string& Items = OrderByItems;
   std::size_t ItemPos = 0;
   std::size_t DirPos = 0;
   while (ItemPos < Items.size()) {
     const std::string Item = ExtractFieldName(Items, ItemPos);
-    const std::string Direction = ExtractFieldName(Directions, DirPos);
+    const std::string Direction = ExtractFieldName(OrderByDirections, DirPos);
     if (FindField(Item))
       IndexDefs->Add(Item, Direction == "DESC");
   }

@@ -299,10 +299,14 @@ bool TZantrelDataset::GetCurrentRecord(TRecordBuffer Buffer) {
 std::unique_ptr<TStream> TZantrelDataset::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
   if (State() != dsCalcFields)
     UpdateCursorPos();
-  auto* Blob = dynamic_cast<TBlobField*>(Field);
-  if (!Blob)
+  // Only the blob field classes say IsBlob; every memo read comes here, so
+  // the test stays a virtual call rather than a walk of the class tree.
+  if (!Field || !Field->IsBlob())
     throw EInvalidCast(SInvalidCast);
-  return std::make_unique<TZantrelDatasetBlobStream>(Blob, Mode);
+  auto* Blob = static_cast<TBlobField*>(Field);
+  if (Field->DataSet() != this)
+    return std::make_unique<TZantrelDatasetBlobStream>(Blob, Mode);
+  return std::unique_ptr<TZantrelDatasetBlobStream>(new TZantrelDatasetBlobStream(Blob, Mode, this));
 }
 
 int TZantrelDataset::Translate(const char* Src, char* Dest, bool ToOem) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "dataset/ZtlDataset.h"
@@ -29,6 +30,14 @@ public:
   // statement not prepared through Prepare is unprepared again afterwards;
   // GetRowsAffected still reports the rows the driver counted.
   void ExecSQL();
+  // Runs the statement once per element of Rows, prepared and bound once,
+  // holding the session for the call only. Each element holds the values
+  // ExecSQL would pass for the parameters: one per input parameter, a
+  // named one once, in the order of first appearance; the dataset's own
+  // Params and master link are not read. Failing elements come back by
+  // index (TZantrelSQL::ExecuteArray); the checks of ExecSQL (open dataset,
+  // no statement) and a failed prepare raise as there.
+  TZantrelArrayResult ExecSQLArray(std::span<const TZtlVarParams> Rows, bool StopOnError = true);
 
 protected:
   // ExecSQL.

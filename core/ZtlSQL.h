@@ -392,6 +392,13 @@ public:
   void SetMaxFetchCount(std::int32_t Value);
   std::int32_t GetRowsProcessed() const { return RowsProcessed; }
   void SetRowsProcessed(std::int32_t Value) { RowsProcessed = Value; }
+  // Forward only: the rows before the current one are not needed again. A
+  // driver that keeps the rows it read may then let them go, so reading a
+  // result of any size takes the memory of a few rows; moving back to a row
+  // let go fails with the message of ZTL_ERR_CURS_BI_NOT_SUPP. Read when a
+  // cursor opens.
+  bool GetUniDirectional() const { return UniDirectional; }
+  void SetUniDirectional(bool Value) { UniDirectional = Value; }
 
   TNotifyEvent AfterOpen;      // after every successful open
   TNotifyEvent AfterClose;     // fired by a driver that closes the cursor on its own
@@ -557,6 +564,7 @@ protected:
   std::int32_t BlobSize = 0;                        // blob chunk size for the driver (0 .. 32763)
   std::int32_t RowsProcessed = 0;                   // rows affected by the last statement
   std::int32_t MaxFetchCount = 25;                  // rows per fetch for the driver (1 .. 1000)
+  bool UniDirectional = false;                      // rows behind the current one may go
 
 private:
   // InternalGetVariableTypeAndLength, expanded in place by its callers.

@@ -98,6 +98,8 @@ void RegisterZantrelDatasetClasses() {
                                           &TZantrelDataset::SetQuery);
   RegisterProperty<TZantrelCustomDataset>("SyncInserts", &TZantrelDataset::GetSyncInserts,
                                           &TZantrelDataset::SetSyncInserts, false);
+  RegisterProperty<TZantrelCustomDataset>("UniDirectional", &TZantrelDataset::GetUniDirectional,
+                                          &TZantrelDataset::SetUniDirectional, false);
 }
 
 } // namespace ztl

@@ -17,8 +17,8 @@ namespace ztl {
 //
 // Published, besides what every dataset publishes (Active, AutoCalcFields,
 // Params, Session): DataSource, ParamCheck, ReadOnly, SQL (stored as
-// SQL.Strings) and SyncInserts. RegisterZantrelDatasetClasses makes them
-// known to form files and the designer.
+// SQL.Strings), SyncInserts and UniDirectional. RegisterZantrelDatasetClasses
+// makes them known to form files and the designer.
 class TZantrelCustomDataset : public TZantrelDataset {
 public:
   explicit TZantrelCustomDataset(TComponent* AOwner = nullptr);

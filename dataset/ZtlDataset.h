@@ -162,6 +162,12 @@ public:
   bool GetReadOnly() const { return ReadOnly; }
   // A change needs an unprepared dataset (SZtlDataSetPrepared).
   void SetReadOnly(bool Value);
+  bool GetUniDirectional() const { return IsUniDirectional(); }
+  // Forward only (the framework's unidirectional dataset): the cursor lets
+  // the rows behind the current one go, so a scan of any length runs in the
+  // memory of a few rows. Such a dataset cannot be edited, searched or
+  // moved back. A change needs an inactive dataset.
+  void SetUniDirectional(bool Value);
   bool GetSyncInserts() const { return SyncInserts; }
   // A change needs an inactive dataset.
   void SetSyncInserts(bool Value);

@@ -98,6 +98,14 @@ void TZantrelDataset::SetReadOnly(bool Value) {
   ReadOnly = Value;
 }
 
+void TZantrelDataset::SetUniDirectional(bool Value) {
+  if (Value == IsUniDirectional())
+    return;
+  CheckInactive();
+  TDataSet::SetUniDirectional(Value);
+  Cursor->SetUniDirectional(Value);
+}
+
 void TZantrelDataset::SetSyncInserts(bool Value) {
   if (Value == SyncInserts)
     return;

@@ -160,7 +160,9 @@ bool TZantrelDataset::IsCursorOpen() {
 }
 
 bool TZantrelDataset::GetCanModify() {
-  return TDataSet::GetCanModify() && !ReadOnly && !ResumedResult;
+  // Posting finds the row again through the cursor, which a forward-only
+  // cursor may have let go.
+  return TDataSet::GetCanModify() && !ReadOnly && !ResumedResult && !IsUniDirectional();
 }
 
 void TZantrelDataset::Check(bool Value) {
@@ -403,6 +405,8 @@ void TZantrelDataset::SetRecNo(int Value) {
   CheckBrowseMode();
   if (!IsSequenced() || Value == GetRecNo())
     return;
+  if (Value < GetRecNo())
+    CheckBiDirectional();
   DoBeforeScroll();
   CursorPosChanged();
   if (Cursor->MoveTo(Value - 1)) {

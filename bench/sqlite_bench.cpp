@@ -1,11 +1,15 @@
 // The SQLite driver side by side with direct sqlite3 calls on one database
 // file: a full scan that keeps every row scrollable, point lookups by primary
-// key with a reused binding, and inserts in one transaction.
+// key with a reused binding, and inserts in one transaction, each through the
+// cursor and through the query dataset an application uses.
 //
 // ZTL_BENCH_ROWS sets the table size (default 1,000,000; lookups and inserts
 // are a fifth of it), each size on a file of its own. "--once NAME" runs one
-// workload a single time (scan-raw, scan-cursor, lookup-raw, lookup-cursor,
-// insert-raw, insert-cursor) for instruction counts, e.g.
+// workload a single time (scan-raw, scan-cursor, scan-dataset, lookup-raw,
+// lookup-cursor, lookup-dataset, insert-raw, insert-cursor, insert-dataset,
+// insert-array-cursor, insert-array-dataset) for instruction counts, e.g.
+// "scan-forward" is the dataset's scan with the query forward only, whose
+// peak memory does not grow with the table (/usr/bin/time -v shows it).
 //   ZTL_BENCH_ROWS=100000 valgrind --tool=callgrind --collect-atstart=no
 //     --toggle-collect='*Once*' ztl_sqlite_bench --once scan-cursor
 #include <benchmark/benchmark.h>
@@ -188,6 +192,46 @@ ZTL_BENCH_ONCE std::int64_t ScanCursorOnce(TDriver& D) {
   return Sum;
 }
 
+// Reads every field of the dataset's current record the way an application
+// does: through the fields, the note as a string.
+void ReadDataset(const std::vector<TField*>& F, std::int64_t& Sum) {
+  Sum += F[0]->GetAsLargeInt();
+  const std::string Name = F[1]->GetAsString();
+  Sum += static_cast<std::int64_t>(Name.size()) + Name[0];
+  Sum += static_cast<std::int64_t>(F[2]->GetAsFloat());
+  Sum += F[3]->GetAsLargeInt();
+  Sum += static_cast<std::int64_t>(F[4]->GetAsDateTime());
+  const std::string Note = F[5]->GetAsString();
+  Sum += static_cast<std::int64_t>(Note.size()) + Note[0];
+}
+
+std::vector<TField*> FieldsOf(TDataSet& Q) {
+  std::vector<TField*> F;
+  for (int I = 0; I < Q.Fields().Count(); ++I)
+    F.push_back(Q.Fields()[I]);
+  return F;
+}
+
+// A query over the benchmark file, on the driver's session.
+struct TDatasetDriver : TDriver {
+  TZantrelSQLiteQuery Query;
+  explicit TDatasetDriver(const char* SQL) {
+    Query.SetSession(&Session);
+    Query.GetSQL()->SetText(SQL);
+  }
+};
+
+ZTL_BENCH_ONCE std::int64_t ScanDatasetOnce(TDatasetDriver& D) {
+  D.Query.Open();
+  const std::vector<TField*> F = FieldsOf(D.Query);
+  std::int64_t Sum = 0;
+  while (!D.Query.Eof()) {
+    ReadDataset(F, Sum);
+    D.Query.Next();
+  }
+  return Sum;
+}
+
 void PrepareScan(TDriver& D) {
   if (!D.Cursor.Prepare("SELECT * FROM t"))
     throw std::runtime_error(D.Session.GetLastError());
@@ -235,6 +279,35 @@ void BM_ScanCursor(benchmark::State& State) {
       PerRow - NoteBytes / Rows - (D.Cursor.GetRowSize() + D.Cursor.GetNullSize());
 }
 
+void BM_ScanDataset(benchmark::State& State) {
+  sqlite3_close_v2(OpenRaw());
+  TDatasetDriver D("SELECT * FROM t");
+  D.Query.Prepare();
+  for (auto _ : State) {
+    benchmark::DoNotOptimize(ScanDatasetOnce(D));
+    State.PauseTiming();
+    if (!D.Query.Eof() || D.Query.GetRecordCount() != Rows)
+      throw std::runtime_error("the scan did not reach every row");
+    D.Query.Close();
+    State.ResumeTiming();
+  }
+  State.SetItemsProcessed(State.iterations() * Rows);
+}
+
+void BM_ScanForward(benchmark::State& State) {
+  sqlite3_close_v2(OpenRaw());
+  TDatasetDriver D("SELECT * FROM t");
+  D.Query.SetUniDirectional(true);
+  D.Query.Prepare();
+  for (auto _ : State) {
+    benchmark::DoNotOptimize(ScanDatasetOnce(D));
+    State.PauseTiming();
+    D.Query.Close();
+    State.ResumeTiming();
+  }
+  State.SetItemsProcessed(State.iterations() * Rows);
+}
+
 // --- (b) point lookups --------------------------------------------------------
 
 const char* const LookupSQL = "SELECT * FROM t WHERE id = ?";
@@ -268,6 +341,25 @@ ZTL_BENCH_ONCE std::int64_t LookupCursorOnce(TDriver& D, const std::vector<int>&
   return Sum;
 }
 
+// Re-opens a prepared, parameterised query for every key, as a form that
+// follows a selection does.
+ZTL_BENCH_ONCE std::int64_t LookupDatasetOnce(TDatasetDriver& D, const std::vector<int>& Ids) {
+  TZantrelParam* Key = D.Query.GetParams()->ParamByName("id");
+  D.Session.StartTransaction();
+  std::int64_t Sum = 0;
+  for (const int Id : Ids) {
+    D.Query.Close();
+    Key->SetAsInteger(Id);
+    D.Query.Open();
+    ReadDataset(FieldsOf(D.Query), Sum);
+  }
+  D.Query.Close();
+  D.Session.Commit();
+  return Sum;
+}
+
+const char* const LookupDatasetSQL = "SELECT * FROM t WHERE id = :id";
+
 void BM_LookupRaw(benchmark::State& State) {
   sqlite3* Db = OpenRaw();
   const std::vector<int> Ids = LookupIds();
@@ -289,6 +381,17 @@ void BM_LookupCursor(benchmark::State& State) {
   State.SetItemsProcessed(State.iterations() * Lookups);
   State.counters["prepares"] = static_cast<double>(D.Session.GetStatistics().Prepares);
   State.counters["binds"] = static_cast<double>(D.Session.GetStatistics().Binds);
+}
+
+void BM_LookupDataset(benchmark::State& State) {
+  sqlite3_close_v2(OpenRaw());
+  TDatasetDriver D(LookupDatasetSQL);
+  D.Query.Prepare();
+  const std::vector<int> Ids = LookupIds();
+  for (auto _ : State)
+    benchmark::DoNotOptimize(LookupDatasetOnce(D, Ids));
+  State.SetItemsProcessed(State.iterations() * Lookups);
+  State.counters["prepares"] = static_cast<double>(D.Session.GetStatistics().Prepares);
 }
 
 // --- (c) inserts -----------------------------------------------------------------
@@ -345,6 +448,48 @@ ZTL_BENCH_ONCE void InsertCursorOnce(TDriver& D,
   D.Session.Commit();
 }
 
+const char* const InsertDatasetSQL =
+    "INSERT INTO t2 VALUES (:id, :name, :amount, :qty, :created, :note)";
+
+// Sets the prepared query's parameters and runs ExecSQL once per row.
+ZTL_BENCH_ONCE void InsertDatasetOnce(TDatasetDriver& D,
+                                      const std::vector<std::array<Variant, 6>>& Values) {
+  TZantrelParams& P = *D.Query.GetParams();
+  D.Session.StartTransaction();
+  for (const auto& Row : Values) {
+    for (int I = 0; I < 6; ++I)
+      P[I]->SetAsVariant(Row[static_cast<std::size_t>(I)]);
+    D.Query.ExecSQL();
+  }
+  D.Session.Commit();
+}
+
+// The rows as the array executions take them: one view per row.
+std::vector<TZtlVarParams> ArrayRows(const std::vector<std::array<Variant, 6>>& Values) {
+  std::vector<TZtlVarParams> Rows;
+  Rows.reserve(Values.size());
+  for (const auto& Row : Values)
+    Rows.emplace_back(std::span<const Variant>(Row));
+  return Rows;
+}
+
+ZTL_BENCH_ONCE void InsertArrayCursorOnce(TDriver& D, const std::vector<TZtlVarParams>& Rows) {
+  D.Session.StartTransaction();
+  const TZantrelArrayResult R = D.Cursor.ExecuteArray(InsertSQL, Rows);
+  if (!R.Succeeded())
+    throw std::runtime_error(R.Errors[0].Message);
+  D.Session.Commit();
+}
+
+ZTL_BENCH_ONCE void InsertArrayDatasetOnce(TDatasetDriver& D,
+                                           const std::vector<TZtlVarParams>& Rows) {
+  D.Session.StartTransaction();
+  const TZantrelArrayResult R = D.Query.ExecSQLArray(Rows);
+  if (!R.Succeeded())
+    throw std::runtime_error(R.Errors[0].Message);
+  D.Session.Commit();
+}
+
 void BM_InsertRaw(benchmark::State& State) {
   sqlite3* Db = OpenRaw();
   const std::vector<TRowText> Texts = InsertTexts();
@@ -374,6 +519,47 @@ void BM_InsertCursor(benchmark::State& State) {
   State.SetItemsProcessed(State.iterations() * Inserts);
   State.counters["prepares"] = static_cast<double>(D.Session.GetStatistics().Prepares);
   State.counters["binds"] = static_cast<double>(D.Session.GetStatistics().Binds);
+}
+
+void BM_InsertDataset(benchmark::State& State) {
+  sqlite3_close_v2(OpenRaw());
+  TDatasetDriver D(InsertDatasetSQL);
+  D.Query.Prepare();
+  const std::vector<std::array<Variant, 6>> Values = InsertValues();
+  for (auto _ : State) {
+    InsertDatasetOnce(D, Values);
+    State.PauseTiming();
+    D.Session.Execute("DELETE FROM t2");
+    State.ResumeTiming();
+  }
+  State.SetItemsProcessed(State.iterations() * Inserts);
+}
+
+// The array inserts of driver D (a TDriver or TDatasetDriver) by InsertOnce.
+template <class TSide>
+void ArrayInserts(benchmark::State& State, TSide& D,
+                  void (*InsertOnce)(TSide&, const std::vector<TZtlVarParams>&)) {
+  const std::vector<std::array<Variant, 6>> Values = InsertValues();
+  const std::vector<TZtlVarParams> Rows = ArrayRows(Values);
+  for (auto _ : State) {
+    InsertOnce(D, Rows);
+    State.PauseTiming();
+    D.Session.Execute("DELETE FROM t2");
+    State.ResumeTiming();
+  }
+  State.SetItemsProcessed(State.iterations() * Inserts);
+}
+
+void BM_InsertArrayCursor(benchmark::State& State) {
+  sqlite3_close_v2(OpenRaw());
+  TDriver D;
+  ArrayInserts(State, D, InsertArrayCursorOnce);
+}
+
+void BM_InsertArrayDataset(benchmark::State& State) {
+  sqlite3_close_v2(OpenRaw());
+  TDatasetDriver D(InsertDatasetSQL);
+  ArrayInserts(State, D, InsertArrayDatasetOnce);
 }
 
 // Runs one workload once, after the same set-up as its benchmark; false for
@@ -411,6 +597,35 @@ bool RunWorkload(const std::string& Name) {
       InsertCursorOnce(D, InsertValues());
       D.Session.Execute("DELETE FROM t2");
     }
+  } else if (Name == "scan-dataset" || Name == "scan-forward" || Name == "lookup-dataset" ||
+             Name == "insert-dataset") {
+    sqlite3_close_v2(OpenRaw());
+    const bool Scan = Name == "scan-dataset" || Name == "scan-forward";
+    TDatasetDriver D(Scan ? "SELECT * FROM t"
+                     : Name == "lookup-dataset" ? LookupDatasetSQL
+                                                : InsertDatasetSQL);
+    D.Query.SetUniDirectional(Name == "scan-forward");
+    D.Query.Prepare();
+    if (Scan) {
+      Sum = ScanDatasetOnce(D);
+    } else if (Name == "lookup-dataset") {
+      Sum = LookupDatasetOnce(D, LookupIds());
+    } else {
+      InsertDatasetOnce(D, InsertValues());
+      D.Session.Execute("DELETE FROM t2");
+    }
+  } else if (Name == "insert-array-cursor") {
+    sqlite3_close_v2(OpenRaw());
+    TDriver D;
+    const std::vector<std::array<Variant, 6>> Values = InsertValues();
+    InsertArrayCursorOnce(D, ArrayRows(Values));
+    D.Session.Execute("DELETE FROM t2");
+  } else if (Name == "insert-array-dataset") {
+    sqlite3_close_v2(OpenRaw());
+    TDatasetDriver D(InsertDatasetSQL);
+    const std::vector<std::array<Variant, 6>> Values = InsertValues();
+    InsertArrayDatasetOnce(D, ArrayRows(Values));
+    D.Session.Execute("DELETE FROM t2");
   } else {
     return false;
   }
@@ -422,10 +637,16 @@ bool RunWorkload(const std::string& Name) {
 
 BENCHMARK(BM_ScanRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_ScanCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ScanDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ScanForward)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_LookupRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_LookupCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_LookupDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_InsertDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_InsertArrayCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_InsertArrayDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--once") {

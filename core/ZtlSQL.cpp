@@ -262,6 +262,49 @@ bool TZantrelSQL::ExecutePrepared(TZtlVarParams Params) {
   return ExecuteStatement(nullptr, Params);
 }
 
+TZantrelArrayResult TZantrelSQL::ExecuteArrayStatement(const std::string* SQL,
+                                                       std::span<const TZtlVarParams> Rows,
+                                                       bool StopOnError) {
+  if (!SQL && !PreparedForExecute)
+    RaiseLastError(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), 0);
+  TZantrelArrayResult Result;
+  const auto Failed = [&](std::int32_t Index, std::int32_t Code, std::string Message) {
+    Result.Errors.push_back({Index, Code, std::move(Message)});
+  };
+  for (std::size_t I = 0; I < Rows.size(); ++I) {
+    const auto Index = static_cast<std::int32_t>(I);
+    // Each element runs as Execute would: an element whose shape differs
+    // is bound again, and one that failed half-way leaves nothing behind
+    // that the next element could trip over.
+    try {
+      if (ExecuteStatement(SQL, Rows[I])) {
+        ++Result.Executed;
+        Result.RowsAffected += RowsProcessed;
+        continue;
+      }
+      Failed(Index, GetLastErrorCode(), GetLastError());
+    } catch (const EZantrelException& E) {
+      Failed(Index, E.GetErrorCode(), E.what());
+    } catch (const Exception& E) {
+      Failed(Index, 0, E.what());
+    }
+    if (StopOnError)
+      break;
+  }
+  return Result;
+}
+
+TZantrelArrayResult TZantrelSQL::ExecuteArray(const std::string& SQL,
+                                              std::span<const TZtlVarParams> Rows,
+                                              bool StopOnError) {
+  return ExecuteArrayStatement(&SQL, Rows, StopOnError);
+}
+
+TZantrelArrayResult TZantrelSQL::ExecutePreparedArray(std::span<const TZtlVarParams> Rows,
+                                                      bool StopOnError) {
+  return ExecuteArrayStatement(nullptr, Rows, StopOnError);
+}
+
 void TZantrelSQL::UnprepareExecute() {
   if (PreparedForExecute)
     InternalUnprepareExecute();

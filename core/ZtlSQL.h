@@ -76,6 +76,24 @@ private:
   std::int32_t Count = -1;        // number of values, -1 for none
 };
 
+// One element of an array execution that failed: where it stands in the
+// array and what the driver said.
+struct TZantrelArrayError {
+  std::int32_t Index = 0; // 0-based position of the element
+  std::int32_t Code = 0;  // the error code (the session's last error code)
+  std::string Message;    // the error message
+};
+
+// What an array execution did. Elements run in order; Executed counts those
+// that succeeded, so with StopOnError the elements 0 .. Executed-1 ran and
+// the one at Errors[0].Index failed.
+struct TZantrelArrayResult {
+  std::int32_t Executed = 0;              // elements that ran without error
+  std::int64_t RowsAffected = 0;          // rows they changed, summed
+  std::vector<TZantrelArrayError> Errors; // the failed elements, in order
+  bool Succeeded() const noexcept { return Errors.empty(); }
+};
+
 // How a driver's SQL dialect writes what is not a parameter marker although
 // it holds a colon. Comments and quoted literals are never scanned whatever
 // the dialect.
@@ -196,6 +214,20 @@ public:
   bool ExecutePrepared(TZtlVarParams Params = {});
   // Drops the executable statement and its input and output variables.
   void UnprepareExecute();
+  // Executes SQL once per element of Rows, each element being the Params of
+  // one Execute: the statement is prepared and bound once and only the
+  // values are written again while the elements keep the same shape. A
+  // failing element is reported by its index with the session's last
+  // error; StopOnError ends the call there, otherwise the following
+  // elements still run. Nothing is undone: what ran before a failure stays
+  // done unless the caller rolls its transaction back. Errors other than
+  // the library's own (out of memory) propagate.
+  TZantrelArrayResult ExecuteArray(const std::string& SQL, std::span<const TZtlVarParams> Rows,
+                                   bool StopOnError = true);
+  // As ExecuteArray on the prepared executable statement; raises "The
+  // statement is not prepared" when there is none.
+  TZantrelArrayResult ExecutePreparedArray(std::span<const TZtlVarParams> Rows,
+                                           bool StopOnError = true);
 
   // Value of the output variable at address Field, else of the input
   // variable there; raises "Host variable "%s" not found" when neither list
@@ -360,6 +392,13 @@ public:
   void SetMaxFetchCount(std::int32_t Value);
   std::int32_t GetRowsProcessed() const { return RowsProcessed; }
   void SetRowsProcessed(std::int32_t Value) { RowsProcessed = Value; }
+  // Forward only: the rows before the current one are not needed again. A
+  // driver that keeps the rows it read may then let them go, so reading a
+  // result of any size takes the memory of a few rows; moving back to a row
+  // let go fails with the message of ZTL_ERR_CURS_BI_NOT_SUPP. Read when a
+  // cursor opens.
+  bool GetUniDirectional() const { return UniDirectional; }
+  void SetUniDirectional(bool Value) { UniDirectional = Value; }
 
   TNotifyEvent AfterOpen;      // after every successful open
   TNotifyEvent AfterClose;     // fired by a driver that closes the cursor on its own
@@ -525,6 +564,7 @@ protected:
   std::int32_t BlobSize = 0;                        // blob chunk size for the driver (0 .. 32763)
   std::int32_t RowsProcessed = 0;                   // rows affected by the last statement
   std::int32_t MaxFetchCount = 25;                  // rows per fetch for the driver (1 .. 1000)
+  bool UniDirectional = false;                      // rows behind the current one may go
 
 private:
   // InternalGetVariableTypeAndLength, expanded in place by its callers.
@@ -537,6 +577,10 @@ private:
   // Executes the executable statement: the common path of Execute and
   // ExecutePrepared.
   bool ExecuteStatement(const std::string* SQL, TZtlVarParams Params);
+  // The common path of ExecuteArray and ExecutePreparedArray.
+  TZantrelArrayResult ExecuteArrayStatement(const std::string* SQL,
+                                            std::span<const TZtlVarParams> Rows,
+                                            bool StopOnError);
   // SQL after StatementToOem, copied into Scratch only when it must be
   // (conversion, or SQL being one of this cursor's own texts).
   const std::string& ConvertedText(const std::string& SQL, std::string& Scratch);

@@ -25,6 +25,24 @@ void TZantrelCustomDataset::ExecSQL() {
   SetDBFlag(dfExecSQL, false);
 }
 
+TZantrelArrayResult TZantrelCustomDataset::ExecSQLArray(std::span<const TZtlVarParams> Rows,
+                                                        bool StopOnError) {
+  CheckInactive();
+  if (SQL->Count() == 0)
+    DatabaseError(LoadZtlStr(SZtlEmptySQLStatement));
+  SetDBFlag(dfExecSQL, true);
+  TZantrelArrayResult Result;
+  try {
+    SetPrepared(true);
+    Result = Cursor->ExecutePreparedArray(Rows, StopOnError);
+  } catch (...) {
+    ZtlReleaseAfterFailure(this, [this] { SetDBFlag(dfExecSQL, false); });
+    throw;
+  }
+  SetDBFlag(dfExecSQL, false);
+  return Result;
+}
+
 void TZantrelCustomDataset::PSExecute() {
   ExecSQL();
 }
@@ -84,6 +102,8 @@ void RegisterZantrelDatasetClasses() {
                                           &TZantrelDataset::SetQuery);
   RegisterProperty<TZantrelCustomDataset>("SyncInserts", &TZantrelDataset::GetSyncInserts,
                                           &TZantrelDataset::SetSyncInserts, false);
+  RegisterProperty<TZantrelCustomDataset>("UniDirectional", &TZantrelDataset::GetUniDirectional,
+                                          &TZantrelDataset::SetUniDirectional, false);
 }
 
 } // namespace ztl

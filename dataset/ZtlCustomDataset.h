@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "dataset/ZtlDataset.h"
@@ -16,8 +17,8 @@ namespace ztl {
 //
 // Published, besides what every dataset publishes (Active, AutoCalcFields,
 // Params, Session): DataSource, ParamCheck, ReadOnly, SQL (stored as
-// SQL.Strings) and SyncInserts. RegisterZantrelDatasetClasses makes them
-// known to form files and the designer.
+// SQL.Strings), SyncInserts and UniDirectional. RegisterZantrelDatasetClasses
+// makes them known to form files and the designer.
 class TZantrelCustomDataset : public TZantrelDataset {
 public:
   explicit TZantrelCustomDataset(TComponent* AOwner = nullptr);
@@ -29,6 +30,14 @@ public:
   // statement not prepared through Prepare is unprepared again afterwards;
   // GetRowsAffected still reports the rows the driver counted.
   void ExecSQL();
+  // Runs the statement once per element of Rows, prepared and bound once,
+  // holding the session for the call only. Each element holds the values
+  // ExecSQL would pass for the parameters: one per input parameter, a
+  // named one once, in the order of first appearance; the dataset's own
+  // Params and master link are not read. Failing elements come back by
+  // index (TZantrelSQL::ExecuteArray); the checks of ExecSQL (open dataset,
+  // no statement) and a failed prepare raise as there.
+  TZantrelArrayResult ExecSQLArray(std::span<const TZtlVarParams> Rows, bool StopOnError = true);
 
 protected:
   // ExecSQL.

@@ -162,6 +162,12 @@ public:
   bool GetReadOnly() const { return ReadOnly; }
   // A change needs an unprepared dataset (SZtlDataSetPrepared).
   void SetReadOnly(bool Value);
+  bool GetUniDirectional() const { return IsUniDirectional(); }
+  // Forward only (the framework's unidirectional dataset): the cursor lets
+  // the rows behind the current one go, so a scan of any length runs in the
+  // memory of a few rows. Such a dataset cannot be edited, searched or
+  // moved back. A change needs an inactive dataset.
+  void SetUniDirectional(bool Value);
   bool GetSyncInserts() const { return SyncInserts; }
   // A change needs an inactive dataset.
   void SetSyncInserts(bool Value);
@@ -430,6 +436,38 @@ private:
   // Forgets a key set before the last reopen (its buffer is gone).
   void DropStaleKey();
 
+  // What one result column gave the field definitions last time.
+  struct TDefsShapeItem {
+    std::string ColumnName;        // the cursor's name of the column
+    bool Hidden;                   // a key the driver added: no definition
+    TZantrelFieldTypes ColumnType; // the cursor's type code
+    std::int32_t ColumnSize;       // the cursor's size
+    std::string Name;              // the definition made of it
+    TFieldType DataType;
+    std::size_t Size;
+  };
+  // The field definitions are what InternalInitFieldDefs would build for
+  // the cursor's present columns.
+  bool FieldDefsMatchCursor();
+
+  std::vector<TDefsShapeItem> DefsShape; // per column, the last definitions built
+
+  // What GetParamValues makes of one position of Params.
+  struct TParamPlanItem {
+    const TZantrelParam* Param;  // the parameter at the position
+    std::string Name;            // its name when the plan was made
+    const TZantrelParam* Source; // the parameter whose value the position stands for
+    bool First;                  // the first position standing for Source
+  };
+  // The plan describes Params as they are: the same parameters, same names.
+  bool ParamPlanMatches() const;
+  void BuildParamPlan();
+
+  std::vector<TParamPlanItem> ParamPlan; // per position of Params, the last plan made
+  std::string OrderByText;        // SQLText whose ORDER BY clause is below
+  std::string OrderByItems;       // that clause's field names, as the analysis gives them
+  std::string OrderByDirections;  // and their directions
+  bool OrderByKnown = false;      // the three above describe a text
   std::size_t LayoutRowSize = 0;  // R of the open result's record layout
   std::size_t LayoutNullSize = 0; // N of the open result's record layout
   bool DatasetDestroyed = false;  // DestroyDataset has run
@@ -468,6 +506,10 @@ public:
   void Truncate();
 
 private:
+  friend class TZantrelDataset;
+  // As the public constructor, for a field known to be ADataSet's.
+  TZantrelDatasetBlobStream(TBlobField* AField, TBlobStreamMode AMode, TZantrelDataset* ADataSet);
+
   TBlobField* Field;                        // the field served
   TZantrelDataset* DataSet;                 // the field's dataset
   TRecordBuffer Buffer = nullptr;           // the active record buffer at creation

@@ -7,8 +7,12 @@
 namespace ztl {
 
 TZantrelDatasetBlobStream::TZantrelDatasetBlobStream(TBlobField* AField, TBlobStreamMode AMode)
-    : Field(AField), Mode(AMode) {
-  DataSet = Field ? dynamic_cast<TZantrelDataset*>(Field->DataSet()) : nullptr;
+    : TZantrelDatasetBlobStream(
+          AField, AMode, AField ? dynamic_cast<TZantrelDataset*>(AField->DataSet()) : nullptr) {}
+
+TZantrelDatasetBlobStream::TZantrelDatasetBlobStream(TBlobField* AField, TBlobStreamMode AMode,
+                                                     TZantrelDataset* ADataSet)
+    : Field(AField), DataSet(ADataSet), Mode(AMode) {
   if (!DataSet)
     throw EInvalidCast(SInvalidCast);
   FieldNo = Field->FieldNo();

@@ -89,6 +89,7 @@ std::optional<int> ServerTextOrder(const std::uint8_t* Key, const std::uint8_t* 
 // Locate and LocateNext differ only in where the search starts.
 bool TZantrelDataset::LocateAndScroll(const std::string& AKeyFields, const Variant& KeyValues,
                                       TLocateOptions Options, bool Next) {
+  CheckBiDirectional(); // before BeforeScroll announces a move that cannot happen
   DoBeforeScroll();
   const bool Result = LocateRecord(AKeyFields, KeyValues, Options, true, Next);
   if (Result) {
@@ -130,6 +131,9 @@ Variant TZantrelDataset::Lookup(const std::string& AKeyFields, const Variant& Ke
 bool TZantrelDataset::LocateRecord(const std::string& AKeyFields, const Variant& KeyValues,
                                    TLocateOptions Options, bool SyncCursor, bool Next) {
   CheckBrowseMode();
+  // A search reads the rows from the first; a forward-only cursor has let
+  // those behind it go and would search only the rest.
+  CheckBiDirectional();
   CursorPosChanged();
   if (SyncCursor)
     UpdateCursorPos();
@@ -223,13 +227,19 @@ void TZantrelDataset::GotoNearest() {
 // directions of the items after it.
 void TZantrelDataset::UpdateIndexFields() {
   IndexDefs->Clear();
-  std::string Directions;
-  const std::string Items = ZtlGetOrderByFromSQL(SQLText, Directions);
+  // A re-opened query usually has the text it had: tokenising it again
+  // would find the same clause.
+  if (OrderByText != SQLText || !OrderByKnown) {
+    OrderByItems = ZtlGetOrderByFromSQL(SQLText, OrderByDirections);
+    OrderByText = SQLText;
+    OrderByKnown = true;
+  }
+  const std::string& Items = OrderByItems;
   std::size_t ItemPos = 0;
   std::size_t DirPos = 0;
   while (ItemPos < Items.size()) {
     const std::string Item = ExtractFieldName(Items, ItemPos);
-    const std::string Direction = ExtractFieldName(Directions, DirPos);
+    const std::string Direction = ExtractFieldName(OrderByDirections, DirPos);
     if (FindField(Item))
       IndexDefs->Add(Item, Direction == "DESC");
   }
@@ -327,6 +337,7 @@ bool TZantrelDataset::LocateRecordForKey(const std::vector<TField*>* AKeyFields,
                                          TRecordBuffer Buffer, bool CaseInsensitive,
                                          bool PartialKey, bool Nearest, bool SyncCursor,
                                          bool CheckIndex, bool CurrentFirst, bool FromCurrent) {
+  CheckBiDirectional();
   if (!AKeyFields || AKeyFields->empty() || !Buffer)
     return false;
   const std::vector<TField*>& Keys = *AKeyFields;

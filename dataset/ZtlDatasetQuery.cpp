@@ -98,6 +98,14 @@ void TZantrelDataset::SetReadOnly(bool Value) {
   ReadOnly = Value;
 }
 
+void TZantrelDataset::SetUniDirectional(bool Value) {
+  if (Value == IsUniDirectional())
+    return;
+  CheckInactive();
+  TDataSet::SetUniDirectional(Value);
+  Cursor->SetUniDirectional(Value);
+}
+
 void TZantrelDataset::SetSyncInserts(bool Value) {
   if (Value == SyncInserts)
     return;
@@ -207,9 +215,42 @@ void TZantrelDataset::GetCursor(bool GenHandle) {
     Check(Cursor->ExecutePrepared(Values));
 }
 
+bool TZantrelDataset::FieldDefsMatchCursor() {
+  const std::int32_t Count = Cursor->GetFieldCount();
+  if (Count < 0 || static_cast<std::size_t>(Count) != DefsShape.size())
+    return false;
+  const TFieldDefs& Defs = FieldDefs();
+  const TZantrelFieldDefs& Columns = Cursor->GetFieldDefs();
+  int K = 0;
+  for (std::int32_t I = 0; I < Count; ++I) {
+    const TDefsShapeItem& Was = DefsShape[static_cast<std::size_t>(I)];
+    const TZantrelFieldDef* Column = Columns.GetItem(I);
+    if ((Column && Column->KeyIndicator == kiHiddenKeyField) != Was.Hidden)
+      return false;
+    if (Was.Hidden)
+      continue;
+    // What GetFieldName, GetFieldType and GetFieldSize read for a column
+    // by position, without a copy of the name.
+    if (K >= Defs.Count() || !Column || Column->Name != Was.ColumnName ||
+        Column->FieldType != Was.ColumnType || Column->Size != Was.ColumnSize)
+      return false;
+    // The application may have changed the definitions while closed.
+    const TFieldDef& Def = Defs[K++];
+    if (Def.Name != Was.Name || Def.DataType != Was.DataType || Def.Size != Was.Size ||
+        Def.FieldNo != I + 1 || Def.Precision != 0 || !Def.Attributes.Empty())
+      return false;
+  }
+  return K == Defs.Count();
+}
+
 void TZantrelDataset::InternalInitFieldDefs() {
+  // A re-opened statement of the same result shape would give the same
+  // definitions again; building them compares every name with every other.
+  if (FieldDefsMatchCursor())
+    return;
   TFieldDefs& Defs = FieldDefs();
   Defs.Clear();
+  DefsShape.clear();
   const std::int32_t Count = Cursor->GetFieldCount();
   const TZantrelFieldDefs& Columns = Cursor->GetFieldDefs();
   for (std::int32_t I = 0; I < Count; ++I) {
@@ -217,21 +258,27 @@ void TZantrelDataset::InternalInitFieldDefs() {
     // the application neither sees it nor reads it as a field. Later
     // fields keep the column's number, which is how they find their data.
     if (const TZantrelFieldDef* Column = Columns.GetItem(I);
-        Column && Column->KeyIndicator == kiHiddenKeyField)
+        Column && Column->KeyIndicator == kiHiddenKeyField) {
+      DefsShape.push_back({{}, true, {}, 0, {}, ftUnknown, 0});
       continue;
+    }
     const Variant Address(I);
     const std::string ColumnName = Cursor->GetFieldName(I);
     std::string Name = ColumnName;
     for (std::int64_t K = 1; Defs.IndexOf(Name) >= 0; ++K)
       Name = ColumnName + "_" + IntToStr(K);
-    const TFieldMapping Mapping = MapColumnType(Cursor->GetFieldType(Address) & 0x7F);
+    const TZantrelFieldTypes ColumnType = Cursor->GetFieldType(Address);
+    const std::int32_t ColumnSize = Cursor->GetFieldSize(Address);
+    const TFieldMapping Mapping = MapColumnType(ColumnType & 0x7F);
     std::int32_t Size = 0;
     if (Mapping.SizeCut >= 0)
-      Size = Cursor->GetFieldSize(Address) - Mapping.SizeCut;
+      Size = ColumnSize - Mapping.SizeCut;
     // Sizes are 16-bit: a size the column cannot have (negative) or the
     // field cannot hold is brought into range instead of wrapping around.
     Size = std::clamp<std::int32_t>(Size, 0, 0xFFFF);
     Defs.Add(Name, Mapping.Type, static_cast<std::size_t>(Size), false).FieldNo = I + 1;
+    DefsShape.push_back({ColumnName, false, ColumnType, ColumnSize, Name, Mapping.Type,
+                         static_cast<std::size_t>(Size)});
   }
 }
 

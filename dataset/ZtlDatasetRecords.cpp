@@ -160,7 +160,9 @@ bool TZantrelDataset::IsCursorOpen() {
 }
 
 bool TZantrelDataset::GetCanModify() {
-  return TDataSet::GetCanModify() && !ReadOnly && !ResumedResult;
+  // Posting finds the row again through the cursor, which a forward-only
+  // cursor may have let go.
+  return TDataSet::GetCanModify() && !ReadOnly && !ResumedResult && !IsUniDirectional();
 }
 
 void TZantrelDataset::Check(bool Value) {
@@ -299,10 +301,14 @@ bool TZantrelDataset::GetCurrentRecord(TRecordBuffer Buffer) {
 std::unique_ptr<TStream> TZantrelDataset::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
   if (State() != dsCalcFields)
     UpdateCursorPos();
-  auto* Blob = dynamic_cast<TBlobField*>(Field);
-  if (!Blob)
+  // Only the blob field classes say IsBlob; every memo read comes here, so
+  // the test stays a virtual call rather than a walk of the class tree.
+  if (!Field || !Field->IsBlob())
     throw EInvalidCast(SInvalidCast);
-  return std::make_unique<TZantrelDatasetBlobStream>(Blob, Mode);
+  auto* Blob = static_cast<TBlobField*>(Field);
+  if (Field->DataSet() != this)
+    return std::make_unique<TZantrelDatasetBlobStream>(Blob, Mode);
+  return std::unique_ptr<TZantrelDatasetBlobStream>(new TZantrelDatasetBlobStream(Blob, Mode, this));
 }
 
 int TZantrelDataset::Translate(const char* Src, char* Dest, bool ToOem) {
@@ -399,6 +405,8 @@ void TZantrelDataset::SetRecNo(int Value) {
   CheckBrowseMode();
   if (!IsSequenced() || Value == GetRecNo())
     return;
+  if (Value < GetRecNo())
+    CheckBiDirectional();
   DoBeforeScroll();
   CursorPosChanged();
   if (Cursor->MoveTo(Value - 1)) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 namespace ztl {
 
@@ -214,31 +215,59 @@ void TZantrelDataset::ResetParamsList() {
   CreateParams(Params.get(), SQLText);
 }
 
-void TZantrelDataset::GetParamValues(Variant& Values) {
-  Values = Variant::Null();
-  TZantrelParams Taken;
+bool TZantrelDataset::ParamPlanMatches() const {
   const int Count = Params->Count();
+  if (static_cast<std::size_t>(Count) != ParamPlan.size())
+    return false;
   for (int I = 0; I < Count; ++I) {
+    const TZantrelParam* Param = Params->GetItem(I);
+    const TParamPlanItem& Item = ParamPlan[static_cast<std::size_t>(I)];
+    if (Param != Item.Param || Param->GetName() != Item.Name)
+      return false;
+  }
+  return true;
+}
+
+void TZantrelDataset::BuildParamPlan() {
+  const int Count = Params->Count();
+  ParamPlan.clear();
+  ParamPlan.reserve(static_cast<std::size_t>(Count));
+  for (int I = 0; I < Count; ++I) {
+    const TZantrelParam* Param = Params->GetItem(I);
     // Every "?" is a position of its own, so it is taken as it stands; a
     // lookup by name would pass the first "?"'s value for all of them.
-    const TZantrelParam* Param =
-        Params->GetItem(I)->GetName() == "?" ? Params->GetItem(I) : Params->GetParam(I);
-    const TZantrelParamType Direction = Param->GetParamType();
-    if (Direction == nptOutput || Direction == nptResult)
-      continue;
-    // Each named parameter passes its value once, at its first position;
-    // "?" stands for a position of its own.
-    if (Param->GetName() != "?" && Taken.FindParam(Param->GetName()))
-      continue;
-    Taken.CreateParam()->Assign(Param);
+    const TZantrelParam* Source = Param->GetName() == "?" ? Param : Params->GetParam(I);
+    // A named parameter resolves to the first of its name, so it passes its
+    // value at the first position that resolves to it.
+    const bool First = std::none_of(ParamPlan.begin(), ParamPlan.end(),
+                                    [Source](const TParamPlanItem& Item) {
+                                      return Item.Source == Source;
+                                    });
+    ParamPlan.push_back({Param, Param->GetName(), Source, First});
   }
-  if (Taken.Count() == 0)
+}
+
+void TZantrelDataset::GetParamValues(Variant& Values) {
+  Values = Variant::Null();
+  // Which parameter passes a value at which position depends on the names
+  // alone; a query run again and again keeps its parameters and their names,
+  // and resolving them compares every name with every other.
+  if (!ParamPlanMatches())
+    BuildParamPlan();
+  const auto Passes = [](const TParamPlanItem& Item) {
+    const TZantrelParamType Direction = Item.Source->GetParamType();
+    return Item.First && Direction != nptOutput && Direction != nptResult;
+  };
+  const auto Count = std::count_if(ParamPlan.begin(), ParamPlan.end(), Passes);
+  if (Count == 0)
     return;
-  Values = VarArrayCreate(0, Taken.Count() - 1, varVariant);
-  for (int I = 0; I < Taken.Count(); ++I) {
-    const TZantrelParam* Param = Taken.GetItem(I);
-    Values.PutElement(I, Param->IsNull() ? Variant::Null() : Param->GetAsVariant());
-  }
+  Values = VarArrayCreate(0, static_cast<int>(Count) - 1, varVariant);
+  int I = 0;
+  for (const TParamPlanItem& Item : ParamPlan)
+    if (Passes(Item)) {
+      const TZantrelParam* Param = Item.Source;
+      Values.PutElement(I++, Param->IsNull() ? Variant::Null() : Param->GetAsVariant());
+    }
 }
 
 // ---- Master link -------------------------------------------------------------------------

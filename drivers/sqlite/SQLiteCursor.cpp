@@ -528,6 +528,8 @@ bool TZantrelSQLiteSQL::InternalOpen(bool AReadOnly) {
     Cache.Clear();
   }
   Position = -1;
+  Dropped = 0;
+  ForwardOnly = GetUniDirectional();
   AtEnd = false;
   PendingRow = false;
   Failed = false;
@@ -555,6 +557,7 @@ void TZantrelSQLiteSQL::InternalClose() {
   DetachStreams();
   Cache.Clear();
   Position = -1;
+  Dropped = 0;
   AtEnd = false;
   PendingRow = false;
   Failed = false;

@@ -39,7 +39,9 @@ class TZantrelSQLiteBlobStream;
 //
 // Rows: the result is read lazily, MaxFetchCount rows at a time, into a row
 // cache in the cursor's row format, so the cursor moves both ways and to any
-// row. RecordCount counts the rows read so far; it is exact once the end of
+// row. A cursor opened UniDirectional empties the cache each time it reads
+// past its last row, so a scan of any length holds one batch of rows; a
+// move to a row already let go fails (ZTL_ERR_CURS_BI_NOT_SUPP). RecordCount counts the rows read so far; it is exact once the end of
 // the result was reached (MoveToLast, or a move or fetch past the last row).
 // The statement is reset as soon as its last row is read, so a fully read
 // result holds no lock on the database. Closing keeps the cache's memory for
@@ -160,6 +162,15 @@ private:
   // --- Fetching (SQLiteFetch.cpp) ---
   // Reads up to Count more rows into the cache.
   bool LoadRows(std::int32_t Count);
+  // Rows of the result read so far, the ones let go included.
+  std::int32_t RowsRead() const noexcept { return Dropped + Cache.Count(); }
+  // The cached slot of result row Row (Dropped <= Row < RowsRead()).
+  std::uint8_t* RowSlot(std::int32_t Row) noexcept { return Cache.Slot(Row - Dropped); }
+  // Records that a forward-only cursor was asked for a row it let go;
+  // false.
+  bool BackwardMove();
+  // Lets every cached row go (forward only, before reading on).
+  void DropReadRows();
   TRowState EnsureRow(std::int32_t Row);
   // Stores the statement's current row into Slot. ByField: the statement's
   // columns are in field order (the re-read statement).
@@ -220,7 +231,9 @@ private:
   TSQLiteStatement RowidStmt;  // SELECT of one row by rowid (compiled on first use)
   std::map<std::string, TSQLiteStatement> WriteStmts; // compiled row operations by text
   TSQLiteRowCache Cache;                              // rows read so far
-  std::int32_t Position = -1;       // -1 before the first row, Cache.Count() after the last
+  std::int32_t Position = -1;       // -1 before the first row, RowsRead() after the last
+  std::int32_t Dropped = 0;         // rows let go before the cache's first (forward only)
+  bool ForwardOnly = false;         // UniDirectional as the result was opened
   bool AtEnd = false;               // the result was read to its end
   bool PendingRow = false;          // the statement stands on a row not yet stored
   bool Failed = false;              // reading the result failed; FailMessage repeats it

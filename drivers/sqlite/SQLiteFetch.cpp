@@ -488,7 +488,7 @@ bool TZantrelSQLiteSQL::LoadRows(std::int32_t Count) {
       if (Rc != SQLITE_ROW)
         return Fail(true, {}, 0);
       PendingRow = true;
-      if (Cache.Count() == 0) {
+      if (RowsRead() == 0) {
         // SQLite recompiles a statement whose tables changed; a different
         // number of columns no longer fits the row layout.
         if (A.column_count(Stmt) != ExpectedColumns)
@@ -505,7 +505,7 @@ bool TZantrelSQLiteSQL::LoadRows(std::int32_t Count) {
       }
     }
     std::uint8_t* Slot = Cache.NewSlot();
-    ReadingRow = Cache.Count();
+    ReadingRow = RowsRead();
     const bool Stored = StoreRow(Stmt, Slot, false);
     ReadingRow = -1;
     if (!Stored)
@@ -513,14 +513,21 @@ bool TZantrelSQLiteSQL::LoadRows(std::int32_t Count) {
     Cache.Commit();
     PendingRow = false;
   }
-  RecordCount = Cache.Count();
+  RecordCount = RowsRead();
   return true;
 }
 
 TZantrelSQLiteSQL::TRowState TZantrelSQLiteSQL::EnsureRow(std::int32_t Row) {
-  while (Cache.Count() <= Row) {
+  if (Row < Dropped) {
+    BackwardMove();
+    return rsFailed;
+  }
+  while (RowsRead() <= Row) {
     if (AtEnd)
       return rsAbsent;
+    // Every cached row lies behind the one asked for.
+    if (ForwardOnly)
+      DropReadRows();
     if (!LoadRows(MaxFetchCount))
       return rsFailed;
   }
@@ -558,6 +565,18 @@ void TZantrelSQLiteSQL::ShowRow(const std::uint8_t* Slot) {
 
 // --- Navigation ------------------------------------------------------------------------
 
+bool TZantrelSQLiteSQL::BackwardMove() {
+  return SQLiteSession().Fail(LoadZtlStr(ZTL_ERR_CURS_BI_NOT_SUPP), -SQLITE_MISUSE);
+}
+
+void TZantrelSQLiteSQL::DropReadRows() {
+  if (Cache.Count() == 0)
+    return;
+  DetachStreams();
+  Dropped += Cache.Count();
+  Cache.Clear();
+}
+
 bool TZantrelSQLiteSQL::FetchNext() {
   if (!Opened)
     return SQLiteSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -SQLITE_MISUSE);
@@ -566,7 +585,7 @@ bool TZantrelSQLiteSQL::FetchNext() {
   case rsFailed:
     return false;
   case rsAbsent:
-    Position = Cache.Count();
+    Position = RowsRead();
     RecNo = -1;
     Bof = false;
     Eof = true;
@@ -575,7 +594,7 @@ bool TZantrelSQLiteSQL::FetchNext() {
     break;
   }
   Position = Target;
-  ShowRow(Cache.Slot(Target));
+  ShowRow(RowSlot(Target));
   RecNo = Target;
   Bof = false;
   Eof = false;
@@ -585,7 +604,7 @@ bool TZantrelSQLiteSQL::FetchNext() {
 bool TZantrelSQLiteSQL::FetchPrior() {
   if (!Opened)
     return SQLiteSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -SQLITE_MISUSE);
-  const std::int32_t Target = std::min(Position, Cache.Count()) - 1;
+  const std::int32_t Target = std::min(Position, RowsRead()) - 1;
   if (Target < 0) {
     Position = -1;
     RecNo = -1;
@@ -593,8 +612,10 @@ bool TZantrelSQLiteSQL::FetchPrior() {
     Eof = false;
     return false;
   }
+  if (Target < Dropped)
+    return BackwardMove();
   Position = Target;
-  ShowRow(Cache.Slot(Target));
+  ShowRow(RowSlot(Target));
   RecNo = Target;
   Bof = false;
   Eof = false;
@@ -610,13 +631,15 @@ bool TZantrelSQLiteSQL::FetchCurrent() {
     Eof = false;
     return false;
   }
-  if (Position >= Cache.Count()) {
+  if (Position >= RowsRead()) {
     RecNo = -1;
     Bof = false;
     Eof = true;
     return false;
   }
-  std::uint8_t* Slot = Cache.Slot(Position);
+  if (Position < Dropped)
+    return BackwardMove();
+  std::uint8_t* Slot = RowSlot(Position);
   if (Updatable) {
     // The row is read again by its key, into its own cache slot, so that
     // every later visit shows the database's present state too.
@@ -646,6 +669,8 @@ bool TZantrelSQLiteSQL::InternalFetchFirst() {
 }
 
 bool TZantrelSQLiteSQL::InternalMoveToFirst() {
+  if (Dropped > 0)
+    return BackwardMove();
   Position = -1;
   RecNo = -1;
   Bof = true;
@@ -654,10 +679,13 @@ bool TZantrelSQLiteSQL::InternalMoveToFirst() {
 }
 
 bool TZantrelSQLiteSQL::InternalMoveToLast() {
-  while (!AtEnd)
+  while (!AtEnd) {
+    if (ForwardOnly)
+      DropReadRows();
     if (!LoadRows(std::max(MaxFetchCount, 1000)))
       return false;
-  Position = Cache.Count();
+  }
+  Position = RowsRead();
   RecNo = -1;
   Bof = false;
   Eof = true;
@@ -676,7 +704,7 @@ bool TZantrelSQLiteSQL::InternalMoveTo(std::int32_t Row) {
   case rsFailed:
     return false;
   case rsAbsent:
-    Position = Cache.Count();
+    Position = RowsRead();
     RecNo = -1;
     Bof = false;
     Eof = true;

@@ -283,8 +283,8 @@ void TZantrelSQLiteSQL::AfterWrite(std::uint8_t* Slot, bool CacheRow) {
   for (TZantrelBlobStream* B : BlobManager->GetList())
     B->Clear();
   // The cached row is replaced only when it is the row that was written.
-  if (CacheRow && Position >= 0 && Position < Cache.Count() && CachedRowIsOld(Cache.Slot(Position)))
-    std::memcpy(Cache.Slot(Position), Slot, static_cast<std::size_t>(Cache.SlotSize()));
+  if (CacheRow && Position >= Dropped && Position < RowsRead() && CachedRowIsOld(RowSlot(Position)))
+    std::memcpy(RowSlot(Position), Slot, static_cast<std::size_t>(Cache.SlotSize()));
   ShowRow(Slot);
 }
 

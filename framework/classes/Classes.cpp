@@ -256,11 +256,27 @@ void TComponent::RemoveFrom(TComponent* AComponent) {
 
 void TComponent::NotifyAll(TComponent* AComponent, TOperation Operation) {
   Notification(AComponent, Operation);
-  // A handler may destroy siblings; walk a copy and skip those gone.
-  std::vector<TComponent*> Snapshot = Components;
-  for (TComponent* C : Snapshot)
-    if (std::find(Components.begin(), Components.end(), C) != Components.end())
+  // A handler may destroy siblings; walk a copy and skip those gone. Every
+  // field a dataset creates or frees comes through here, so a small copy
+  // stays on the stack, and a sibling still at its place in an unchanged
+  // list needs no search.
+  constexpr std::size_t InlineCount = 16;
+  TComponent* Inline[InlineCount];
+  std::vector<TComponent*> Heap;
+  const std::size_t Count = Components.size();
+  TComponent** Snapshot = Inline;
+  if (Count > InlineCount) {
+    Heap = Components;
+    Snapshot = Heap.data();
+  } else {
+    std::copy(Components.begin(), Components.end(), Inline);
+  }
+  for (std::size_t I = 0; I < Count; ++I) {
+    TComponent* C = Snapshot[I];
+    const bool InPlace = Components.size() == Count && Components[I] == C;
+    if (InPlace || std::find(Components.begin(), Components.end(), C) != Components.end())
       C->Notification(AComponent, Operation);
+  }
 }
 
 void TComponent::InsertComponent(TComponent* AComponent) {
@@ -294,7 +310,10 @@ void TComponent::FreeNotification(TComponent* AComponent) {
 }
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {
-  if (!AComponent)
+  // The two lists always name each other, so an empty list of ours means no
+  // list names us; every removal of an owned component comes through here
+  // once per sibling.
+  if (!AComponent || FreeNotifies.empty())
     return;
   FreeNotifies.erase(std::remove(FreeNotifies.begin(), FreeNotifies.end(), AComponent),
                      FreeNotifies.end());

@@ -11,6 +11,8 @@ inline constexpr const char* SCircularDataLink = "Circular datalinks are not all
 inline constexpr const char* SFieldNotFound = "Field '%s' not found";
 inline constexpr const char* SDataSetEmpty = "Cannot perform this operation on an empty dataset";
 inline constexpr const char* SDataSetReadOnly = "Cannot modify a read-only dataset";
+inline constexpr const char* SDataSetUnidirectional =
+    "Operation not allowed on a unidirectional dataset";
 inline constexpr const char* SRecordNotFound = "Record not found";
 inline constexpr const char* SFieldRequired = "Field '%s' must have a value";
 inline constexpr const char* SFieldAccessError = "Cannot access field '%s' as type %s";

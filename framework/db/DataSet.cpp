@@ -198,6 +198,11 @@ void TDataSet::CheckInactive() const {
     DatabaseError(SDataSetOpen, this);
 }
 
+void TDataSet::CheckBiDirectional() const {
+  if (FIsUniDirectional)
+    DatabaseError(SDataSetUnidirectional, this);
+}
+
 void TDataSet::CheckBrowseMode() {
   CheckActive();
   DataEvent(deCheckBrowseMode);

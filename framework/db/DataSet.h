@@ -62,6 +62,11 @@ public:
 
   void CheckActive() const;   // SDataSetClosed when inactive
   void CheckInactive() const; // SDataSetOpen when active
+  // A unidirectional dataset only moves forward: it keeps one record
+  // buffer, offers no bookmarks, and going back (Prior, a negative MoveBy,
+  // Last, GotoBookmark, First once moved on) raises SDataSetUnidirectional.
+  bool IsUniDirectional() const { return FIsUniDirectional; }
+  void CheckBiDirectional() const; // SDataSetUnidirectional when unidirectional
   // Posts (when modified) or cancels a pending edit so that the dataset is
   // browsing; raises SDataSetClosed when inactive.
   void CheckBrowseMode();
@@ -257,6 +262,8 @@ protected:
   virtual void GetCalcFields(TRecordBuffer Buffer);
   virtual void CalculateFields(TRecordBuffer Buffer);
   virtual bool GetCanModify() { return true; }
+  // Set by a descendant whose cursor cannot go back, while inactive.
+  void SetUniDirectional(bool Value) { FIsUniDirectional = Value; }
   // Clears blob fields' Modified flags after a post or cancel.
   virtual void FreeFieldBuffers();
   // Enters State (resetting Modified) and sends deUpdateState when it changes.
@@ -392,6 +399,7 @@ private:
   bool FBOF = true;
   bool FEOF = true;
   bool FDefaultFields = false;              // fields were created at open
+  bool FIsUniDirectional = false;           // the cursor only moves forward
   bool FAutoCalcFields = true;              // recompute calculated fields on each change
   bool FStreamedActive = false;             // Active as read from a form, applied by Loaded
   bool FOpenClosing = false;                // inside Open or Close (re-entry is ignored)

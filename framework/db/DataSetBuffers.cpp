@@ -17,6 +17,9 @@ namespace ztl {
 // ---- Allocation ----------------------------------------------------------------
 
 int TDataSet::WantedBufferCount() const {
+  // Moving forward through one buffer is all such a cursor allows.
+  if (FIsUniDirectional)
+    return 1;
   int Count = 1;
   for (const TDataSource* Source : FDataSources)
     Count = std::max(Count, Source->MaxBufferCount());
@@ -163,6 +166,9 @@ int TDataSet::GetPriorRecords() {
 
 void TDataSet::First() {
   CheckBrowseMode();
+  // Before the first move forward the first record is still where it was.
+  if (!FBOF)
+    CheckBiDirectional();
   DoBeforeScroll();
   ClearBuffers();
   FBOF = FEOF = true;
@@ -177,6 +183,7 @@ void TDataSet::First() {
 
 void TDataSet::Last() {
   CheckBrowseMode();
+  CheckBiDirectional();
   DoBeforeScroll();
   ClearBuffers();
   FBOF = FEOF = true;
@@ -192,6 +199,8 @@ void TDataSet::Last() {
 
 int TDataSet::MoveBy(int Distance) {
   CheckBrowseMode();
+  if (Distance < 0)
+    CheckBiDirectional();
   if (Distance == 0 || (Distance > 0 && FEOF) || (Distance < 0 && FBOF))
     return 0;
   DoBeforeScroll();
@@ -306,7 +315,8 @@ void TDataSet::OpenAppendSlot() {
 // ---- Bookmarks ---------------------------------------------------------------------------
 
 bool TDataSet::BookmarkAvailable() {
-  return (FState == dsBrowse || FState == dsEdit || FState == dsCalcFields) && !IsEmpty() &&
+  return !FIsUniDirectional && (FState == dsBrowse || FState == dsEdit || FState == dsCalcFields) &&
+         !IsEmpty() &&
          BookmarkSize > 0 && GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
 }
 
@@ -322,6 +332,7 @@ void TDataSet::GotoBookmark(const TBookmark& Bookmark) {
   if (Bookmark.empty())
     return;
   CheckBrowseMode();
+  CheckBiDirectional();
   // A descendant reads BookmarkSize bytes; a bookmark of another size (from
   // another dataset, or cut short) must not reach it.
   if (BookmarkSize <= 0 || Bookmark.size() != static_cast<std::size_t>(BookmarkSize))

@@ -300,7 +300,7 @@ TEST(QueryForm, StatementParametersAndOptionsTravelThroughFormFiles) {
                            "'select * from PEOPLE'", "'where ID = :ID and NAME = :NAME')"})
     EXPECT_NE(Form.find(Line), std::string::npos) << Line << "\n" << Form;
   // Properties at their defaults stay out of the file.
-  for (const char* Name : {"Active", "AutoCalcFields", "SyncInserts"})
+  for (const char* Name : {"Active", "AutoCalcFields", "SyncInserts", "UniDirectional"})
     EXPECT_EQ(Form.find(Name), std::string::npos) << Name;
 
   std::unique_ptr<TComponent> Read(StringToComponent(Form));
@@ -314,6 +314,14 @@ TEST(QueryForm, StatementParametersAndOptionsTravelThroughFormFiles) {
   EXPECT_EQ(Copy->GetDataSource(), Read->FindComponent("Source1"));
   EXPECT_FALSE(Copy->GetReadOnly());
   EXPECT_FALSE(Copy->GetParamCheck());
+  EXPECT_FALSE(Copy->IsUniDirectional());
+
+  Query->SetUniDirectional(true);
+  const std::string Forward = ComponentToString(&Module);
+  EXPECT_NE(Forward.find("UniDirectional = True"), std::string::npos) << Forward;
+  std::unique_ptr<TComponent> ReadForward(StringToComponent(Forward));
+  EXPECT_TRUE(dynamic_cast<TRecordingDataset*>(ReadForward->FindComponent("Query1"))
+                  ->IsUniDirectional());
 }
 
 } // namespace

@@ -2,6 +2,10 @@
 // tracking and bookmarks.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <utility>
+
 #include "tests/framework/MemDataSet.h"
 
 using namespace ztl;
@@ -251,4 +255,73 @@ TEST(DataSetBookmarks, NoneForANewRecordOrAClosedDataset) {
   W.DS.Cancel();
   EXPECT_FALSE(W.DS.GetBookmark().empty());
   EXPECT_EQ(W.DS.RecNo(), 1);
+}
+
+namespace {
+
+struct TForwardMem : TMemDataSet {
+  TForwardMem() { SetUniDirectional(true); }
+};
+
+// Rows 1..Rows of a dataset whose cursor only moves forward, shown through
+// a link that asks for five records at once.
+struct ForwardWindow {
+  std::vector<std::string> Log;
+  TForwardMem DS;
+  TDataSource Source;
+  TLogLink Link;
+
+  explicit ForwardWindow(int Rows) {
+    DS.FillNumbers(Rows);
+    DS.CallLog = &Log;
+    DS.LogEvents();
+    Source.SetDataSet(&DS);
+    Link.SetBufferCount(5);
+    Link.SetDataSource(&Source);
+  }
+  int Id() { return DS.FieldByName("ID")->AsInteger(); }
+};
+
+} // namespace
+
+TEST(DataSetUniDirectional, OneBufferWhateverTheLinksWantAndNoBookmarks) {
+  ForwardWindow W(10);
+  W.DS.Open();
+  EXPECT_EQ(W.DS.GetBufferCount(), 1);
+  EXPECT_EQ(W.DS.Fetched, Range(1, 1));
+  W.DS.First(); // not moved yet: still allowed
+  for (int Expected = 2; Expected <= 10; ++Expected) {
+    W.DS.Next();
+    EXPECT_EQ(W.Id(), Expected);
+  }
+  W.DS.Next();
+  EXPECT_TRUE(W.DS.Eof());
+  EXPECT_FALSE(W.DS.BookmarkAvailable());
+  EXPECT_TRUE(W.DS.GetBookmark().empty());
+}
+
+TEST(DataSetUniDirectional, EveryWayBackRaisesBeforeAnyEvent) {
+  ForwardWindow W(10);
+  W.DS.Open();
+  W.DS.MoveBy(3);
+  const TBookmark Mark(static_cast<std::size_t>(W.DS.GetBookmarkSize()));
+  const std::pair<const char*, std::function<void()>> Moves[] = {
+      {"Prior", [&] { W.DS.Prior(); }},
+      {"MoveBy", [&] { W.DS.MoveBy(-2); }},
+      {"Last", [&] { W.DS.Last(); }},
+      {"First", [&] { W.DS.First(); }},
+      {"GotoBookmark", [&] { W.DS.GotoBookmark(Mark); }},
+  };
+  for (const auto& [Name, Move] : Moves) {
+    SCOPED_TRACE(Name);
+    W.Log.clear();
+    try {
+      Move();
+      ADD_FAILURE() << "no error";
+    } catch (const EDatabaseError& E) {
+      EXPECT_NE(std::string(E.what()).find(SDataSetUnidirectional), std::string::npos);
+    }
+    EXPECT_TRUE(W.Log.empty()) << W.Log.front();
+    EXPECT_EQ(W.Id(), 4);
+  }
 }

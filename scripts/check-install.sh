@@ -34,8 +34,11 @@ done < <(grep -r -o -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' "$
 
 # Every library carries the version in its SONAME and exports the ztl
 # namespace only: no standard-library template code, no ztl::detail helper.
-for name in framework_rtl framework_variant sqltext core dataset catalog driver_common sqlite postgres; do
-  so=$lib/libztl_$name.so
+libraries=("$lib"/libztl_*.so)
+((${#libraries[@]} >= 14)) || fail "only ${#libraries[@]} libraries installed"
+for so in "${libraries[@]}"; do
+  name=$(basename "$so" .so)
+  name=${name#libztl_}
   soname=$(readelf -d "$so" | sed -n -E 's/.*\(SONAME\).*\[(.*)\]/\1/p')
   [[ $soname == "libztl_$name.so.$version" ]] || fail "libztl_$name.so has SONAME '$soname'"
   [[ -f $lib/$soname ]] || fail "$soname is not installed"

@@ -8,6 +8,8 @@
 
 #include "framework/variant/Variants.h"
 
+// Hidden, so that a shared build keeps these out of its interface.
+#pragma GCC visibility push(hidden)
 namespace ztl::detail {
 
 // Raises EVariantError with SVarTypeCouldNotConvert for the two kinds.
@@ -49,3 +51,4 @@ inline std::string_view TrimView(std::string_view S) {
 }
 
 } // namespace ztl::detail
+#pragma GCC visibility pop

@@ -34,7 +34,8 @@ int Usage() {
 QString DefaultPackageFolder() {
   if (const char* Env = std::getenv("ZTL_PACKAGES"); Env && *Env)
     return Env;
-  const QString Installed = QCoreApplication::applicationDirPath() + "/../lib/zantrelix/packages";
+  // Relative to the program, so an installed tree still finds its packages when moved.
+  const QString Installed = QCoreApplication::applicationDirPath() + "/" ZTL_INSTALL_PACKAGE_DIR;
   if (QFileInfo(Installed).isDir())
     return Installed;
   return ZTL_BUILD_PACKAGE_DIR;

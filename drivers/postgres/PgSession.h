@@ -17,6 +17,7 @@ struct TZantrelPgStatistics {
   std::int64_t Prepares = 0; // statements prepared on the server (PQprepare)
   std::int64_t Binds = 0;    // host-variable lists bound to a prepared statement
   std::int64_t Opens = 0;    // cursor statements run
+  std::int64_t OneShots = 0; // cursor statements run as the unnamed statement
   std::int64_t Executes = 0; // executable statements run
   std::int64_t Rereads = 0;  // rows read again by key
   std::int64_t Fills = 0;    // fetch-buffer fills from a result

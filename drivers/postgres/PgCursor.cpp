@@ -229,7 +229,7 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
              Pq().fmod(R.Get(), C.StmtColumn) == C.Mod;
     // The server's own words for a named statement whose table changed.
     if (!Same)
-      return S.Fail("cached plan must not change result type", PgErrorCode("0A000"));
+      return S.Fail("ERROR:  cached plan must not change result type", PgErrorCode("0A000"));
     ++S.GetStatistics().OneShots;
     return true;
   }
@@ -241,10 +241,21 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
     return PrepareNamed() && RunNamed();
   const std::string WithCtid = PgAppendSelectColumn(OpenStmt.Source, "ctid");
   const std::string ProbeText = WithCtid.empty() ? "" : PgRewriteMarkers(WithCtid, false).Text;
-  R = RunParams(WithCtid.empty() ? OpenStmt.Text : ProbeText, {});
+  bool Probe = !WithCtid.empty();
+  R = RunParams(Probe ? ProbeText : OpenStmt.Text, {});
+  if (Probe && R && !R.Ok()) {
+    // A ctid the text has no room for (a join, a view, a sub-query) is
+    // refused while the text is analysed, before anything ran; the text as
+    // written is then what the prepared probe would have left.
+    const char* State = Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE);
+    if (State && (std::strcmp(State, "42702") == 0 || std::strcmp(State, "42703") == 0)) {
+      Probe = false;
+      R = RunParams(OpenStmt.Text, {});
+    }
+  }
   if (R.Ok()) {
     ++S.GetStatistics().OneShots;
-    return AdoptResult(R.Get(), !WithCtid.empty(), ProbeText);
+    return AdoptResult(R.Get(), Probe, ProbeText);
   }
   // A refused run changed nothing (outside a transaction block the server
   // rolled it back), so the statement is prepared as it always was: that
@@ -256,7 +267,7 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
   R.Reset();
   if (!PrepareNamed())
     return false;
-  if (!WithCtid.empty())
+  if (Probe)
     return RunNamed();
   S.SetLastError(Error, Code);
   return false;

@@ -597,6 +597,8 @@ std::vector<TRecord> ReadCorpus(const std::string& Path) {
     Skip = InRecord = InSQL = false;
   };
   while (std::getline(In, Line)) {
+    if (!Line.empty() && Line.back() == '\r')
+      Line.pop_back();
     if (Line.empty()) {
       Flush();
       continue;

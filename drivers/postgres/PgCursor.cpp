@@ -374,32 +374,32 @@ bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
   if (Table == 0)
     return true;
   TZantrelPgSession& S = PgSession();
+  // One question for the relation and its columns: a row per column, or
+  // one with null column fields for a relation without columns.
   const std::vector<TParam> Oid{{std::to_string(Table), false, false}};
   const TPgResult Rel = RunParams(
-      "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind "
-      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = $1::oid",
+      "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind, a.attnum, "
+      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
+      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+      "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+      "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+      "WHERE c.oid = $1::oid",
       Oid);
   if (!Rel.Ok())
     return S.Fail(Rel.Get());
-  if (Pq().ntuples(Rel.Get()) != 1)
+  if (Pq().ntuples(Rel.Get()) < 1)
     return true;
   const std::string Kind = Pq().getvalue(Rel.Get(), 0, 1);
   if (Kind != "r" && Kind != "p")
     return true;
-  const TPgResult Attrs = RunParams(
-      "SELECT a.attnum, quote_ident(a.attname), "
-      "coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
-      "FROM pg_attribute a LEFT JOIN pg_index i ON i.indrelid = a.attrelid AND i.indisprimary "
-      "WHERE a.attrelid = $1::oid AND a.attnum > 0 AND NOT a.attisdropped",
-      Oid);
-  if (!Attrs.Ok())
-    return S.Fail(Attrs.Get());
   std::map<int, std::string> Names;
   std::vector<int> KeyCols;
-  for (int R = 0; R < Pq().ntuples(Attrs.Get()); ++R) {
-    const int Num = std::atoi(Pq().getvalue(Attrs.Get(), R, 0));
-    Names[Num] = Pq().getvalue(Attrs.Get(), R, 1);
-    if (std::strcmp(Pq().getvalue(Attrs.Get(), R, 2), "t") == 0)
+  for (int R = 0; R < Pq().ntuples(Rel.Get()); ++R) {
+    if (Pq().getisnull(Rel.Get(), R, 2))
+      continue;
+    const int Num = std::atoi(Pq().getvalue(Rel.Get(), R, 2));
+    Names[Num] = Pq().getvalue(Rel.Get(), R, 3);
+    if (std::strcmp(Pq().getvalue(Rel.Get(), R, 4), "t") == 0)
       KeyCols.push_back(Num);
   }
   for (TColumn& C : Columns) {

@@ -12,7 +12,8 @@
 //
 // "--corpus FILE..." instead times sqllogictest files through the cursor
 // and through plain libpq calls (PQexec), interleaved, each file in a fresh
-// schema, and prints the seconds of each side.
+// schema, and prints the seconds of each side (ZTL_BENCH_SIDE=cursor or
+// libpq: that side only).
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
@@ -690,8 +691,14 @@ int RunCorpus(int Count, char** Paths) {
     Exec(Conn, "SET search_path TO slt_raw");
     if (!D.Session.Execute("SET search_path TO slt_cursor"))
       throw std::runtime_error(D.Session.GetLastError());
-    const TCorpusTime C = CorpusCursor(D, Records);
-    const TCorpusTime R = CorpusRaw(Conn, Records);
+    // ZTL_BENCH_SIDE=cursor or libpq runs one side only, for counting its
+    // round trips from outside (strace -c -e sendto).
+    const char* Side = std::getenv("ZTL_BENCH_SIDE");
+    const bool Both = !Side || !*Side;
+    const TCorpusTime C = Both || std::string(Side) == "cursor" ? CorpusCursor(D, Records)
+                                                                : TCorpusTime{};
+    const TCorpusTime R = Both || std::string(Side) == "libpq" ? CorpusRaw(Conn, Records)
+                                                               : TCorpusTime{};
     std::printf("%-50s %6zu records  cursor %7.3f s (%d failed)  libpq %7.3f s (%d failed)  "
                 "%.2fx\n",
                 Paths[I], Records.size(), C.Seconds, C.Failures, R.Seconds, R.Failures,

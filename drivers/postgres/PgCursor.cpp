@@ -374,17 +374,7 @@ bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
   if (Table == 0)
     return true;
   TZantrelPgSession& S = PgSession();
-  // One question for the relation and its columns: a row per column, or
-  // one with null column fields for a relation without columns.
-  const std::vector<TParam> Oid{{std::to_string(Table), false, false}};
-  const TPgResult Rel = RunParams(
-      "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind, a.attnum, "
-      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
-      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-      "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
-      "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
-      "WHERE c.oid = $1::oid",
-      Oid);
+  const TPgResult Rel = S.DescribeRelation(Table);
   if (!Rel.Ok())
     return S.Fail(Rel.Get());
   if (Pq().ntuples(Rel.Get()) < 1)

@@ -123,6 +123,13 @@ public:
   std::string NewStatementName();
   // Runs one statement without parameters; the result, whatever its state.
   TPgResult Run(const char* SQL);
+  // The relation Oid as the cursors' row operations need it: a row per
+  // column (attnum, quoted name, part of the primary key "t"/"f") after the
+  // relation's quoted schema-qualified name and kind, or one row with null
+  // column fields for a relation without columns, none for no relation. The
+  // question is prepared once per connection, so that the server plans it
+  // once rather than for every result read from one table.
+  TPgResult DescribeRelation(std::uint32_t Oid);
 
 protected:
   std::int32_t GetLibraryRefCount() override;
@@ -157,6 +164,7 @@ private:
   std::int32_t MaxCharBytes = 1;   // bytes per character at most in the client encoding
   bool OwnTransaction = false;     // the open transaction was begun by this session
   std::uint64_t StatementSeq = 0;  // numbers prepared-statement names
+  bool RelationPrepared = false;   // DescribeRelation's statement is on the connection
   TZantrelPgStatistics Statistics; // counters of the cursors' work
 };
 

@@ -190,5 +190,18 @@ TEST_F(PgOnceTest, AReopenNoticesATableChangedInBetween) {
   EXPECT_EQ(C->GetFieldDefs().GetItem(2)->Name, "d");
 }
 
+TEST_F(PgOnceTest, TheTableQuestionSurvivesTheApplicationDroppingPreparedStatements) {
+  auto C = NewCursor();
+  ASSERT_TRUE(C->OpenRead("SELECT id, name FROM keyed ORDER BY id")) << Session->GetLastError();
+  EXPECT_TRUE(C->GetUpdatable());
+  for (const char* Drop : {"DEALLOCATE ALL", "DISCARD ALL"}) {
+    Exec(Drop);
+    ASSERT_TRUE(C->OpenRead(std::string("SELECT id, note FROM keyed -- ") + Drop))
+        << Drop << ": " << Session->GetLastError();
+    EXPECT_TRUE(C->GetUpdatable()) << Drop;
+    EXPECT_EQ(C->GetBaseTable(), "public.keyed") << Drop;
+  }
+}
+
 } // namespace
 } // namespace ztl::testing

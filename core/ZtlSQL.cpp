@@ -166,7 +166,18 @@ bool TZantrelSQL::OpenCursor(const std::string* SQL, TZtlVarParams Params, bool 
     InternalClose();
   }
   InternalSetVariables(InternalCheckVarValues(Params), OpenVariables);
-  bool Ok = (!S || PreparedForOpen || InternalPrepareOpen(*S)) &&
+  bool Prepared = !S || PreparedForOpen;
+  if (!Prepared) {
+    OpenFollows = true;
+    try {
+      Prepared = InternalPrepareOpen(*S);
+    } catch (...) {
+      OpenFollows = false;
+      throw;
+    }
+    OpenFollows = false;
+  }
+  bool Ok = Prepared &&
             (OpenVariables.GetBound() || InternalBindOpenVariables(nullptr)) &&
             InternalOpen(AReadOnly);
   if (Ok && ReadFirst)

@@ -560,6 +560,10 @@ protected:
   bool Bof = false;                   // positioned before the first row
   bool Eof = false;                   // positioned after the last row
   bool DriverFlag = false;            // free for the driver; the base never reads it
+  // True only while InternalPrepareOpen runs on the way to an Open of a text
+  // whose variables are already set, so that a driver may leave its server
+  // work to the InternalOpen that follows at once.
+  bool OpenFollows = false;
   std::unique_ptr<TZantrelBlobManager> BlobManager; // one stream per memo or blob column
   std::int32_t BlobSize = 0;                        // blob chunk size for the driver (0 .. 32763)
   std::int32_t RowsProcessed = 0;                   // rows affected by the last statement

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/ZtlConsts.h"
+#include "drivers/postgres/PgCatalog_p.h"
 #include "drivers/common/ZtlBufferValues_p.h"
 #include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
@@ -131,7 +132,7 @@ bool TZantrelPgSQL::InternalPrepare(const std::string& SQL) {
 }
 
 std::vector<std::string> TZantrelPgSQL::GetParamNames() const {
-  const TStatement& Stmt = OpenStmt.Name.empty() ? ExecStmt : OpenStmt;
+  const TStatement& Stmt = OpenStmt.Name.empty() && !OpenStmt.Deferred ? ExecStmt : OpenStmt;
   std::vector<std::string> Names;
   if (Stmt.Script)
     return Names;
@@ -175,7 +176,121 @@ bool TZantrelPgSQL::PrepareEitherWay(const std::string& SQL, TStatement& Stmt) {
 }
 
 bool TZantrelPgSQL::InternalPrepareOpen(const std::string& SQL) {
+  if (OpenFollows && CanRunOnce(SQL))
+    return DeferOpen(SQL);
   return PrepareOnServer(SQL, OpenStmt, OpenVariables.GetCount() > 0, false) && AdoptQuery(SQL);
+}
+
+// A text with markers is meant to be run again with other values, so it
+// keeps its name on the server. "$" is left out because it may be a marker
+// of the text's own (the server's count would then differ from ours) and a
+// catalog relation because the catalog text is asked for by a query of its
+// own anyway.
+bool TZantrelPgSQL::CanRunOnce(const std::string& SQL) {
+  if (OpenVariables.GetCount() > 0 || !PgSession().GetConnection() ||
+      SQL.find('$') != std::string::npos || PgCatalogReferences(SQL) != 0 ||
+      PgCountStatements(SQL) != 1)
+    return false;
+  const TPgMarkers Markers = PgRewriteMarkers(SQL, false);
+  return !Markers.Named && Markers.Count == 0 && Markers.Questions == 0;
+}
+
+bool TZantrelPgSQL::DeferOpen(const std::string& SQL) {
+  Deallocate(OpenStmt);
+  Columns.clear();
+  Collations.clear();
+  OpenStmt.Deferred = true;
+  OpenStmt.Source = SQL;
+  OpenStmt.Text = PgRewriteMarkers(SQL, false).Text;
+  return TZantrelSQL::InternalPrepareOpen(SQL);
+}
+
+bool TZantrelPgSQL::PrepareNamed() {
+  const std::string SQL = OpenStmt.Source;
+  if (PrepareOnServer(SQL, OpenStmt, false, false) && AdoptQuery(SQL))
+    return true;
+  // As when the prepare itself failed: nothing is left prepared.
+  const std::string Error = PgSession().GetLastError();
+  const std::int32_t Code = PgSession().GetLastErrorCode();
+  InternalUnprepareOpen();
+  PgSession().SetLastError(Error, Code);
+  return false;
+}
+
+bool TZantrelPgSQL::RunOnce(TPgResult& R) {
+  TZantrelPgSession& S = PgSession();
+  if (OpenStmt.Shaped) {
+    R = RunParams(OpenStmt.Text, {});
+    if (!R.Ok())
+      return S.Fail(R.Get());
+    bool Same = Pq().nfields(R.Get()) == static_cast<int>(Columns.size());
+    for (const TColumn& C : Columns)
+      Same = Same && Pq().ftype(R.Get(), C.StmtColumn) == C.Oid &&
+             Pq().fmod(R.Get(), C.StmtColumn) == C.Mod;
+    // The server's own words for a named statement whose table changed.
+    if (!Same)
+      return S.Fail("ERROR:  cached plan must not change result type", PgErrorCode("0A000"));
+    ++S.GetStatistics().OneShots;
+    return true;
+  }
+  const auto RunNamed = [&] {
+    R = RunPrepared(OpenStmt.Name, {});
+    return R.Ok() || S.Fail(R.Get());
+  };
+  if (Pq().transactionStatus(S.GetConnection()) != PQTRANS_IDLE)
+    return PrepareNamed() && RunNamed();
+  const std::string WithCtid = PgAppendSelectColumn(OpenStmt.Source, "ctid");
+  const std::string ProbeText = WithCtid.empty() ? "" : PgRewriteMarkers(WithCtid, false).Text;
+  bool Probe = !WithCtid.empty();
+  R = RunParams(Probe ? ProbeText : OpenStmt.Text, {});
+  if (Probe && R && !R.Ok()) {
+    // A ctid the text has no room for (a join, a view, a sub-query) is
+    // refused while the text is analysed, before anything ran; the text as
+    // written is then what the prepared probe would have left.
+    const char* State = Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE);
+    if (State && (std::strcmp(State, "42702") == 0 || std::strcmp(State, "42703") == 0)) {
+      Probe = false;
+      R = RunParams(OpenStmt.Text, {});
+    }
+  }
+  if (R.Ok()) {
+    ++S.GetStatistics().OneShots;
+    return AdoptResult(R.Get(), Probe, ProbeText);
+  }
+  // A refused run changed nothing (outside a transaction block the server
+  // rolled it back), so the statement is prepared as it always was: that
+  // gives its own error, or the state a failure at run time leaves. A run
+  // refused only with the ctid is run again as written.
+  S.Fail(R.Get());
+  const std::string Error = S.GetLastError();
+  const std::int32_t Code = S.GetLastErrorCode();
+  R.Reset();
+  if (!PrepareNamed())
+    return false;
+  if (Probe)
+    return RunNamed();
+  S.SetLastError(Error, Code);
+  return false;
+}
+
+bool TZantrelPgSQL::AdoptResult(const PGresult* Res, bool Probe, const std::string& ProbeText) {
+  const int N = Pq().nfields(Res) - (Probe ? 1 : 0);
+  DescribeColumns(Res, N);
+  bool WantCtid = false;
+  if (!AnalyseColumns(WantCtid)) {
+    InternalUnprepareOpen();
+    return false;
+  }
+  // The same test the prepared probe passes: the last column is the base
+  // table's own row identity.
+  if (WantCtid && Probe && Pq().ftype(Res, N) == pgTid &&
+      Pq().ftable(Res, N) == BaseOid && Pq().ftablecol(Res, N) < 0) {
+    OpenStmt.Text = ProbeText;
+    AddHiddenKey(N);
+  }
+  LayOut();
+  OpenStmt.Shaped = true;
+  return true;
 }
 
 bool TZantrelPgSQL::InternalPrepareExecute(const std::string& SQL) {
@@ -185,22 +300,7 @@ bool TZantrelPgSQL::InternalPrepareExecute(const std::string& SQL) {
 
 bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
   const PGresult* D = OpenStmt.Description.Get();
-  Columns.clear();
-  Collations.clear();
-  const std::int32_t CharBytes = PgSession().GetMaxCharBytes();
-  const int N = Pq().nfields(D);
-  for (int I = 0; I < N; ++I) {
-    TColumn C;
-    C.Name = Pq().fname(D, I);
-    C.StmtColumn = I;
-    C.Oid = Pq().ftype(D, I);
-    const TPgColumnType T = PgMapType(C.Oid, Pq().fmod(D, I), CharBytes);
-    C.Type = T.Type;
-    C.Size = T.Size;
-    C.Length = T.Length;
-    C.Decimals = T.Decimals;
-    Columns.push_back(std::move(C));
-  }
+  DescribeColumns(D, Pq().nfields(D));
   if (!AnalyseTable(SQL)) {
     Deallocate(OpenStmt);
     Columns.clear();
@@ -208,6 +308,27 @@ bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
   }
   LayOut();
   return TZantrelSQL::InternalPrepareOpen(SQL);
+}
+
+void TZantrelPgSQL::DescribeColumns(const PGresult* D, int N) {
+  Columns.clear();
+  Collations.clear();
+  const std::int32_t CharBytes = PgSession().GetMaxCharBytes();
+  for (int I = 0; I < N; ++I) {
+    TColumn C;
+    C.Name = Pq().fname(D, I);
+    C.StmtColumn = I;
+    C.Oid = Pq().ftype(D, I);
+    C.Mod = Pq().fmod(D, I);
+    C.SourceTable = Pq().ftable(D, I);
+    C.SourceCol = Pq().ftablecol(D, I);
+    const TPgColumnType T = PgMapType(C.Oid, C.Mod, CharBytes);
+    C.Type = T.Type;
+    C.Size = T.Size;
+    C.Length = T.Length;
+    C.Decimals = T.Decimals;
+    Columns.push_back(std::move(C));
+  }
 }
 
 void TZantrelPgSQL::LayOut() {
@@ -232,58 +353,47 @@ void TZantrelPgSQL::LayOut() {
   InternalAllocOpenBuffer();
 }
 
-bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
+bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
+  WantCtid = false;
   Updatable = false;
   HiddenKey = false;
   BaseTable.clear();
   BaseOid = 0;
   ReadOnlyReason = "The result does not come from one table";
-  const PGresult* D = OpenStmt.Description.Get();
-  const int N = Pq().nfields(D);
   std::uint32_t Table = 0;
-  for (int I = 0; I < N; ++I) {
-    const std::uint32_t T = Pq().ftable(D, I);
-    const int Col = Pq().ftablecol(D, I);
+  for (std::size_t I = 0; I < Columns.size(); ++I) {
+    const std::uint32_t T = Columns[I].SourceTable;
+    const int Col = Columns[I].SourceCol;
     if (T == 0 || Col <= 0 || (Table != 0 && T != Table))
       return true;
     Table = T;
-    for (int J = 0; J < I; ++J)
-      if (Pq().ftablecol(D, J) == Col)
+    for (std::size_t J = 0; J < I; ++J)
+      if (Columns[J].SourceCol == Col)
         return true;
   }
   if (Table == 0)
     return true;
   TZantrelPgSession& S = PgSession();
-  const std::vector<TParam> Oid{{std::to_string(Table), false, false}};
-  const TPgResult Rel = RunParams(
-      "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind "
-      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = $1::oid",
-      Oid);
+  const TPgResult Rel = S.DescribeRelation(Table);
   if (!Rel.Ok())
     return S.Fail(Rel.Get());
-  if (Pq().ntuples(Rel.Get()) != 1)
+  if (Pq().ntuples(Rel.Get()) < 1)
     return true;
   const std::string Kind = Pq().getvalue(Rel.Get(), 0, 1);
   if (Kind != "r" && Kind != "p")
     return true;
-  const TPgResult Attrs = RunParams(
-      "SELECT a.attnum, quote_ident(a.attname), "
-      "coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
-      "FROM pg_attribute a LEFT JOIN pg_index i ON i.indrelid = a.attrelid AND i.indisprimary "
-      "WHERE a.attrelid = $1::oid AND a.attnum > 0 AND NOT a.attisdropped",
-      Oid);
-  if (!Attrs.Ok())
-    return S.Fail(Attrs.Get());
   std::map<int, std::string> Names;
   std::vector<int> KeyCols;
-  for (int R = 0; R < Pq().ntuples(Attrs.Get()); ++R) {
-    const int Num = std::atoi(Pq().getvalue(Attrs.Get(), R, 0));
-    Names[Num] = Pq().getvalue(Attrs.Get(), R, 1);
-    if (std::strcmp(Pq().getvalue(Attrs.Get(), R, 2), "t") == 0)
+  for (int R = 0; R < Pq().ntuples(Rel.Get()); ++R) {
+    if (Pq().getisnull(Rel.Get(), R, 2))
+      continue;
+    const int Num = std::atoi(Pq().getvalue(Rel.Get(), R, 2));
+    Names[Num] = Pq().getvalue(Rel.Get(), R, 3);
+    if (std::strcmp(Pq().getvalue(Rel.Get(), R, 4), "t") == 0)
       KeyCols.push_back(Num);
   }
   for (TColumn& C : Columns) {
-    C.TableCol = static_cast<std::int16_t>(Pq().ftablecol(D, C.StmtColumn));
+    C.TableCol = static_cast<std::int16_t>(C.SourceCol);
     C.Attr = Names[C.TableCol];
   }
   BaseTable = Pq().getvalue(Rel.Get(), 0, 0);
@@ -304,6 +414,35 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
     ReadOnlyReason.clear();
     return true;
   }
+  WantCtid = true;
+  return true;
+}
+
+void TZantrelPgSQL::AddHiddenKey(int N) {
+  TColumn Ctid;
+  Ctid.Name = "ctid";
+  Ctid.StmtColumn = N;
+  Ctid.Oid = pgTid;
+  Ctid.SourceTable = BaseOid;
+  Ctid.SourceCol = -1;
+  const TPgColumnType T = PgMapType(pgTid, -1, 1);
+  Ctid.Type = T.Type;
+  Ctid.Size = T.Size;
+  Ctid.Length = T.Length;
+  Ctid.Attr = "ctid";
+  Ctid.Key = kiHiddenKeyField;
+  Columns.push_back(std::move(Ctid));
+  HiddenKey = true;
+  Updatable = true;
+  ReadOnlyReason.clear();
+}
+
+bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
+  bool WantCtid = false;
+  if (!AnalyseColumns(WantCtid))
+    return false;
+  if (!WantCtid)
+    return true;
   // No usable primary key: try the statement again with the row's ctid as
   // its last column, where it moves no ORDER BY position and no "*". Shapes
   // a further column would change (DISTINCT, GROUP BY, compounds) stay
@@ -314,6 +453,9 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
   const std::string WithCtid = PgAppendSelectColumn(SQL, "ctid");
   if (WithCtid.empty())
     return true;
+  TZantrelPgSession& S = PgSession();
+  const std::uint32_t Table = BaseOid;
+  const int N = static_cast<int>(Columns.size());
   PGconn* Conn = S.GetConnection();
   const bool InBlock = Pq().transactionStatus(Conn) != PQTRANS_IDLE;
   if (InBlock && !S.Run("SAVEPOINT ztl_probe").Ok())
@@ -336,20 +478,7 @@ bool TZantrelPgSQL::AnalyseTable(const std::string& SQL) {
   }
   Deallocate(OpenStmt);
   OpenStmt = std::move(Probe);
-  TColumn Ctid;
-  Ctid.Name = "ctid";
-  Ctid.StmtColumn = N;
-  Ctid.Oid = pgTid;
-  const TPgColumnType T = PgMapType(pgTid, -1, 1);
-  Ctid.Type = T.Type;
-  Ctid.Size = T.Size;
-  Ctid.Length = T.Length;
-  Ctid.Attr = "ctid";
-  Ctid.Key = kiHiddenKeyField;
-  Columns.push_back(std::move(Ctid));
-  HiddenKey = true;
-  Updatable = true;
-  ReadOnlyReason.clear();
+  AddHiddenKey(N);
   return true;
 }
 
@@ -390,9 +519,15 @@ bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
   TZantrelPgSession& S = PgSession();
   if (!S.EnsureTransaction())
     return false;
-  TPgResult R = RunPrepared(OpenStmt.Name, VariableParams(OpenVariables));
-  if (!R.Ok())
-    return S.Fail(R.Get());
+  TPgResult R;
+  if (OpenStmt.Deferred) {
+    if (!RunOnce(R))
+      return false;
+  } else {
+    R = RunPrepared(OpenStmt.Name, VariableParams(OpenVariables));
+    if (!R.Ok())
+      return S.Fail(R.Get());
+  }
   ++S.GetStatistics().Opens;
   TZantrelSQL::InternalOpen(AReadOnly);
   Rows = std::move(R);
@@ -545,8 +680,7 @@ TZantrelCollation TZantrelPgSQL::GetColumnCollation(std::int32_t Column) const {
 std::vector<TZantrelCollation> TZantrelPgSQL::ReadCollations() const {
   std::vector<TZantrelCollation> Result(Columns.size(), coUnknown);
   const auto* S = dynamic_cast<const TZantrelPgSession*>(GetSessionObject());
-  const PGresult* D = OpenStmt.Description.Get();
-  if (!S || !S->GetConnection() || !D || !TPgLibrary::Loaded())
+  if (!S || !S->GetConnection() || !TPgLibrary::Loaded())
     return Result;
   // Only text read straight from a table column has a collation the
   // catalog can tell; expressions may carry another one.
@@ -556,8 +690,8 @@ std::vector<TZantrelCollation> TZantrelPgSQL::ReadCollations() const {
     const TColumn& C = Columns[I];
     if (C.Oid != pgText && C.Oid != pgVarchar && C.Oid != pgBpchar && C.Oid != pgName)
       continue;
-    const std::uint32_t Table = Pq().ftable(D, C.StmtColumn);
-    const int Col = Pq().ftablecol(D, C.StmtColumn);
+    const std::uint32_t Table = C.SourceTable;
+    const int Col = C.SourceCol;
     if (Table == 0 || Col <= 0)
       continue;
     Rels += (Rels.empty() ? "" : ",") + std::to_string(Table);

@@ -34,6 +34,17 @@ class TZantrelPgBlobStream;
 // Host variables: a repeated open or execute of the same shape reuses the
 // prepared statement and only sends the new values.
 //
+// A text opened through Open, OpenRead or OpenWrite without host variables
+// (one statement, no "$", no catalog relation) is not prepared under a
+// name: it runs as the unnamed statement, parsed, bound and executed in one
+// round trip, and its columns are read from the result. When its shape
+// could carry the hidden row key, the first run already carries it, so the
+// rows need not be read twice; a statement the server refuses that way, or
+// one opened inside a transaction block, where a refused try would abort
+// the transaction, is prepared under a name as any other. Opening the same
+// text again runs it again the same way; a result whose columns changed
+// since is refused as a named statement's would be.
+//
 // Rows: opening runs the statement and keeps its whole result in the
 // client library's memory, so RecordCount is exact at once and the cursor
 // moves both ways and to any row without going back to the server. Rows
@@ -114,6 +125,9 @@ private:
     TPgResult Description;      // the server's description of its columns
     bool Script = false;        // several statements (or none), run as text
     bool Positional = false;    // prepared with "?" as markers
+    bool Deferred = false;      // runs as the unnamed statement (no name on the server)
+    bool Shaped = false;        // a deferred statement ran once: Columns describe it
+    std::string Source;         // a deferred statement's text as given
     bool Named = false;         // the text has ":name" markers
     std::int32_t Questions = 0; // "?" markers when read as positional
     // The distinct ":name" markers, in the order their values are taken.
@@ -125,6 +139,9 @@ private:
     std::string Name;                          // column name as reported
     std::int32_t StmtColumn = 0;               // position in the statement's result
     std::uint32_t Oid = 0;                     // server type
+    std::int32_t Mod = -1;                     // server type modifier
+    std::uint32_t SourceTable = 0;             // table the value is read from, 0 if none
+    std::int32_t SourceCol = 0;                // its attribute number there, <= 0 if none
     TZantrelFieldTypes Type = ntUnknown;       // logical type
     std::int32_t Offset = 0;                   // offset in the row
     std::int32_t Size = 0;                     // bytes in the row
@@ -158,9 +175,31 @@ private:
   // Describes Stmt's columns, finds out whether its rows can be written and
   // allocates the row buffers.
   bool AdoptQuery(const std::string& SQL);
+  // Columns from the first N columns of the description (or result) D.
+  void DescribeColumns(const PGresult* D, int N);
   // Decides the base table and key of the result; may prepare again with a
   // hidden ctid. False only when a query to the server fails.
   bool AnalyseTable(const std::string& SQL);
+  // The part of AnalyseTable that needs no statement of its own: sets the
+  // base table and keys, and WantCtid when the result has no usable
+  // primary key but one table whose rows the hidden ctid would identify.
+  bool AnalyseColumns(bool& WantCtid);
+  // Appends the hidden ctid column at StmtColumn N and makes the result
+  // updatable.
+  void AddHiddenKey(int N);
+  // True when a deferred run of SQL may stand for the prepared statement.
+  bool CanRunOnce(const std::string& SQL);
+  // Marks SQL to run as the unnamed statement at the open.
+  bool DeferOpen(const std::string& SQL);
+  // Runs the deferred cursor statement into R, preparing it under a name
+  // instead where a run once could not stand for it.
+  bool RunOnce(TPgResult& R);
+  // Prepares the deferred statement under a name as InternalPrepareOpen
+  // always did; unprepares on failure.
+  bool PrepareNamed();
+  // Takes the columns, base table and key from the first run of the
+  // deferred statement; Probe says the run carried the ctid column last.
+  bool AdoptResult(const PGresult* Res, bool Probe, const std::string& ProbeText);
   // Runs the script Stmt; the first error stops it.
   bool RunScript(const TStatement& Stmt);
   // The collations of the result's text columns, from the catalog.

@@ -296,7 +296,7 @@ bool TZantrelPgSQL::BindStatement(bool Open) {
     if (Vars.GetCount() > 0)
       return S.Fail(SZtlScriptWithParams, PgErrorCode("0A000"));
   } else {
-    if (Stmt.Name.empty())
+    if (Stmt.Name.empty() && !Stmt.Deferred)
       return S.Fail(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), -1);
     // A text prepared before its values were known read its "?"s for
     // another number of values: they are markers exactly when values come.

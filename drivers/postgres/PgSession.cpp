@@ -164,6 +164,38 @@ std::string TZantrelPgSession::WithCatalog(const std::string& SQL) {
   return (Named & ~Theirs) == 0 ? SQL : PgRewriteCatalog(SQL, Named & ~Theirs);
 }
 
+TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
+  static const char* const Name = "ztl_describe_relation";
+  static const char* const SQL =
+      "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind, a.attnum, "
+      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
+      "FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+      "LEFT JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+      "AND NOT a.attisdropped "
+      "LEFT JOIN pg_catalog.pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+      "WHERE c.oid = $1::oid";
+  if (!Conn)
+    return TPgResult();
+  const std::string Value = std::to_string(Oid);
+  const char* Values[] = {Value.c_str()};
+  // The application may have dropped every prepared statement (DEALLOCATE
+  // ALL, DISCARD ALL); the question is then prepared again, once.
+  for (int Try = 0; Try < 2; ++Try) {
+    if (!RelationPrepared) {
+      TPgResult P(Pq().prepare(Conn, Name, SQL, 0, nullptr));
+      if (!P.Ok())
+        return P;
+      RelationPrepared = true;
+    }
+    TPgResult R(Pq().execPrepared(Conn, Name, 1, Values, nullptr, nullptr, 0));
+    const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+    if (R.Ok() || !State || std::string(State) != "26000")
+      return R;
+    RelationPrepared = false;
+  }
+  return TPgResult();
+}
+
 std::string TZantrelPgSession::NewStatementName() {
   return "ztl_stmt_" + std::to_string(++StatementSeq);
 }
@@ -267,6 +299,7 @@ void TZantrelPgSession::InternalConnect(void*& AHandle) {
     RaiseLastError(Msg, PgErrorCode("08006"));
   }
   Conn = C;
+  RelationPrepared = false;
   try {
     ApplySettings(C);
   } catch (...) {
@@ -281,6 +314,7 @@ void TZantrelPgSession::InternalConnect(void*& AHandle) {
 void TZantrelPgSession::InternalDisconnect() {
   if (!Conn)
     return;
+  RelationPrepared = false;
   Pq().finish(Conn);
   Conn = nullptr;
   OwnTransaction = false;
@@ -288,6 +322,7 @@ void TZantrelPgSession::InternalDisconnect() {
 }
 
 void TZantrelPgSession::InternalSetHandle(void* Value) {
+  RelationPrepared = false;
   Conn = static_cast<PGconn*>(Value);
   OwnTransaction = false;
   if (Conn)

@@ -17,6 +17,7 @@ struct TZantrelPgStatistics {
   std::int64_t Prepares = 0; // statements prepared on the server (PQprepare)
   std::int64_t Binds = 0;    // host-variable lists bound to a prepared statement
   std::int64_t Opens = 0;    // cursor statements run
+  std::int64_t OneShots = 0; // cursor statements run as the unnamed statement
   std::int64_t Executes = 0; // executable statements run
   std::int64_t Rereads = 0;  // rows read again by key
   std::int64_t Fills = 0;    // fetch-buffer fills from a result
@@ -122,6 +123,13 @@ public:
   std::string NewStatementName();
   // Runs one statement without parameters; the result, whatever its state.
   TPgResult Run(const char* SQL);
+  // The relation Oid as the cursors' row operations need it: a row per
+  // column (attnum, quoted name, part of the primary key "t"/"f") after the
+  // relation's quoted schema-qualified name and kind, or one row with null
+  // column fields for a relation without columns, none for no relation. The
+  // question is prepared once per connection, so that the server plans it
+  // once rather than for every result read from one table.
+  TPgResult DescribeRelation(std::uint32_t Oid);
 
 protected:
   std::int32_t GetLibraryRefCount() override;
@@ -156,6 +164,7 @@ private:
   std::int32_t MaxCharBytes = 1;   // bytes per character at most in the client encoding
   bool OwnTransaction = false;     // the open transaction was begun by this session
   std::uint64_t StatementSeq = 0;  // numbers prepared-statement names
+  bool RelationPrepared = false;   // DescribeRelation's statement is on the connection
   TZantrelPgStatistics Statistics; // counters of the cursors' work
 };
 

@@ -156,6 +156,9 @@ bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What) 
   sqlite3* Db = S.GetDatabase();
   if (!S.EnsureTransaction())
     return false;
+  // Outside any transaction the savepoint is the transaction, and its
+  // release is the commit: that can fail like any write to the disk.
+  const bool Outermost = A.get_autocommit(Db) != 0;
   // The savepoint lets a write that touched the wrong number of rows be
   // undone, inside a user transaction or not.
   if (A.exec(Db, "SAVEPOINT ztl_row", nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -175,7 +178,14 @@ bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What) 
   }
   if (!Ok)
     A.exec(Db, "ROLLBACK TO ztl_row", nullptr, nullptr, nullptr);
-  A.exec(Db, "RELEASE ztl_row", nullptr, nullptr, nullptr);
+  if (A.exec(Db, "RELEASE ztl_row", nullptr, nullptr, nullptr) != SQLITE_OK && Ok) {
+    // A commit that failed leaves SQLite's transaction open; it is rolled
+    // back so that the write is undone now rather than at some later
+    // statement's commit or at the close, after the post reported success.
+    Ok = S.Fail();
+    if (Outermost && A.get_autocommit(Db) == 0)
+      A.exec(Db, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
   if (Ok) {
     RowsProcessed = 1;
     InternalAutoCommit();

@@ -24,6 +24,8 @@ struct TState {
   TFault Kind = TFault::Read;  // which operation it hits
   int Left = 0;                // calls of that kind until it fires (1: the next)
   bool Fired = false;          // delivered since the last Arm
+  bool ReadOnlyFiles = false;  // existing files open read-only
+  bool ReadOnlyDir = false;    // no file can be created
 };
 
 TState& State() {
@@ -123,6 +125,17 @@ int Open(sqlite3_vfs*, sqlite3_filename Name, sqlite3_file* F, int Flags, int* O
   auto* File = reinterpret_cast<TFaultFile*>(F);
   File->Real = reinterpret_cast<sqlite3_file*>(File + 1);
   File->Base.pMethods = nullptr;
+  TState& S = State();
+  if (S.ReadOnlyDir && (Flags & SQLITE_OPEN_CREATE) != 0) {
+    int Exists = 0;
+    if (!Name || S.Real->xAccess(S.Real, Name, SQLITE_ACCESS_EXISTS, &Exists) != SQLITE_OK ||
+        !Exists)
+      return SQLITE_CANTOPEN;
+  }
+  if (S.ReadOnlyFiles && (Flags & SQLITE_OPEN_MAIN_DB) != 0 &&
+      (Flags & SQLITE_OPEN_READWRITE) != 0) {
+    Flags = (Flags & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
+  }
   const int Rc = State().Real->xOpen(State().Real, Name, File->Real, Flags, OutFlags);
   // SQLite calls xClose only on a file whose methods are set.
   if (File->Real->pMethods)
@@ -242,6 +255,14 @@ void TFaultVfs::Disarm() {
 
 bool TFaultVfs::Fired() {
   return State().Fired;
+}
+
+void TFaultVfs::SetReadOnlyFiles(bool Value) {
+  State().ReadOnlyFiles = Value;
+}
+
+void TFaultVfs::SetReadOnlyDirectory(bool Value) {
+  State().ReadOnlyDir = Value;
 }
 
 } // namespace ztl::test

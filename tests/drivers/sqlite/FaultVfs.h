@@ -50,6 +50,14 @@ public:
   static void Disarm();
   // Whether the armed fault was delivered since the last Arm.
   static bool Fired();
+
+  // Makes the disk behave as if existing files could not be written (they
+  // open read-only, as the default VFS opens a file it may only read) and no
+  // new file could be made (a read-only directory: no rollback journal).
+  // Without root rights the tests can use real permissions; with them,
+  // this is the only way to see the same.
+  static void SetReadOnlyFiles(bool Value);
+  static void SetReadOnlyDirectory(bool Value);
 };
 
 } // namespace ztl::test

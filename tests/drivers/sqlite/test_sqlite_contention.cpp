@@ -19,6 +19,7 @@
 #include "core/ZtlErrors.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 #include "tests/drivers/sqlite/FaultVfs.h"
+#include "tests/support/DriverErrors.h"
 #include "tests/support/TestHelpers.h"
 
 namespace ztl::testing {
@@ -27,20 +28,7 @@ namespace {
 using test::MessageOf;
 using test::TFaultVfs;
 
-// The code of the driver error Action raises; 0 when it raises none, 1 when
-// it raises something else than the library's errors.
-std::int32_t CodeOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const EZantrelDatasetError& E) {
-    return E.GetErrorCode();
-  } catch (const EZantrelException& E) {
-    return E.GetErrorCode();
-  } catch (...) {
-    return 1;
-  }
-  return 0;
-}
+using test::ErrorCodeOf;
 
 // Another process that holds the write lock of a database file until it is
 // told to let go: it begins an immediate transaction, changes a row in it,
@@ -154,7 +142,7 @@ TEST_F(SQLiteContention, APostWaitsForTheLockThenFailsAsBusyAndCanBeRetried) {
     TLockHolder Other(Path);
     EXPECT_EQ(Stored(1), "one");
     const auto Start = std::chrono::steady_clock::now();
-    EXPECT_EQ(CodeOf([&] { Q->Post(); }) & 0xff, -SQLITE_BUSY & 0xff);
+    EXPECT_EQ(ErrorCodeOf([&] { Q->Post(); }) & 0xff, -SQLITE_BUSY & 0xff);
     // Inside a transaction that has read already, waiting could only end
     // in a deadlock with the other writer, so SQLite fails at once.
     if (!InTransaction) {
@@ -282,7 +270,7 @@ TEST_F(SQLiteContention, DamagedFilesGiveErrorsNotCrashes) {
     for (const char* SQL :
          {"SELECT * FROM T ORDER BY ID", "SELECT * FROM U ORDER BY K DESC",
           "SELECT count(*) FROM U WHERE length(V) > 100", "PRAGMA integrity_check"}) {
-      const std::int32_t Code = CodeOf([&] {
+      const std::int32_t Code = ErrorCodeOf([&] {
         Session.Open();
         TZantrelSQLiteQuery Q;
         Q.SetSession(&Session);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ZtlConsts.h"
 #include "core/ZtlErrors.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 #include "tests/drivers/sqlite/FaultVfs.h"
@@ -163,6 +164,34 @@ TEST_F(SQLiteContention, APostWaitsForTheLockThenFailsAsBusyAndCanBeRetried) {
     Q->FieldByName("S")->SetAsString("one");
     Q->Post();
   }
+}
+
+// A change another connection makes between Edit and Post is not written
+// over: the post is refused like the edit would have been, and goes through
+// once the record is edited again from the row as it is now.
+TEST_F(SQLiteContention, APostDoesNotOverwriteAChangeMadeAfterTheEdit) {
+  auto Session = Connect(Path);
+  auto Other = Connect(Path);
+  auto Q = Writable(*Session);
+  Q->Edit();
+  Q->FieldByName("S")->SetAsString("mine");
+  ASSERT_TRUE(Other->Execute("UPDATE T SET S = 'theirs' WHERE ID = 1"));
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { Q->Post(); }), LoadZtlStr(SZtlRowChanged));
+  EXPECT_EQ(Q->State(), dsEdit);
+  EXPECT_EQ(Q->FieldByName("S")->GetAsString(), "mine");
+  EXPECT_EQ(Stored(1), "theirs");
+  Q->Cancel();
+  Q->Refresh();
+  Q->Edit();
+  Q->FieldByName("S")->SetAsString("mine");
+  Q->Post();
+  EXPECT_EQ(Stored(1), "mine");
+  // A change to another row of the table is no reason to refuse.
+  ASSERT_TRUE(Other->Execute("UPDATE T SET S = 'second' WHERE ID = 2"));
+  Q->Edit();
+  Q->FieldByName("S")->SetAsString("mine again");
+  Q->Post();
+  EXPECT_EQ(Stored(1), "mine again");
 }
 
 TEST_F(SQLiteContention, WithoutBusyTimeoutALockedDatabaseFailsAtOnce) {

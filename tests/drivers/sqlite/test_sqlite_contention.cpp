@@ -258,6 +258,63 @@ TEST_F(SQLiteContention, ReadOnlyFilesAndDirectoriesAreReadableButRefuseWrites) 
   }
 }
 
+// A file written by another program need not hold what its columns
+// declare: each value either reads as some value of the field's type or
+// fails with the library's error naming the column.
+TEST_F(SQLiteContention, StoredValuesThatContradictTheirDeclaredTypesFailCleanly) {
+  const struct {
+    const char* Declared;
+    const char* Stored; // SQL literal
+  } Cases[] = {
+      {"integer", "'abc'"},
+      {"integer", "'12abc'"},
+      {"integer", "9.5"},
+      {"integer", "x'00ff'"},
+      {"integer", "1e300"},
+      {"int", "'99999999999999999999'"},
+      {"date", "'not a date'"},
+      {"date", "'2024-13-45'"},
+      {"date", "'0000-00-00'"},
+      {"date", "12345"},
+      {"date", "x'01'"},
+      {"datetime", "'2024-02-30 25:61:61'"},
+      {"datetime", "''"},
+      {"time", "'24:00:00.000'"},
+      {"time", "'99:99'"},
+      {"boolean", "'yes'"},
+      {"boolean", "2"},
+      {"numeric(10,2)", "'x'"},
+      {"numeric(10,2)", "1e300"},
+      {"varchar(4)", "'much longer than four'"},
+      {"binary(4)", "x'0102030405060708'"},
+      {"real", "'text'"},
+      {"blob", "zeroblob(8388608)"},
+  };
+  auto Session = Connect(Path);
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Declared) + " holding " + Case.Stored);
+    ASSERT_TRUE(Session->Execute(std::string("DROP TABLE IF EXISTS V; CREATE TABLE V (ID integer "
+                                             "primary key, X ") +
+                                 Case.Declared + "); INSERT INTO V VALUES (1, 1), (2, " +
+                                 Case.Stored + "), (3, 3)"))
+        << Session->GetLastError();
+    TZantrelSQLiteQuery Q;
+    Q.SetSession(Session.get());
+    Q.GetSQL()->SetText("SELECT * FROM V ORDER BY ID");
+    const std::string Error = MessageOf([&] {
+      Q.Open();
+      for (Q.First(); !Q.Eof(); Q.Next()) {
+        const std::string Text = MessageOf([&] { (void)Q.FieldByName("X")->GetAsString(); });
+        EXPECT_FALSE(Text.starts_with("unexpected")) << Text;
+      }
+    });
+    EXPECT_FALSE(Error.starts_with("unexpected")) << Error;
+    if (!Error.empty()) {
+      EXPECT_NE(Error.find("\"X\""), std::string::npos) << Error;
+    }
+  }
+}
+
 // Damaged files, made from a sound one by overwriting a few bytes at random
 // places (the same places every run): opening and reading each ends in a
 // result or in the library's error, never in a crash or a hang.

@@ -116,6 +116,10 @@ void TZantrelSession::SetLibraryLoaded(bool Value) {
 }
 
 void TZantrelSession::Open() {
+  // What the server dropped is cleaned up like any connection: cursors
+  // unprepared, the events fired, the driver's handle released.
+  if (Handle && ConnectionLost)
+    Close();
   if (Handle)
     return;
   InternalLibraryHandleNeeded();
@@ -151,6 +155,7 @@ void TZantrelSession::Close() {
   }
   InTransaction = false;
   Handle = nullptr;
+  ConnectionLost = false;
   OpenCount = 0;
   if (Notify && AfterDisconnect)
     AfterDisconnect(this);

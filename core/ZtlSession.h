@@ -43,7 +43,9 @@ public:
   explicit TZantrelSession(TComponent* AOwner);
   ~TZantrelSession() override;
 
-  bool GetConnected() const { return Handle != nullptr; }
+  // False too once the driver found that the server ended the connection;
+  // the next Open then closes what is left of it and connects anew.
+  bool GetConnected() const { return Handle != nullptr && !ConnectionLost; }
   // While the component is being read from a form only remembers Value, which
   // Loaded applies; otherwise opens (true) or closes (false).
   void SetConnected(bool Value);
@@ -100,7 +102,8 @@ public:
   // driver's cursor, reports a failure before returning false.
   void SetLastError(const std::string& Msg, std::int32_t Code);
 
-  // Connects unless connected: takes the library reference, fires
+  // Connects unless connected (a lost connection is closed first, as by
+  // Close, and does not count): takes the library reference, fires
   // BeforeConnect, lets the driver connect, fires AfterConnect and leaves no
   // user transaction open. If the driver raises, the session stays
   // disconnected (the library reference stays taken) and AfterConnect does
@@ -219,6 +222,7 @@ protected:
   std::int32_t OpenCount = 0;      // OpenSession calls not yet matched by CloseSession
   bool HandleShared = false;       // Handle was adopted and must not be disconnected
   void* Handle = nullptr;          // the connection handle; connected while not null
+  bool ConnectionLost = false;     // the server ended the connection behind Handle
   std::string LibraryPath;         // connection parameters the driver gives meaning to
   std::string ServerName;
   std::string DatabaseName; // the catalog helpers read it as the database file's path

@@ -3,6 +3,9 @@
 // re-executing the query afterwards to find the way back to the row.
 #include <cstring>
 #include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "dataset/ZtlCleanup_p.h"
 #include "dataset/ZtlDataset.h"
@@ -10,6 +13,38 @@
 namespace ztl {
 
 namespace {
+
+// The values written into memo and blob fields of the record being edited,
+// by column name: they live in the cursor's streams, not in the record
+// buffer, so re-reading the row would drop them.
+using TTypedBlobs = std::vector<std::pair<std::string, std::vector<std::uint8_t>>>;
+
+TTypedBlobs SaveTypedBlobs(TZantrelBlobManager* Blobs) {
+  TTypedBlobs Saved;
+  if (!Blobs)
+    return Saved;
+  for (TZantrelBlobStream* B : Blobs->GetList())
+    if (B->GetModified()) {
+      const std::uint8_t* P = B->GetMemory();
+      Saved.emplace_back(B->GetFieldName(),
+                         std::vector<std::uint8_t>(P, P ? P + B->GetDataSize() : P));
+    }
+  return Saved;
+}
+
+void RestoreTypedBlobs(TZantrelBlobManager* Blobs, const TTypedBlobs& Saved) {
+  if (!Blobs)
+    return;
+  for (const auto& [Name, Data] : Saved)
+    for (TZantrelBlobStream* B : Blobs->GetList())
+      if (B->GetFieldName() == Name) {
+        // Truncate leaves an empty value that still counts as written.
+        B->Truncate();
+        if (!Data.empty())
+          B->Write(Data.data(), static_cast<std::int32_t>(Data.size()));
+        break;
+      }
+}
 
 // Copies Count bytes of Source to Dest when Source holds that many; a
 // shorter source (a cursor without buffers) leaves Dest as it was.
@@ -62,15 +97,24 @@ void TZantrelDataset::InternalPost() {
   CopyWhole(Cursor->GetCurrentRow(), Active, LayoutRowSize);
   CopyWhole(Cursor->GetCurrentNulls(), Active + NullOffset, LayoutNullSize);
   if (State() == dsEdit) {
+    // A failed post leaves the record in edit with what the user typed,
+    // memos and blobs included, so that it can be posted again.
+    const TTypedBlobs Typed = SaveTypedBlobs(Cursor->GetBlobManager());
     try {
       Check(Cursor->UpdateRecord());
     } catch (const EZantrelDatasetError&) {
       // The dataset shows the database's state before the error surfaces;
       // a failing refresh must not hide the error of the update.
       ZtlReleaseAfterFailure(this, [this] { RefreshCursor(nullptr, nullptr, bfCurrent); });
+      RestoreTypedBlobs(Cursor->GetBlobManager(), Typed);
       throw;
     }
-    RefreshCursor(nullptr, nullptr, bfCurrent);
+    try {
+      RefreshCursor(nullptr, nullptr, bfCurrent);
+    } catch (...) {
+      RestoreTypedBlobs(Cursor->GetBlobManager(), Typed);
+      throw;
+    }
   } else if (State() == dsInsert) {
     Check(Cursor->InsertRecord());
     // A record appended at the end carries the end-of-file flag.

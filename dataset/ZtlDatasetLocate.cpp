@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "dataset/ZtlCheckError.h"
 #include "dataset/ZtlDataset.h"
 #include "framework/text/LocaleCompare.h"
 #include "sqltext/ZtlUtil.h"
@@ -344,12 +345,21 @@ bool TZantrelDataset::LocateRecordForKey(const std::vector<TField*>* AKeyFields,
   const bool Sorted = CheckIndex ? MapsToIndex(Keys) : true;
   std::int32_t Found = -1;
 
+  // A row that could not be read is no row that failed to match: the search
+  // reports the error instead of "not found".
+  bool FetchFailed = false;
+  const auto FetchNext = [this, &FetchFailed] {
+    const bool Ok = Cursor->FetchNext();
+    if (!Ok && !Cursor->GetEof())
+      FetchFailed = true;
+    return Ok;
+  };
   bool HaveRow = CurrentFirst ? Cursor->FetchCurrent() : false;
   if (!HaveRow) {
     CurrentFirst = false;
     if (!FromCurrent)
       Cursor->MoveToFirst();
-    HaveRow = Cursor->FetchNext();
+    HaveRow = FetchNext();
   }
 
   const TZantrelFieldDefs& Defs = Cursor->GetFieldDefs();
@@ -423,7 +433,14 @@ bool TZantrelDataset::LocateRecordForKey(const std::vector<TField*>* AKeyFields,
       CurrentFirst = false;
     }
     if (Found < 0 && HaveRow)
-      HaveRow = Cursor->FetchNext();
+      HaveRow = FetchNext();
+  }
+  if (FetchFailed) {
+    const std::string Msg = Cursor->GetLastError();
+    const std::int32_t Code = Cursor->GetLastErrorCode();
+    if (AtLast)
+      Cursor->MoveToLast();
+    ZantrelCheckError(Msg, Code);
   }
 
   bool Result = Found >= 0;

@@ -383,7 +383,9 @@ void TZantrelDataset::InternalFirst() {
 }
 
 void TZantrelDataset::InternalLast() {
-  Cursor->MoveToLast();
+  // A result that cannot be read to its end must not pass off the rows read
+  // so far as all of them.
+  Check(Cursor->MoveToLast());
   AtLast = true;
 }
 

@@ -24,6 +24,12 @@ inline constexpr const char* SZtlRowToGone = "The row to %s is no longer in tabl
 inline constexpr const char* SZtlRowsChanged =
     "The %s would have changed %d rows of table \"%s\"; it was undone";
 
+// The database ended the open transaction on its own after an error (a
+// failed write, a full disk): everything done in it is undone, and until the
+// application ends it with Rollback nothing more runs in it.
+inline constexpr const char* SZtlTransactionLost =
+    "The transaction was rolled back after an error; roll it back to go on";
+
 // The host variables given do not match the statement's parameter markers;
 // %d: the markers, %d: the values given.
 inline constexpr const char* SZtlParamCount =

@@ -103,7 +103,18 @@ void TZantrelPgSession::SetLibraryName(const std::string& Value) {
 
 bool TZantrelPgSession::Fail(const std::string& Msg, std::int32_t Code) {
   SetLastError(Msg, Code);
+  NoteLostConnection();
   return false;
+}
+
+void TZantrelPgSession::NoteLostConnection() {
+  if (!Conn || ConnectionLost || Pq().status(Conn) != CONNECTION_BAD)
+    return;
+  // The server is gone (shut down, restarted, the backend terminated), and
+  // with it any transaction: the session no longer claims either.
+  ConnectionLost = true;
+  InTransaction = false;
+  OwnTransaction = false;
 }
 
 bool TZantrelPgSession::Fail(const PGresult* Res) {
@@ -131,6 +142,7 @@ std::int32_t TZantrelPgSession::Check(void* AHandle, std::int32_t Code, std::int
   while (!Msg.empty() && Msg.back() == '\n')
     Msg.pop_back();
   SetLastError(Msg, -1);
+  NoteLostConnection();
   if (RaiseError)
     RaiseLastError(LastError, LastErrorCode);
   return LastErrorCode;
@@ -379,7 +391,9 @@ void TZantrelPgSession::InternalCommit(bool Automatic) {
 }
 
 void TZantrelPgSession::InternalRollback() {
-  if (!Conn || Pq().transactionStatus(Conn) == PQTRANS_IDLE) {
+  // On a lost connection the server has discarded the transaction already.
+  if (!Conn || Pq().status(Conn) == CONNECTION_BAD ||
+      Pq().transactionStatus(Conn) == PQTRANS_IDLE) {
     OwnTransaction = false;
     return;
   }

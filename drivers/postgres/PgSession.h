@@ -149,6 +149,9 @@ protected:
   void InternalRollback() override;
 
 private:
+  // Called after every failure: when the server has ended the connection,
+  // the session reads as disconnected and without a transaction from here.
+  void NoteLostConnection();
   void CheckDisconnected();
   // The libpq connection string of the published properties.
   std::string ConnectionString() const;

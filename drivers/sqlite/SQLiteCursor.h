@@ -197,8 +197,11 @@ private:
   bool BindKey(sqlite3_stmt* Stmt, int FirstIndex, const std::uint8_t* Row,
                const std::uint8_t* Nulls);
   // Runs a write that must change exactly one row, inside a savepoint that
-  // undoes it otherwise.
-  bool RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What);
+  // undoes it otherwise. With OldRowFirst the row is read again inside the
+  // savepoint first, and the write refused with SZtlRowChanged when the row
+  // no longer holds OldRow: another connection changed it after it was read,
+  // and writing over it would lose that change.
+  bool RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What, bool OldRowFirst = false);
   // Reads the row with the key in Row/Nulls (or, for ByRowid, the row with
   // that rowid) into Slot; rsAbsent when it is gone.
   TRowState Reread(const std::uint8_t* Row, const std::uint8_t* Nulls, std::uint8_t* Slot);
@@ -207,6 +210,8 @@ private:
   void AfterWrite(std::uint8_t* Slot, bool CacheRow);
   // Slot holds the row in OldRow (same key).
   bool CachedRowIsOld(const std::uint8_t* Slot) const;
+  // Slot holds OldRow's values in every column but the memos and blobs.
+  bool RowStillOld(const std::uint8_t* Slot) const;
   bool ColumnChanged(const TColumn& C) const;
   std::string SelectList() const;
 

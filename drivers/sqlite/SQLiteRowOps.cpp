@@ -150,22 +150,44 @@ bool TZantrelSQLiteSQL::BindKey(sqlite3_stmt* Stmt, int FirstIndex, const std::u
   return true;
 }
 
-bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What) {
+bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What, bool OldRowFirst) {
   TZantrelSQLiteSession& S = SQLiteSession();
   const TSQLiteApi& A = SQLite();
   sqlite3* Db = S.GetDatabase();
   if (!S.EnsureTransaction())
     return false;
-  // The savepoint lets a write that touched the wrong number of rows be
-  // undone, inside a user transaction or not.
-  if (A.exec(Db, "SAVEPOINT ztl_row", nullptr, nullptr, nullptr) != SQLITE_OK) {
+  // Outside any transaction the savepoint is the transaction, and its
+  // release is the commit: that can fail like any write to the disk.
+  const bool Outermost = A.get_autocommit(Db) != 0;
+  // A write that reads its row first takes the write lock before reading:
+  // only a connection that holds no lock yet may wait for one (BusyTimeout).
+  const bool OwnBegin = Outermost && OldRowFirst;
+  if (OwnBegin && A.exec(Db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
     A.reset(Stmt);
     return S.Fail();
   }
-  const int Rc = A.step(Stmt);
-  bool Ok = Rc == SQLITE_DONE;
-  if (!Ok)
-    S.Fail();
+  // The savepoint lets a write that touched the wrong number of rows be
+  // undone, inside a user transaction or not.
+  bool Ok = A.exec(Db, "SAVEPOINT ztl_row", nullptr, nullptr, nullptr) == SQLITE_OK || S.Fail();
+  if (Ok && OldRowFirst) {
+    // Read inside the transaction, the row cannot be changed by another
+    // connection before the write; a row already gone is left to the
+    // write's count of rows.
+    switch (Reread(OldRow.Data(), OldNulls.Data(), Cache.NewSlot())) {
+    case rsFailed:
+      Ok = false;
+      break;
+    case rsAbsent:
+      break;
+    case rsPresent:
+      if (!RowStillOld(Cache.NewSlot()))
+        Ok = S.Fail(LoadZtlStr(SZtlRowChanged), -SQLITE_ABORT);
+      break;
+    }
+  }
+  const int Rc = Ok ? A.step(Stmt) : SQLITE_DONE;
+  if (Ok && Rc != SQLITE_DONE)
+    Ok = S.Fail();
   const int Changed = Ok ? A.changes(Db) : 0;
   A.reset(Stmt);
   if (Ok && Changed != 1) {
@@ -175,7 +197,15 @@ bool TZantrelSQLiteSQL::RunSingleRowWrite(sqlite3_stmt* Stmt, const char* What) 
   }
   if (!Ok)
     A.exec(Db, "ROLLBACK TO ztl_row", nullptr, nullptr, nullptr);
-  A.exec(Db, "RELEASE ztl_row", nullptr, nullptr, nullptr);
+  if (A.exec(Db, "RELEASE ztl_row", nullptr, nullptr, nullptr) != SQLITE_OK && Ok)
+    Ok = S.Fail();
+  if (OwnBegin && Ok && A.exec(Db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    Ok = S.Fail();
+  // A commit that failed leaves SQLite's transaction open; it is rolled back
+  // so that the write is undone now rather than at some later statement's
+  // commit or at the close, after the post reported success.
+  if (!Ok && Outermost && A.get_autocommit(Db) == 0)
+    A.exec(Db, "ROLLBACK", nullptr, nullptr, nullptr);
   if (Ok) {
     RowsProcessed = 1;
     InternalAutoCommit();
@@ -249,6 +279,20 @@ TZantrelSQLiteSQL::TRowState TZantrelSQLiteSQL::RereadRowid(std::int64_t Rowid,
   return Stored ? rsPresent : rsFailed;
 }
 
+bool TZantrelSQLiteSQL::RowStillOld(const std::uint8_t* Slot) const {
+  for (std::size_t I = 0; I < Columns.size(); ++I) {
+    const TColumn& C = Columns[I];
+    const bool Null = Slot[RowSize + static_cast<std::int32_t>(I)] != 0;
+    if (Null != (OldNulls.Data()[I] != 0))
+      return false;
+    if (!Null && C.Blob < 0 &&
+        std::memcmp(Slot + C.Offset, OldRow.Data() + C.Offset, static_cast<std::size_t>(C.Size)) !=
+            0)
+      return false;
+  }
+  return true;
+}
+
 bool TZantrelSQLiteSQL::ColumnChanged(const TColumn& C) const {
   const std::size_t Field = static_cast<std::size_t>(&C - Columns.data());
   const bool CurNull = CurrentNulls.Data()[Field] != 0;
@@ -316,7 +360,8 @@ bool TZantrelSQLiteSQL::UpdateRecord() {
       return false;
   // The row is found by its key as it was fetched, in case the update
   // changes the key itself.
-  if (!BindKey(Stmt, Index, OldRow.Data(), OldNulls.Data()) || !RunSingleRowWrite(Stmt, "update"))
+  if (!BindKey(Stmt, Index, OldRow.Data(), OldNulls.Data()) ||
+      !RunSingleRowWrite(Stmt, "update", true))
     return false;
   // Show the row as stored (defaults, triggers and conversions applied),
   // found by its new key.

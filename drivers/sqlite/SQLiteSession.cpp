@@ -6,6 +6,7 @@
 #include "drivers/sqlite/SQLiteCatalog_p.h"
 
 #include "core/ZtlConsts.h"
+#include "drivers/common/ZtlDriverConsts.h"
 
 namespace ztl {
 
@@ -80,7 +81,18 @@ bool TZantrelSQLiteSession::Fail(const std::string& Msg, std::int32_t Code) {
     return false;
   }
   SetLastError(Msg, Code);
+  NoteLostTransaction();
   return false;
+}
+
+void TZantrelSQLiteSession::NoteLostTransaction() {
+  if (Db && OwnTransaction && SQLite().get_autocommit(Db) != 0)
+    TransactionLost = true;
+}
+
+void TZantrelSQLiteSession::CheckTransactionKept() {
+  if (TransactionLost)
+    RaiseLastError(SZtlTransactionLost, -SQLITE_ABORT_ROLLBACK);
 }
 
 void TZantrelSQLiteSession::RaiseDatabaseError() {
@@ -97,6 +109,7 @@ std::int32_t TZantrelSQLiteSession::Check(void* AHandle, std::int32_t Code, std:
     SetLastError(SQLite().errmsg(Conn), -SQLite().extended_errcode(Conn));
   else
     SetLastError(SQLite().errstr(Code), -Code);
+  NoteLostTransaction();
   if (RaiseError)
     RaiseLastError(LastError, LastErrorCode);
   return LastErrorCode;
@@ -177,6 +190,7 @@ void TZantrelSQLiteSession::InternalConnect(void*& AHandle) {
   SQLiteInstallCatalog(Conn, CatalogError);
   Db = Conn;
   OwnTransaction = false;
+  TransactionLost = false;
   AHandle = Conn;
 }
 
@@ -188,12 +202,14 @@ void TZantrelSQLiteSession::InternalDisconnect() {
   SQLite().close_v2(Db);
   Db = nullptr;
   OwnTransaction = false;
+  TransactionLost = false;
   CatalogError.clear();
 }
 
 void TZantrelSQLiteSession::InternalSetHandle(void* Value) {
   Db = static_cast<sqlite3*>(Value);
   OwnTransaction = false;
+  TransactionLost = false;
   // An adopted connection belongs to its owner, who did not ask for a
   // database attached to it.
   CatalogError = Db ? "the connection was adopted from its owner" : "";
@@ -232,10 +248,14 @@ void TZantrelSQLiteSession::ExecOrRaise(const char* SQL) {
     return;
   const std::string Msg = Err ? Err : SQLite().errmsg(Db);
   SQLite().free(Err);
-  RaiseLastError(Msg, -SQLite().extended_errcode(Db));
+  const std::int32_t Code = -SQLite().extended_errcode(Db);
+  NoteLostTransaction();
+  RaiseLastError(Msg, Code);
 }
 
 bool TZantrelSQLiteSession::EnsureTransaction() {
+  if (TransactionLost)
+    return Fail(SZtlTransactionLost, -SQLITE_ABORT_ROLLBACK);
   if (!Db || (!InTransaction && AutoCommit) || SQLite().get_autocommit(Db) == 0)
     return true;
   char* Err = nullptr;
@@ -249,6 +269,9 @@ bool TZantrelSQLiteSession::EnsureTransaction() {
 }
 
 void TZantrelSQLiteSession::InternalCommit(bool Automatic) {
+  // Committing what is left of a transaction SQLite rolled back would
+  // report its lost work as saved.
+  CheckTransactionKept();
   if (!Db || SQLite().get_autocommit(Db) != 0) {
     OwnTransaction = false;
     return;
@@ -264,6 +287,7 @@ void TZantrelSQLiteSession::InternalCommit(bool Automatic) {
 }
 
 void TZantrelSQLiteSession::InternalRollback() {
+  TransactionLost = false;
   if (!Db || SQLite().get_autocommit(Db) != 0) {
     OwnTransaction = false;
     return;

@@ -135,6 +135,13 @@ private:
   void CheckDisconnected();
   // Runs one statement without results; raises its error.
   void ExecOrRaise(const char* SQL);
+  // Called after every failure: notes when SQLite has rolled back the
+  // transaction this session began (it does so after an I/O error or a full
+  // disk), so that the rest of the transaction is refused instead of
+  // running, and committing, in a fresh one.
+  void NoteLostTransaction();
+  // Raises SZtlTransactionLost when the session's transaction is gone.
+  void CheckTransactionKept();
 
   sqlite3* Db = nullptr;               // the connection (own or adopted), null when none
   bool ReadOnlyOpen = false;           // open read-only
@@ -142,6 +149,7 @@ private:
   std::int32_t BusyTimeout = 5000;     // lock wait in milliseconds
   std::int32_t MaxStringSize = 0;      // size of undeclared-length text; 0: memo
   bool OwnTransaction = false;         // the open transaction was begun by this session
+  bool TransactionLost = false;        // SQLite rolled that transaction back after an error
   std::string CatalogError;            // why the connection has no catalog, "" when it has
   TZantrelSQLiteStatistics Statistics; // counters of the cursors' work
 };

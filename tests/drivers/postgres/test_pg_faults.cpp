@@ -1,0 +1,184 @@
+// The PostgreSQL driver when the server ends the connection (before a fetch,
+// with a result held, inside a transaction, during a commit) and when the
+// server refuses work (statement timeout, serialization failure): a clear
+// error every time, never a success for work that was not done, a session
+// that knows it lost its connection, and a new Open that connects again.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/ZtlErrors.h"
+#include "tests/drivers/postgres/PgTestSupport.h"
+#include "tests/support/DriverErrors.h"
+#include "tests/support/TestHelpers.h"
+
+namespace ztl::testing {
+namespace {
+
+using test::MessageOf;
+
+using test::ErrorCodeOf;
+
+class PgFaults : public PgTest {
+protected:
+  void SetUp() override {
+    PgTest::SetUp();
+    if (IsSkipped())
+      return;
+    Other = std::make_unique<TZantrelPgSession>();
+    AimAtCluster(*Other);
+    Other->Open();
+    Exec("DROP TABLE IF EXISTS faults; CREATE TABLE faults (id int primary key, name "
+         "varchar(20)); INSERT INTO faults SELECT g, 'row ' || g FROM generate_series(1, 50) g");
+  }
+
+  std::unique_ptr<TZantrelPgQuery> Query(const std::string& SQL, bool Writable = true) {
+    auto Q = std::make_unique<TZantrelPgQuery>();
+    Q->SetSession(Session.get());
+    Q->GetSQL()->SetText(SQL);
+    Q->SetReadOnly(!Writable);
+    return Q;
+  }
+  // A value read through the other session.
+  std::string Stored(int Id) {
+    TZantrelPgQuery Q;
+    Q.SetSession(Other.get());
+    Q.GetSQL()->SetText("SELECT name FROM faults WHERE id = " + std::to_string(Id));
+    Q.Open();
+    return Q.Eof() ? "(none)" : Q.FieldByName("name")->GetAsString();
+  }
+  // Has the server end the session's connection, the way an administrator
+  // or a restarting server does, and waits until its backend is gone.
+  void Terminate() {
+    TZantrelPgQuery Pid;
+    Pid.SetSession(Session.get());
+    Pid.GetSQL()->SetText("SELECT pg_backend_pid() AS pid");
+    Pid.Open();
+    const std::string Backend = Pid.FieldByName("pid")->GetAsString();
+    Pid.Close();
+    ASSERT_TRUE(Other->Execute("SELECT pg_terminate_backend(" + Backend + ")"));
+    for (int Wait = 0; Wait < 500; ++Wait) {
+      TZantrelPgQuery Left;
+      Left.SetSession(Other.get());
+      Left.GetSQL()->SetText("SELECT count(*) AS n FROM pg_stat_activity WHERE pid = " + Backend);
+      Left.Open();
+      if (Left.FieldByName("n")->GetAsInteger() == 0)
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    FAIL() << "the backend did not end";
+  }
+  // After a lost connection: the session says it is not connected, and a
+  // new Open connects again and works.
+  void ExpectReconnects() {
+    EXPECT_FALSE(Session->GetConnected());
+    EXPECT_FALSE(Session->GetInTransaction());
+    EXPECT_EQ(MessageOf([&] { Session->Open(); }), "");
+    EXPECT_TRUE(Session->Execute("SELECT 1")) << Session->GetLastError();
+  }
+
+  std::unique_ptr<TZantrelPgSession> Other; // the administrator's connection
+};
+
+TEST_F(PgFaults, ALostConnectionFailsTheNextStatementAndIsNoticed) {
+  auto Q = Query("SELECT * FROM faults ORDER BY id", false);
+  Terminate();
+  EXPECT_LT(ErrorCodeOf([&] { Q->Open(); }), 0);
+  EXPECT_FALSE(Q->GetActive());
+  ExpectReconnects();
+  Q->Open();
+  Q->Last();
+  EXPECT_EQ(Q->FieldByName("id")->GetAsInteger(), 50);
+}
+
+TEST_F(PgFaults, AResultHeldStaysReadableButTheNextRowOperationFails) {
+  auto Q = Query("SELECT * FROM faults ORDER BY id");
+  Q->Open();
+  Q->MoveBy(10);
+  Terminate();
+  // The rows came with the result; reaching the server is what fails.
+  Q->Last();
+  EXPECT_EQ(Q->FieldByName("id")->GetAsInteger(), 50);
+  EXPECT_LT(ErrorCodeOf([&] {
+              Q->Edit();
+              Q->FieldByName("name")->SetAsString("changed");
+              Q->Post();
+            }),
+            0);
+  EXPECT_EQ(Stored(50), "row 50");
+  Q->Cancel();
+  Q->Close();
+  ExpectReconnects();
+}
+
+TEST_F(PgFaults, ATransactionCutOffIsNeverReportedCommitted) {
+  auto Q = Query("SELECT * FROM faults ORDER BY id");
+  Q->Open();
+  Session->StartTransaction();
+  Q->Edit();
+  Q->FieldByName("name")->SetAsString("in the transaction");
+  Q->Post();
+  Terminate();
+  EXPECT_LT(ErrorCodeOf([&] { Session->Commit(); }), 0);
+  EXPECT_EQ(Stored(1), "row 1");
+  Q->Close();
+  ExpectReconnects();
+}
+
+// The server ends the connection while it commits: a deferred check runs at
+// commit time and the backend is terminated there.
+TEST_F(PgFaults, AConnectionLostDuringCommitIsAFailedCommit) {
+  Exec("CREATE OR REPLACE FUNCTION faults_end() RETURNS trigger LANGUAGE plpgsql AS $$ "
+       "BEGIN PERFORM pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); "
+       "RETURN NULL; END $$;"
+       "CREATE CONSTRAINT TRIGGER faults_at_commit AFTER UPDATE ON faults "
+       "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION faults_end()");
+  auto Q = Query("SELECT * FROM faults ORDER BY id");
+  Q->Open();
+  Session->StartTransaction();
+  Q->Edit();
+  Q->FieldByName("name")->SetAsString("never saved");
+  Q->Post();
+  EXPECT_LT(ErrorCodeOf([&] { Session->Commit(); }), 0);
+  EXPECT_EQ(Stored(1), "row 1");
+  Q->Close();
+  ExpectReconnects();
+  ASSERT_TRUE(Other->Execute("DROP TRIGGER faults_at_commit ON faults"));
+}
+
+// Refusals of the server carry its SQLSTATE in the code, and leave the
+// session connected.
+TEST_F(PgFaults, TimeoutsAndSerializationFailuresCarryTheirSqlState) {
+  Exec("SET statement_timeout = 100");
+  auto Slow = Query("SELECT pg_sleep(5) AS s", false);
+  EXPECT_EQ(ErrorCodeOf([&] { Slow->Open(); }), PgErrorCode("57014"));
+  EXPECT_NE(Session->GetLastError().find("statement timeout"), std::string::npos)
+      << Session->GetLastError();
+  Exec("SET statement_timeout = 0");
+  EXPECT_TRUE(Session->GetConnected());
+
+  // Two writers of one row under repeatable read: the later one fails.
+  Session->StartTransaction();
+  Exec("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+  auto Q = Query("SELECT * FROM faults ORDER BY id");
+  Q->Open();
+  ASSERT_TRUE(Other->Execute("UPDATE faults SET name = 'theirs' WHERE id = 2"));
+  Q->MoveBy(1);
+  const std::int32_t Code = ErrorCodeOf([&] {
+    Q->Edit();
+    Q->FieldByName("name")->SetAsString("mine");
+    Q->Post();
+  });
+  EXPECT_EQ(Code, PgErrorCode("40001")) << Session->GetLastError();
+  Q->Cancel();
+  Session->Rollback();
+  EXPECT_EQ(Stored(2), "theirs");
+  EXPECT_TRUE(Session->GetConnected());
+}
+
+} // namespace
+} // namespace ztl::testing

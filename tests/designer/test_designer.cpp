@@ -32,18 +32,45 @@ namespace {
 
 using designer::TDesignerWindow;
 
-const char* const ShopForm = "object ShopModule: TDataModule\r\n"
-                             "  Height = 300\r\n"
-                             "  Width = 400\r\n"
-                             "  object Session1: TZantrelSQLiteSession\r\n"
-                             "    DatabaseName = 'shop.db'\r\n"
-                             "  end\r\n"
-                             "  object Customers: TZantrelSQLiteQuery\r\n"
-                             "    Session = Session1\r\n"
-                             "    SQL.Strings = (\r\n"
-                             "      'select * from customers')\r\n"
-                             "  end\r\n"
-                             "end\r\n";
+// A form as the classic writer lays it out: a session, a query with events
+// and persistent fields, a data source, and a query with stored parameters.
+const char* const ShopForm =
+    "object ShopModule: TDataModule\r\n"
+    "  Height = 300\r\n"
+    "  Width = 400\r\n"
+    "  object Session1: TZantrelSQLiteSession\r\n"
+    "    DatabaseName = 'shop.db'\r\n"
+    "  end\r\n"
+    "  object Customers: TZantrelSQLiteQuery\r\n"
+    "    AfterOpen = CustomersAfterOpen\r\n"
+    "    Session = Session1\r\n"
+    "    SQL.Strings = (\r\n"
+    "      'select * from customers')\r\n"
+    "    object Customersid: TLargeintField\r\n"
+    "      FieldName = 'id'\r\n"
+    "    end\r\n"
+    "    object Customersname: TStringField\r\n"
+    "      DisplayLabel = 'Name'\r\n"
+    "      FieldName = 'name'\r\n"
+    "      Size = 80\r\n"
+    "    end\r\n"
+    "    object Customerscity: TStringField\r\n"
+    "      FieldName = 'city'\r\n"
+    "      Size = 80\r\n"
+    "    end\r\n"
+    "  end\r\n"
+    "  object CustomersSource: TDataSource\r\n"
+    "    DataSet = Customers\r\n"
+    "  end\r\n"
+    "  object Orders: TZantrelSQLiteQuery\r\n"
+    "    Params.Data = {\r\n"
+    "      01FFFF7F010000000B000000637573746F6D65725F69640B000000637573746F\r\n"
+    "      6D65725F6964020400000001000000000100}\r\n"
+    "    Session = Session1\r\n"
+    "    SQL.Strings = (\r\n"
+    "      'select * from orders where customer_id = :customer_id')\r\n"
+    "  end\r\n"
+    "end\r\n";
 
 std::string ReadAll(const std::filesystem::path& File) {
   std::ifstream In(File, std::ios::binary);
@@ -121,6 +148,7 @@ protected:
     auto* Edit = Editor->findChild<QLineEdit*>("ValueEdit");
     ASSERT_NE(Edit, nullptr) << Path;
     Edit->selectAll();
+    QTest::keyClick(Edit, Qt::Key_Delete);
     QTest::keyClicks(Edit, Text);
     QTest::keyClick(Edit, Qt::Key_Return);
   }
@@ -134,7 +162,9 @@ TEST_F(DesignerTest, ShowsTheFormsComponentsAndPalettePages) {
   for (QTreeWidgetItemIterator It(&Window->ComponentTree()); *It; ++It)
     Items << (*It)->text(0);
   EXPECT_EQ(Items, (QStringList{"ShopModule: TDataModule", "Session1: TZantrelSQLiteSession",
-                                "Customers: TZantrelSQLiteQuery"}));
+                                "Customers: TZantrelSQLiteQuery", "Customersid: TLargeintField",
+                                "Customersname: TStringField", "Customerscity: TStringField",
+                                "CustomersSource: TDataSource", "Orders: TZantrelSQLiteQuery"}));
   EXPECT_NE(Window->findChild<QToolButton*>("TZantrelSQLiteQuery"), nullptr);
   EXPECT_NE(Window->findChild<QToolButton*>("TZantrelPgSession"), nullptr);
   EXPECT_EQ(Window->PackageLines().size(), 3u);
@@ -153,9 +183,24 @@ TEST_F(DesignerTest, TypedValuesReachTheComponentAndTheSavedBytes) {
 
   ASSERT_TRUE(Window->SaveFile(QString::fromStdString((Dir / "out.dfm").string())));
   std::string Expected = ReadAll(Dir / "shop.dfm");
-  Expected.insert(Expected.find("    Session = Session1"), "    Tag = 7\r\n");
+  const std::string Query = "  object Customers: TZantrelSQLiteQuery\r\n";
+  Expected.insert(Expected.find(Query) + Query.size(), "    Tag = 7\r\n");
   EXPECT_EQ(ReadAll(Dir / "out.dfm"), Expected);
   EXPECT_FALSE(Window->Document().IsModified());
+}
+
+TEST_F(DesignerTest, AnUnchangedFormIsSavedByteForByteAndEventsByName) {
+  ASSERT_TRUE(Window->SaveFile(QString::fromStdString((Dir / "same.dfm").string())));
+  EXPECT_EQ(ReadAll(Dir / "same.dfm"), ReadAll(Dir / "shop.dfm"));
+
+  Window->Select(Component("Customers"));
+  EXPECT_EQ(Value("AfterOpen"), "CustomersAfterOpen");
+  Type("AfterOpen", "");
+  Type("BeforeClose", "CustomersBeforeClose");
+  ASSERT_TRUE(Window->SaveFile(QString::fromStdString((Dir / "events.dfm").string())));
+  const std::string Saved = ReadAll(Dir / "events.dfm");
+  EXPECT_EQ(Saved.find("AfterOpen"), std::string::npos);
+  EXPECT_NE(Saved.find("    BeforeClose = CustomersBeforeClose\r\n"), std::string::npos) << Saved;
 }
 
 TEST_F(DesignerTest, RenamingKeepsNamesUniqueAndReferencesFollow) {
@@ -180,6 +225,15 @@ TEST_F(DesignerTest, ReferencesOfferTheFormsComponentsOfAFittingClass) {
   Combo->setCurrentIndex(0);
   emit Combo->activated(0);
   EXPECT_EQ(Value("Session"), "");
+
+  // A data source reference offers data sources only.
+  Window->Select(Component("Orders"));
+  auto* Sources = qobject_cast<QComboBox*>(OpenEditor("DataSource"));
+  ASSERT_NE(Sources, nullptr);
+  ASSERT_EQ(Sources->count(), 2);
+  EXPECT_EQ(Sources->itemText(1), "CustomersSource");
+  Type("DataSource", "CustomersSource");
+  EXPECT_EQ(Value("DataSource"), "CustomersSource");
 }
 
 TEST_F(DesignerTest, AddingAndDeletingComponentsThroughThePaletteAndTheMenu) {
@@ -256,7 +310,8 @@ TEST_F(DesignerTest, AnActiveQueryShowsItsRowsAndTakesEditsInTheGrid) {
     Model->fetchMore(QModelIndex());
   ASSERT_EQ(Model->rowCount(), 2);
   ASSERT_EQ(Model->columnCount(), 3);
-  EXPECT_EQ(Model->headerData(1, Qt::Horizontal).toString(), "name");
+  // The persistent fields decide the columns and their labels.
+  EXPECT_EQ(Model->headerData(1, Qt::Horizontal).toString(), "Name");
   EXPECT_EQ(Model->index(0, 1).data().toString(), "Ann");
   EXPECT_TRUE(Model->index(1, 2).data(Qt::EditRole).isNull());
 

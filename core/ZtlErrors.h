@@ -12,29 +12,37 @@ namespace ztl {
 
 // Error of the core engine and of drivers. ErrorCode is kept exactly as given:
 // the engine itself always uses 0, drivers pass their client library's codes
-// (negative for failures).
+// (negative for failures). SQLState is the five-character state a server
+// reported with the failure (PostgreSQL's "23505"), empty where there is none
+// (the engine's own errors, SQLite, a client-side failure); handlers can tell
+// a unique violation from a serialization failure without parsing the text.
 class EZantrelException : public Exception {
 public:
-  EZantrelException(std::string Msg, std::int32_t ErrorCode)
-      : Exception(std::move(Msg)), ErrorCode(ErrorCode) {}
+  EZantrelException(std::string Msg, std::int32_t ErrorCode, std::string SQLState = {})
+      : Exception(std::move(Msg)), ErrorCode(ErrorCode), SQLState(std::move(SQLState)) {}
 
   std::int32_t GetErrorCode() const { return ErrorCode; }
+  const std::string& GetSQLState() const { return SQLState; }
 
 protected:
   std::int32_t ErrorCode; // the code the raiser gave, unchanged
+  std::string SQLState;   // the server's state, or empty
 };
 
 // Error of the dataset layer. It is an EDatabaseError so that every handler
-// for database errors catches it too; it carries the same ErrorCode.
+// for database errors catches it too; it carries the same ErrorCode and
+// SQLState.
 class EZantrelDatasetError : public EDatabaseError {
 public:
-  EZantrelDatasetError(std::string Msg, std::int32_t ErrorCode)
-      : EDatabaseError(std::move(Msg)), ErrorCode(ErrorCode) {}
+  EZantrelDatasetError(std::string Msg, std::int32_t ErrorCode, std::string SQLState = {})
+      : EDatabaseError(std::move(Msg)), ErrorCode(ErrorCode), SQLState(std::move(SQLState)) {}
 
   std::int32_t GetErrorCode() const { return ErrorCode; }
+  const std::string& GetSQLState() const { return SQLState; }
 
 protected:
   std::int32_t ErrorCode; // the code the raiser gave, unchanged
+  std::string SQLState;   // the server's state, or empty
 };
 
 // Placeholder for a client-library entry point that the loaded library does

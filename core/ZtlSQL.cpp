@@ -118,6 +118,11 @@ std::int32_t TZantrelSQL::GetLastErrorCode() const {
   return S ? S->GetLastErrorCode() : 0;
 }
 
+std::string TZantrelSQL::GetLastSQLState() const {
+  const TZantrelSession* S = GetSession();
+  return S ? S->GetLastSQLState() : std::string();
+}
+
 void TZantrelSQL::InternalAutoCommit() {
   TZantrelSession* S = GetSession();
   if (S && !S->GetInTransaction() && S->GetAutoCommit())
@@ -279,8 +284,9 @@ TZantrelArrayResult TZantrelSQL::ExecuteArrayStatement(const std::string* SQL,
   if (!SQL && !PreparedForExecute)
     RaiseLastError(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), 0);
   TZantrelArrayResult Result;
-  const auto Failed = [&](std::int32_t Index, std::int32_t Code, std::string Message) {
-    Result.Errors.push_back({Index, Code, std::move(Message)});
+  const auto Failed = [&](std::int32_t Index, std::int32_t Code, std::string Message,
+                          std::string SQLState) {
+    Result.Errors.push_back({Index, Code, std::move(Message), std::move(SQLState)});
   };
   for (std::size_t I = 0; I < Rows.size(); ++I) {
     const auto Index = static_cast<std::int32_t>(I);
@@ -293,11 +299,11 @@ TZantrelArrayResult TZantrelSQL::ExecuteArrayStatement(const std::string* SQL,
         Result.RowsAffected += RowsProcessed;
         continue;
       }
-      Failed(Index, GetLastErrorCode(), GetLastError());
+      Failed(Index, GetLastErrorCode(), GetLastError(), GetLastSQLState());
     } catch (const EZantrelException& E) {
-      Failed(Index, E.GetErrorCode(), E.what());
+      Failed(Index, E.GetErrorCode(), E.what(), E.GetSQLState());
     } catch (const Exception& E) {
-      Failed(Index, 0, E.what());
+      Failed(Index, 0, E.what(), {});
     }
     if (StopOnError)
       break;

@@ -82,6 +82,7 @@ struct TZantrelArrayError {
   std::int32_t Index = 0; // 0-based position of the element
   std::int32_t Code = 0;  // the error code (the session's last error code)
   std::string Message;    // the error message
+  std::string SQLState;   // the server's SQLSTATE, or empty
 };
 
 // What an array execution did. Elements run in order; Executed counts those
@@ -347,9 +348,11 @@ public:
       S->RaiseLastError<E>(Msg, Code);
     throw E(Msg, Code);
   }
-  // The session's last error (empty and 0 in design mode without one).
+  // The session's last error (empty and 0 in design mode without one) and
+  // the SQLSTATE its code stands for.
   std::string GetLastError() const;
   std::int32_t GetLastErrorCode() const;
+  std::string GetLastSQLState() const;
 
   // --- State for applications and the dataset layer ------------------------
 

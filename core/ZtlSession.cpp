@@ -98,6 +98,11 @@ void TZantrelSession::SetHandle(void* Value) {
 void TZantrelSession::SetLastError(const std::string& Msg, std::int32_t Code) {
   LastError = Msg;
   LastErrorCode = Code;
+  LastSQLState = Code < 0 ? SQLStateOfCode(Code) : std::string();
+}
+
+std::string TZantrelSession::SQLStateOfCode(std::int32_t) const {
+  return {};
 }
 
 void TZantrelSession::InternalLibraryHandleNeeded() {

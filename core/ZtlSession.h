@@ -95,9 +95,11 @@ public:
   void SetPassword(const std::string& Value) { Password = Value; }
 
   // Text and code of the last error raised through RaiseLastError or stored
-  // by a driver operation that returned false.
+  // by a driver operation that returned false, and the server's SQLSTATE
+  // the driver reads from that code (empty where it has none).
   const std::string& GetLastError() const { return LastError; }
   std::int32_t GetLastErrorCode() const { return LastErrorCode; }
+  const std::string& GetLastSQLState() const { return LastSQLState; }
   // Stores an error without raising: the way a driver operation, or a
   // driver's cursor, reports a failure before returning false.
   void SetLastError(const std::string& Msg, std::int32_t Code);
@@ -145,7 +147,10 @@ public:
   requires std::derived_from<E, Exception> && std::constructible_from<E, std::string, std::int32_t>
   [[noreturn]] void RaiseLastError(const std::string& Msg, std::int32_t Code) {
     SetLastError(Msg, Code);
-    throw E(Msg, Code);
+    if constexpr (std::constructible_from<E, std::string, std::int32_t, std::string>)
+      throw E(Msg, Code, LastSQLState);
+    else
+      throw E(Msg, Code);
   }
 
   // Converts Len characters from Src into Dest between the ANSI and the OEM
@@ -159,6 +164,10 @@ public:
   virtual bool Execute(const std::string& SQL);
   // Asks the server whether the connection is alive. The base returns 0.
   virtual std::int32_t Ping(const char* P);
+  // The SQLSTATE a driver's error code stands for, or empty. A driver whose
+  // codes carry the server's state (PostgreSQL's) decodes it here, so that
+  // every error stored or restored by its code brings its state along.
+  virtual std::string SQLStateOfCode(std::int32_t Code) const;
 
   TNotifyEvent AfterConnect;     // after a connection is made or adopted
   TNotifyEvent BeforeConnect;    // before the driver is asked to connect
@@ -232,6 +241,7 @@ protected:
   bool StreamedConnected = false; // Connected as read from the form, applied by Loaded
   std::string LastError;          // text of the last error
   std::int32_t LastErrorCode = 0; // its code
+  std::string LastSQLState;       // the state its code stands for, or empty
   bool LibraryLoaded = false;     // this session counts in the driver's library reference count
   bool DriverFlag2 = false;       // free for the driver; the base never reads it
 

@@ -5,9 +5,9 @@
 
 namespace ztl {
 
-void ZantrelCheckError(const std::string& Msg, std::int32_t Code) {
+void ZantrelCheckError(const std::string& Msg, std::int32_t Code, const std::string& SQLState) {
   if (Code < 0)
-    throw EZantrelDatasetError(Msg, Code);
+    throw EZantrelDatasetError(Msg, Code, SQLState);
 }
 
 } // namespace ztl

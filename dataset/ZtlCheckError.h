@@ -6,9 +6,10 @@
 
 namespace ztl {
 
-// Raises EZantrelDatasetError(Msg, Code) when Code is negative; a zero or
-// positive code is not a failure and the call has no effect. Driver
+// Raises EZantrelDatasetError(Msg, Code, SQLState) when Code is negative; a
+// zero or positive code is not a failure and the call has no effect. Driver
 // operations that return false are expected to have left a negative code.
-void ZantrelCheckError(const std::string& Msg, std::int32_t Code);
+void ZantrelCheckError(const std::string& Msg, std::int32_t Code,
+                       const std::string& SQLState = {});
 
 } // namespace ztl

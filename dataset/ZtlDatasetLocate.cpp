@@ -438,9 +438,10 @@ bool TZantrelDataset::LocateRecordForKey(const std::vector<TField*>* AKeyFields,
   if (FetchFailed) {
     const std::string Msg = Cursor->GetLastError();
     const std::int32_t Code = Cursor->GetLastErrorCode();
+    const std::string SQLState = Cursor->GetLastSQLState();
     if (AtLast)
       Cursor->MoveToLast();
-    ZantrelCheckError(Msg, Code);
+    ZantrelCheckError(Msg, Code, SQLState);
   }
 
   bool Result = Found >= 0;

@@ -167,7 +167,8 @@ bool TZantrelDataset::GetCanModify() {
 
 void TZantrelDataset::Check(bool Value) {
   if (!Value)
-    ZantrelCheckError(Cursor->GetLastError(), Cursor->GetLastErrorCode());
+    ZantrelCheckError(Cursor->GetLastError(), Cursor->GetLastErrorCode(),
+                        Cursor->GetLastSQLState());
 }
 
 // ---- Field data -------------------------------------------------------------------------

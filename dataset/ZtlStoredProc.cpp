@@ -230,10 +230,12 @@ void TZantrelCustomStoredProc::CreateParamDesc() {
         P->SetParamType(CatalogParamType(KindByte));
       }
       if (!Desc->GetEof())
-        ZantrelCheckError(Desc->GetLastError(), Desc->GetLastErrorCode());
+        ZantrelCheckError(Desc->GetLastError(), Desc->GetLastErrorCode(),
+                        Desc->GetLastSQLState());
       Desc->Close();
     } else {
-      ZantrelCheckError(Desc->GetLastError(), Desc->GetLastErrorCode());
+      ZantrelCheckError(Desc->GetLastError(), Desc->GetLastErrorCode(),
+                        Desc->GetLastSQLState());
     }
   } catch (...) {
     Params->Clear();

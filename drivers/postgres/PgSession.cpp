@@ -28,6 +28,25 @@ std::int32_t PgErrorCode(const char* SqlState) noexcept {
   return Value == 0 ? -1 : -Value;
 }
 
+std::string PgSqlStateOfCode(std::int32_t Code) {
+  constexpr std::int32_t FirstState = 36 * 36 * 36;          // "01000"
+  constexpr std::int32_t PastLastState = FirstState * 36 * 36; // 36^5
+  if (Code >= 0 || Code < -PastLastState + 1 || -Code < FirstState)
+    return {};
+  std::int32_t Value = -Code;
+  std::string State(5, '0');
+  for (int I = 4; I >= 0; --I, Value /= 36) {
+    const int Digit = Value % 36;
+    State[static_cast<std::size_t>(I)] =
+        static_cast<char>(Digit < 10 ? '0' + Digit : 'A' + Digit - 10);
+  }
+  return State;
+}
+
+std::string TZantrelPgSession::SQLStateOfCode(std::int32_t Code) const {
+  return PgSqlStateOfCode(Code);
+}
+
 TZantrelPgSession::TZantrelPgSession(TComponent* AOwner) : TZantrelSession(AOwner) {
   LibraryPath = DefaultLibraryName;
 }

@@ -27,6 +27,9 @@ struct TZantrelPgStatistics {
 // as a base-36 number ("23505" gives -3,291,... ; every class stays apart),
 // or -1 for a failure of the client side that carries no SQLSTATE.
 std::int32_t PgErrorCode(const char* SqlState) noexcept;
+// The SQLSTATE a code of PgErrorCode stands for; empty for -1 and for any
+// code that is not one (no error state lies in class "00").
+std::string PgSqlStateOfCode(std::int32_t Code);
 
 // A connection to one PostgreSQL database.
 //
@@ -102,6 +105,7 @@ public:
   bool Execute(const std::string& SQL) override;
   // 0 when the server answers, else the error code.
   std::int32_t Ping(const char* P) override;
+  std::string SQLStateOfCode(std::int32_t Code) const override;
 
   // --- For the driver's cursors ---------------------------------------------
 

@@ -169,12 +169,14 @@ void TZantrelPgStoredProc::BuildProcSQL(const std::string& ResultPart, const std
     const std::string Text =
         "WITH r AS (" + RoutineSelection(Owner) + ") SELECT r.prokind, r.qualified FROM r";
     if (!Lookup->Open(Text, TZtlVarParams(NameValue), true))
-      ZantrelCheckError(Lookup->GetLastError(), Lookup->GetLastErrorCode());
+      ZantrelCheckError(Lookup->GetLastError(), Lookup->GetLastErrorCode(),
+                        Lookup->GetLastSQLState());
     else if (Lookup->FetchNext()) {
       Kind = TZantrelSQL::SetVarToStr(Lookup->GetFieldValue(Variant("prokind")));
       Routine = TZantrelSQL::SetVarToStr(Lookup->GetFieldValue(Variant("qualified")));
     } else if (!Lookup->GetEof()) {
-      ZantrelCheckError(Lookup->GetLastError(), Lookup->GetLastErrorCode());
+      ZantrelCheckError(Lookup->GetLastError(), Lookup->GetLastErrorCode(),
+                        Lookup->GetLastSQLState());
     }
   }
   const bool Procedure = Kind == "p";

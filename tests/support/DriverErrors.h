@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "core/ZtlErrors.h"
 
@@ -23,6 +24,20 @@ inline std::int32_t ErrorCodeOf(const std::function<void()>& Action) {
     return 1;
   }
   return 0;
+}
+
+// The SQLSTATE the exception Action raises carries; "none" when Action
+// raises nothing of the library's.
+inline std::string SQLStateOf(const std::function<void()>& Action) {
+  try {
+    Action();
+  } catch (const EZantrelDatasetError& E) {
+    return E.GetSQLState();
+  } catch (const EZantrelException& E) {
+    return E.GetSQLState();
+  } catch (...) {
+  }
+  return "none";
 }
 
 } // namespace ztl::test

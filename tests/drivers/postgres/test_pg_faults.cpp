@@ -22,6 +22,7 @@ namespace {
 using test::MessageOf;
 
 using test::ErrorCodeOf;
+using test::SQLStateOf;
 
 class PgFaults : public PgTest {
 protected:
@@ -156,6 +157,7 @@ TEST_F(PgFaults, TimeoutsAndSerializationFailuresCarryTheirSqlState) {
   Exec("SET statement_timeout = 100");
   auto Slow = Query("SELECT pg_sleep(5) AS s", false);
   EXPECT_EQ(ErrorCodeOf([&] { Slow->Open(); }), PgErrorCode("57014"));
+  EXPECT_EQ(SQLStateOf([&] { Slow->Open(); }), "57014");
   EXPECT_NE(Session->GetLastError().find("statement timeout"), std::string::npos)
       << Session->GetLastError();
   Exec("SET statement_timeout = 0");
@@ -168,12 +170,13 @@ TEST_F(PgFaults, TimeoutsAndSerializationFailuresCarryTheirSqlState) {
   Q->Open();
   ASSERT_TRUE(Other->Execute("UPDATE faults SET name = 'theirs' WHERE id = 2"));
   Q->MoveBy(1);
-  const std::int32_t Code = ErrorCodeOf([&] {
+  const std::string State = SQLStateOf([&] {
     Q->Edit();
     Q->FieldByName("name")->SetAsString("mine");
     Q->Post();
   });
-  EXPECT_EQ(Code, PgErrorCode("40001")) << Session->GetLastError();
+  EXPECT_EQ(State, "40001") << Session->GetLastError();
+  EXPECT_EQ(Session->GetLastErrorCode(), PgErrorCode("40001"));
   Q->Cancel();
   Session->Rollback();
   EXPECT_EQ(Stored(2), "theirs");

@@ -2,16 +2,20 @@
 // with their codes, handle adoption and transactions.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <libpq-fe.h>
 
 #include "core/ZtlConsts.h"
 #include "drivers/postgres/PgApi_p.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
+#include "tests/support/DriverErrors.h"
 
 namespace ztl::testing {
 namespace {
 
 using PgSessionTest = PgTest;
+using test::SQLStateOf;
 
 TEST(PgErrorCodeTest, SqlStateReadInBase36) {
   EXPECT_EQ(PgErrorCode("00001"), -1);
@@ -20,6 +24,16 @@ TEST(PgErrorCodeTest, SqlStateReadInBase36) {
   EXPECT_EQ(PgErrorCode("ZZZZZ"), -(36 * 36 * 36 * 36 * 36 - 1));
   EXPECT_EQ(PgErrorCode(nullptr), -1);
   EXPECT_EQ(PgErrorCode("42p01"), -1); // not a SQLSTATE
+}
+
+// Every state a server can send comes back from its code, so errors stored
+// and restored by code keep their state; codes that stand for none give none.
+TEST(PgErrorCodeTest, CodesGiveTheirSqlStateBack) {
+  for (const char* State : {"01000", "08006", "23505", "25006", "40001", "42P01", "57014",
+                            "XX000", "ZZZZZ"})
+    EXPECT_EQ(PgSqlStateOfCode(PgErrorCode(State)), State);
+  for (std::int32_t Code : {0, 5, -1, -36, -46655, std::numeric_limits<std::int32_t>::min()})
+    EXPECT_EQ(PgSqlStateOfCode(Code), "") << Code;
 }
 
 TEST(PgLibraryTest, MissingLibraryIsReportedAndNothingIsCounted) {
@@ -62,6 +76,7 @@ TEST_F(PgSessionTest, FailedConnectRecordsMessageAndConnectionCode) {
   EXPECT_FALSE(S.GetConnected());
   EXPECT_NE(S.GetLastError().find("no_such_database"), std::string::npos) << S.GetLastError();
   EXPECT_EQ(S.GetLastErrorCode(), PgErrorCode("08006"));
+  EXPECT_EQ(S.GetLastSQLState(), "08006");
 }
 
 TEST_F(PgSessionTest, PropertiesAreFrozenWhileConnected) {
@@ -74,7 +89,17 @@ TEST_F(PgSessionTest, FailedStatementRecordsServerMessageAndSqlState) {
   EXPECT_FALSE(Session->Execute("SELECT * FROM no_such_table"));
   EXPECT_NE(Session->GetLastError().find("no_such_table"), std::string::npos);
   EXPECT_EQ(Session->GetLastErrorCode(), PgErrorCode("42P01"));
+  EXPECT_EQ(Session->GetLastSQLState(), "42P01");
   EXPECT_EQ(Session->Ping(nullptr), 0);
+  // The next error replaces the state, and the engine's own errors have none.
+  EXPECT_THROW(Session->StartTransaction(), EZantrelException);
+  Session->Rollback();
+  EXPECT_EQ(SQLStateOf([&] {
+              Session->StartTransaction();
+              Session->StartTransaction();
+            }),
+            "");
+  Session->Rollback();
 }
 
 TEST_F(PgSessionTest, TextTravelsInTheDatabasesEncodingUnlessTheSessionAsksForAnother) {

@@ -144,6 +144,7 @@ TEST_F(SQLiteContention, APostWaitsForTheLockThenFailsAsBusyAndCanBeRetried) {
     EXPECT_EQ(Stored(1), "one");
     const auto Start = std::chrono::steady_clock::now();
     EXPECT_EQ(ErrorCodeOf([&] { Q->Post(); }) & 0xff, -SQLITE_BUSY & 0xff);
+    EXPECT_EQ(Session->GetLastSQLState(), ""); // SQLite has no SQLSTATE
     // Inside a transaction that has read already, waiting could only end
     // in a deadlock with the other writer, so SQLite fails at once.
     if (!InTransaction) {

@@ -164,7 +164,8 @@ bool PgReplicaSet::Promote() {
 }
 
 PgReplicaSet::~PgReplicaSet() {
-  if (Pooling)
+  // Also after a start that was not seen to succeed: it may be running.
+  if (!PoolConf.empty())
     Host.RunShell(std::string(PoolerProgram) + " -f '" + PoolConf + "' -m immediate stop >>'" +
                   PoolSocket + "/pgpool.log' 2>&1");
   for (TServer* S : {&Standby, &Primary})

@@ -435,6 +435,28 @@ TEST_F(PgFailover, ThePromotedStandbyIsReachedThroughTheSameList) {
   EXPECT_EQ(Value(*Session, "SELECT sum(bal) FROM acct"), "300");
 }
 
+// The application's own COMMIT, cut off the same way: never reported done,
+// and said to be of unknown outcome rather than failed.
+TEST_F(PgFailover, ACommitWithoutAnAnswerIsOfUnknownOutcome) {
+  Session->StartTransaction();
+  ASSERT_TRUE(Session->Execute("UPDATE acct SET bal = bal - 50 WHERE id = 1; "
+                               "UPDATE acct SET bal = bal + 50 WHERE id = 3"));
+  auto Crash = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    return Set->StopPrimary(true);
+  });
+  const std::string Message = MessageOf([&] { Session->Commit(); });
+  ASSERT_TRUE(Crash.get());
+  EXPECT_NE(Message.find("outcome of the transaction is unknown"), std::string::npos) << Message;
+  EXPECT_EQ(Session->GetLastErrorCode(), PgErrorCode("08007"));
+  EXPECT_FALSE(Session->GetConnected());
+  EXPECT_FALSE(Session->GetInTransaction());
+  ASSERT_TRUE(Set->Promote());
+  Session->Open();
+  EXPECT_EQ(Value(*Session, "SELECT string_agg(bal::text, ',' ORDER BY id) FROM acct"),
+            "100,100,100");
+}
+
 // A standby session sees the promotion at its next statement: the server
 // reports the change, and the session says so without asking.
 TEST_F(PgFailover, InRecoveryFollowsAPromotion) {

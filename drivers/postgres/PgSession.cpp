@@ -104,21 +104,21 @@ void TZantrelPgSession::SetLibraryName(const std::string& Value) {
 }
 
 std::string TZantrelPgSession::GetConnectedHost() const {
-  if (!Conn)
+  if (!Conn || !GetConnected())
     return std::string();
   const char* Host = Pq().host(Conn);
   return Host ? Host : "";
 }
 
 std::int32_t TZantrelPgSession::GetConnectedPort() const {
-  if (!Conn)
+  if (!Conn || !GetConnected())
     return 0;
   const char* Port = Pq().port(Conn);
   return Port ? static_cast<std::int32_t>(std::atoi(Port)) : 0;
 }
 
 bool TZantrelPgSession::GetInRecovery() const {
-  if (!GetConnected())
+  if (!Conn || !GetConnected())
     return false;
   const char* Reported = Pq().parameterStatus(Conn, "in_hot_standby");
   return Reported ? std::strcmp(Reported, "on") == 0 : RecoveryAtConnect;
@@ -174,6 +174,8 @@ std::int32_t TZantrelPgSession::Check(void* AHandle, std::int32_t Code, std::int
 }
 
 bool TZantrelPgSession::RunCommit() {
+  // A connection known to be broken never carried the COMMIT to the server.
+  const bool Sent = Conn && Pq().status(Conn) == CONNECTION_OK;
   const TPgResult R = Run("COMMIT");
   if (R.Ok())
     return true;
@@ -181,7 +183,7 @@ bool TZantrelPgSession::RunCommit() {
   // one the COMMIT may have been carried out before the connection broke,
   // and claiming either outcome could be wrong.
   const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
-  if ((State && *State) || !Conn || Pq().status(Conn) != CONNECTION_BAD)
+  if (!Sent || (State && *State) || Pq().status(Conn) != CONNECTION_BAD)
     return Fail(R.Get());
   std::string Msg = Pq().errorMessage(Conn);
   while (!Msg.empty() && (Msg.back() == '\n' || Msg.back() == ' '))

@@ -163,6 +163,22 @@ bool PgReplicaSet::Promote() {
   return Host.Run("pg_ctl", "-D '" + Standby.Data + "' -w -t 60 promote");
 }
 
+bool PgReplicaSet::WaitOnPrimary(const std::string& Condition) {
+  // psql's exit status says whether the block raised.
+  const std::string Script = Host.Dir() + "/wait.sql";
+  std::ofstream(Script) << "DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_stat_activity WHERE "
+                        << Condition << ") THEN RAISE EXCEPTION 'not yet'; END IF; END $$;\n";
+  const auto End = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < End) {
+    if (Host.Run("psql", "-X -q -v ON_ERROR_STOP=1 -h '" + Primary.Socket + "' -p " +
+                             std::to_string(Primary.Port) + " -U " + User + " -d " + Database +
+                             " -f '" + Script + "'"))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 PgReplicaSet::~PgReplicaSet() {
   // Also after a start that was not seen to succeed: it may be running.
   if (!PoolConf.empty())

@@ -51,6 +51,11 @@ public:
   bool StopPrimary(bool Immediate);
   // Promotes the standby to a primary and waits until it accepts writes.
   bool Promote();
+  // Waits until some session of the primary satisfies Condition, an SQL
+  // condition on pg_stat_activity ("wait_event = 'PgSleep'"), asking with
+  // psql so that no component of the library leaves the test's thread.
+  // False when it does not within ten seconds.
+  bool WaitOnPrimary(const std::string& Condition);
 
   static constexpr const char* User = "ztl";
   static constexpr const char* Database = "postgres";

@@ -387,6 +387,14 @@ protected:
     Q.Post();
   }
 
+  // Stops the primary at once as soon as a commit sleeps in the deferred
+  // check, from another thread, while this one waits for the commit.
+  std::future<bool> CrashDuringCommit() {
+    return std::async(std::launch::async, [this] {
+      return Set->WaitOnPrimary("wait_event = 'PgSleep'") && Set->StopPrimary(true);
+    });
+  }
+
   std::unique_ptr<PgReplicaSet> Set;
   std::unique_ptr<TZantrelPgSession> Session;
 };
@@ -398,10 +406,7 @@ TEST_F(PgFailover, ThePromotedStandbyIsReachedThroughTheSameList) {
   Post(*Q, 1, 150); // committed before the loss
 
   // Row 3's commit is under way when the primary dies at once.
-  auto Crash = std::async(std::launch::async, [&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    return Set->StopPrimary(true);
-  });
+  auto Crash = CrashDuringCommit();
   std::string Message;
   const std::int32_t Code = ErrorCodeOf([&] {
     try {
@@ -416,6 +421,7 @@ TEST_F(PgFailover, ThePromotedStandbyIsReachedThroughTheSameList) {
   EXPECT_NE(Message.find("outcome of the transaction is unknown"), std::string::npos) << Message;
   Q->Cancel();
   EXPECT_FALSE(Session->GetConnected());
+  EXPECT_EQ(Session->GetConnectedHost(), "");
 
   // Until the promotion no server takes writes.
   EXPECT_EQ(ErrorCodeOf([&] { Session->Open(); }), PgErrorCode("08006"));
@@ -441,10 +447,7 @@ TEST_F(PgFailover, ACommitWithoutAnAnswerIsOfUnknownOutcome) {
   Session->StartTransaction();
   ASSERT_TRUE(Session->Execute("UPDATE acct SET bal = bal - 50 WHERE id = 1; "
                                "UPDATE acct SET bal = bal + 50 WHERE id = 3"));
-  auto Crash = std::async(std::launch::async, [&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    return Set->StopPrimary(true);
-  });
+  auto Crash = CrashDuringCommit();
   const std::string Message = MessageOf([&] { Session->Commit(); });
   ASSERT_TRUE(Crash.get());
   EXPECT_NE(Message.find("outcome of the transaction is unknown"), std::string::npos) << Message;

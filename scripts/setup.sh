@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ ccache libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev sqlite3 libpq-dev postgresql clang libclang-rt-14-dev
-          qt6-base-dev fonts-dejavu-core pkgconf)
+          qt6-base-dev fonts-dejavu-core pkgconf pgpool2)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -30,6 +30,12 @@ inline constexpr const char* SZtlRowsChanged =
 inline constexpr const char* SZtlTransactionLost =
     "The transaction was rolled back after an error; roll it back to go on";
 
+// The connection broke while the server ran a COMMIT, before it answered:
+// the transaction may or may not have been committed. %s: the client
+// library's own words.
+inline constexpr const char* SZtlCommitUnknown =
+    "The connection was lost during COMMIT; the outcome of the transaction is unknown (%s)";
+
 // The host variables given do not match the statement's parameter markers;
 // %d: the markers, %d: the values given.
 inline constexpr const char* SZtlParamCount =

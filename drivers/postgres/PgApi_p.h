@@ -29,6 +29,8 @@ namespace ztl {
   X(setClientEncoding)                                                                             \
   X(clientEncoding)                                                                                \
   X(parameterStatus)                                                                               \
+  X(host)                                                                                          \
+  X(port)                                                                                          \
   X(exec)                                                                                          \
   X(sendQuery)                                                                                     \
   X(getResult)                                                                                     \

@@ -57,14 +57,19 @@ bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt, bo
     Stmt.Text = Text;
     return true;
   }
+  // Where names do not survive, the unnamed statement serves to learn the
+  // parameters and columns; the text is sent again to run.
+  const bool Unnamed = S.GetUnnamedStatements();
   const std::string Name = S.NewStatementName();
-  const TPgResult Prepared(Pq().prepare(C, Name.c_str(), Markers.Text.c_str(), 0, nullptr));
+  const char* ServerName = Unnamed ? "" : Name.c_str();
+  const TPgResult Prepared(Pq().prepare(C, ServerName, Markers.Text.c_str(), 0, nullptr));
   if (!Prepared.Ok())
     return S.Fail(Prepared.Get());
   ++S.GetStatistics().Prepares;
   Stmt.Name = Name;
+  Stmt.Unnamed = Unnamed;
   Stmt.Text = std::move(Markers.Text);
-  TPgResult Desc(Pq().describePrepared(C, Name.c_str()));
+  TPgResult Desc(Pq().describePrepared(C, ServerName));
   if (!Desc.Ok()) {
     S.Fail(Desc.Get());
     Deallocate(Stmt);
@@ -80,7 +85,7 @@ void TZantrelPgSQL::Deallocate(TStatement& Stmt) {
   // a DEALLOCATE refused inside a failed transaction only leaves the
   // statement until the connection ends, so its error is not reported.
   auto* S = dynamic_cast<TZantrelPgSession*>(GetSessionObject());
-  if (!Stmt.Name.empty() && S && S->GetConnection() && TPgLibrary::Loaded())
+  if (!Stmt.Name.empty() && !Stmt.Unnamed && S && S->GetConnection() && TPgLibrary::Loaded())
     S->Run(("DEALLOCATE " + Stmt.Name).c_str());
   Stmt = TStatement{};
 }
@@ -97,6 +102,24 @@ TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<
   return TPgResult(Pq().execPrepared(PgSession().GetConnection(), Name.c_str(), N,
                                      N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
                                      N ? Formats.data() : nullptr, 0));
+}
+
+TPgResult TZantrelPgSQL::RunStatement(TStatement& Stmt, const std::vector<TParam>& Params) {
+  if (Stmt.Unnamed)
+    return RunParams(Stmt.Text, Params);
+  TPgResult R = RunPrepared(Stmt.Name, Params);
+  const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+  if (!State || std::strcmp(State, "26000") != 0)
+    return R;
+  // A name this cursor prepared is gone: a pooler gave the server
+  // connection to another client, or the application dropped every
+  // statement. Names cannot be trusted on this session any more. Inside a
+  // transaction block the failure has aborted the block, so it stands.
+  PgSession().NoteStatementsLost();
+  Stmt.Unnamed = true;
+  if (Pq().transactionStatus(PgSession().GetConnection()) != PQTRANS_IDLE)
+    return R;
+  return RunParams(Stmt.Text, Params);
 }
 
 TPgResult TZantrelPgSQL::RunParams(const std::string& SQL, const std::vector<TParam>& Params) {
@@ -234,7 +257,7 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
     return true;
   }
   const auto RunNamed = [&] {
-    R = RunPrepared(OpenStmt.Name, {});
+    R = RunStatement(OpenStmt, {});
     return R.Ok() || S.Fail(R.Get());
   };
   if (Pq().transactionStatus(S.GetConnection()) != PQTRANS_IDLE)
@@ -524,7 +547,7 @@ bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
     if (!RunOnce(R))
       return false;
   } else {
-    R = RunPrepared(OpenStmt.Name, VariableParams(OpenVariables));
+    R = RunStatement(OpenStmt, VariableParams(OpenVariables));
     if (!R.Ok())
       return S.Fail(R.Get());
   }
@@ -563,7 +586,7 @@ bool TZantrelPgSQL::InternalExecute(TStringList*) {
     InternalAutoCommit();
     return true;
   }
-  const TPgResult R = RunPrepared(ExecStmt.Name, VariableParams(ExecVariables));
+  const TPgResult R = RunStatement(ExecStmt, VariableParams(ExecVariables));
   if (R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY) {
     // Nothing to run (a text of comments) is done once it is not run.
     ++S.GetStatistics().Executes;

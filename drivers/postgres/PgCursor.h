@@ -119,7 +119,8 @@ protected:
 private:
   // One statement prepared on the server.
   struct TStatement {
-    std::string Name;           // server-side name, "" while none
+    std::string Name;           // name given when prepared, "" while none
+    bool Unnamed = false;       // the server holds nothing under Name: runs by its text
     std::string Text;           // the text sent (markers rewritten)
     std::int32_t Params = 0;    // parameters the server expects
     TPgResult Description;      // the server's description of its columns
@@ -208,6 +209,10 @@ private:
   // Runs a prepared statement with Params; the result (null on a lost
   // connection).
   TPgResult RunPrepared(const std::string& Name, const std::vector<TParam>& Params);
+  // Runs the prepared Stmt with Params. When the server no longer knows
+  // its name, the session is told and Stmt runs by its text from then on
+  // (at once, unless a transaction block was aborted by the failure).
+  TPgResult RunStatement(TStatement& Stmt, const std::vector<TParam>& Params);
   // Runs SQL with Params (unprepared).
   TPgResult RunParams(const std::string& SQL, const std::vector<TParam>& Params);
   void ReadOutVariables(const PGresult* Res);

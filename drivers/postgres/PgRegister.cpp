@@ -24,6 +24,10 @@ void RegisterZantrelPgClasses() {
     RegisterProperty<S>("Port", &S::GetPort, &S::SetPort, 0);
     RegisterProperty<S>("ServerName", &S::GetServerName, &S::SetServerName);
     RegisterProperty<S>("UserName", &S::GetUserName, &S::SetUserName);
+    // What the connection reached: shown by the inspector, never stored.
+    RegisterProperty<S>("ConnectedHost", &S::GetConnectedHost, nullptr).Streamed = false;
+    RegisterProperty<S>("ConnectedPort", &S::GetConnectedPort, nullptr).Streamed = false;
+    RegisterProperty<S>("InRecovery", &S::GetInRecovery, nullptr).Streamed = false;
   });
 }
 

@@ -5,7 +5,8 @@ namespace ztl {
 
 // Registers TZantrelPgSession with its published connection properties
 // (AutoCommit, ConnectOptions, Connected, DatabaseName, KeepConnection,
-// LibraryName, OemConvert, Password, Port, ServerName, UserName),
+// LibraryName, OemConvert, Password, Port, ServerName, UserName, and the
+// read-only ConnectedHost, ConnectedPort and InRecovery, never stored),
 // TZantrelPgSQL, and the dataset components TZantrelPgQuery and
 // TZantrelPgStoredProc with the properties their bases publish, so that
 // forms can create them by class name. Safe to call more than once.

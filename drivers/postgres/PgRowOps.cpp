@@ -99,9 +99,13 @@ bool TZantrelPgSQL::RunSingleRowWrite(const std::string& SQL, const std::vector<
     Undo();
     return S.Fail(ZtlRowCountMisfit(What, Count, BaseTable), PgErrorCode("21000"));
   }
-  const TPgResult Done = S.Run(InBlock ? "RELEASE SAVEPOINT ztl_row" : "COMMIT");
-  if (!Done.Ok())
-    return S.Fail(Done.Get());
+  if (InBlock) {
+    const TPgResult Done = S.Run("RELEASE SAVEPOINT ztl_row");
+    if (!Done.Ok())
+      return S.Fail(Done.Get());
+  } else if (!S.RunCommit()) {
+    return false;
+  }
   RowsProcessed = 1; // the row written, not the open result's count
   if (Pq().nfields(R.Get()) > 0) {
     if (!ShowSingleRow(R.Get(), Keep))

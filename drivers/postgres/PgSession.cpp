@@ -2,6 +2,10 @@
 // handle, transactions and error records.
 #include "drivers/postgres/PgSession.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgApi_p.h"
 #include "drivers/postgres/PgCatalog_p.h"
 #include "drivers/postgres/PgTypes_p.h"
@@ -118,6 +122,27 @@ void TZantrelPgSession::SetLibraryName(const std::string& Value) {
   }
 }
 
+std::string TZantrelPgSession::GetConnectedHost() const {
+  if (!Conn || !GetConnected())
+    return std::string();
+  const char* Host = Pq().host(Conn);
+  return Host ? Host : "";
+}
+
+std::int32_t TZantrelPgSession::GetConnectedPort() const {
+  if (!Conn || !GetConnected())
+    return 0;
+  const char* Port = Pq().port(Conn);
+  return Port ? static_cast<std::int32_t>(std::atoi(Port)) : 0;
+}
+
+bool TZantrelPgSession::GetInRecovery() const {
+  if (!Conn || !GetConnected())
+    return false;
+  const char* Reported = Pq().parameterStatus(Conn, "in_hot_standby");
+  return Reported ? std::strcmp(Reported, "on") == 0 : RecoveryAtConnect;
+}
+
 // --- Errors -------------------------------------------------------------------
 
 bool TZantrelPgSession::Fail(const std::string& Msg, std::int32_t Code) {
@@ -167,6 +192,24 @@ std::int32_t TZantrelPgSession::Check(void* AHandle, std::int32_t Code, std::int
   return LastErrorCode;
 }
 
+bool TZantrelPgSession::RunCommit() {
+  // A connection known to be broken never carried the COMMIT to the server.
+  const bool Sent = Conn && Pq().status(Conn) == CONNECTION_OK;
+  const TPgResult R = Run("COMMIT");
+  if (R.Ok())
+    return true;
+  // An answer of the server, an error included, is what happened. Without
+  // one the COMMIT may have been carried out before the connection broke,
+  // and claiming either outcome could be wrong.
+  const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+  if (!Sent || (State && *State) || Pq().status(Conn) != CONNECTION_BAD)
+    return Fail(R.Get());
+  std::string Msg = Pq().errorMessage(Conn);
+  while (!Msg.empty() && (Msg.back() == '\n' || Msg.back() == ' '))
+    Msg.pop_back();
+  return Fail(Format(SZtlCommitUnknown, {Msg}), PgErrorCode("08007"));
+}
+
 TPgResult TZantrelPgSession::Run(const char* SQL) {
   return TPgResult(Conn ? Pq().exec(Conn, SQL) : nullptr);
 }
@@ -209,9 +252,7 @@ TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
     return TPgResult();
   const std::string Value = std::to_string(Oid);
   const char* Values[] = {Value.c_str()};
-  // The application may have dropped every prepared statement (DEALLOCATE
-  // ALL, DISCARD ALL); the question is then prepared again, once.
-  for (int Try = 0; Try < 2; ++Try) {
+  if (!UnnamedOnly) {
     if (!RelationPrepared) {
       TPgResult P(Pq().prepare(Conn, Name, SQL, 0, nullptr));
       if (!P.Ok())
@@ -222,9 +263,12 @@ TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
     const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
     if (R.Ok() || !State || std::string(State) != "26000")
       return R;
+    // Dropped behind the session's back (DEALLOCATE ALL, DISCARD ALL, a
+    // pooler): asked by its text from now on, as the cursors' statements.
     RelationPrepared = false;
+    NoteStatementsLost();
   }
-  return TPgResult();
+  return TPgResult(Pq().execParams(Conn, SQL, 1, nullptr, Values, nullptr, nullptr, 0));
 }
 
 std::string TZantrelPgSession::NewStatementName() {
@@ -314,6 +358,12 @@ void TZantrelPgSession::ApplySettings(PGconn* C) {
   MaxCharBytes = PgMaxCharBytes(Client ? Client : "");
   RunOrRaise("SET DateStyle TO ISO, YMD; SET lc_monetary TO 'C'; "
              "SET extra_float_digits TO 3; SET bytea_output TO hex");
+  RecoveryAtConnect = false;
+  if (!Pq().parameterStatus(C, "in_hot_standby")) {
+    const TPgResult R = Run("SELECT pg_catalog.pg_is_in_recovery()");
+    RecoveryAtConnect = R.Ok() && Pq().ntuples(R.Get()) == 1 &&
+                        std::strcmp(Pq().getvalue(R.Get(), 0, 0), "t") == 0;
+  }
 }
 
 void TZantrelPgSession::InternalConnect(void*& AHandle) {
@@ -406,7 +456,8 @@ void TZantrelPgSession::InternalCommit(bool Automatic) {
   if (Automatic && !OwnTransaction)
     return;
   OwnTransaction = false;
-  RunOrRaise("COMMIT");
+  if (!RunCommit())
+    RaiseLastError(LastError, LastErrorCode);
 }
 
 void TZantrelPgSession::InternalRollback() {

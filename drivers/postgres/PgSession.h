@@ -36,7 +36,16 @@ std::string PgSqlStateOfCode(std::int32_t Code);
 // Connection properties: ServerName (host name, or the directory of the
 // server's Unix socket), Port, DatabaseName, UserName, Password, and
 // ConnectOptions, further libpq "key=value" settings appended as given.
-// Empty ones take libpq's defaults. The client library is loaded at run time
+// Empty ones take libpq's defaults.
+//
+// More than one server: ServerName may be a comma-separated list of hosts,
+// which libpq tries in order, and ConnectOptions may hold any libpq setting,
+// target_session_attrs (read-write, read-only, primary, standby,
+// prefer-standby) included, so that libpq itself chooses the server. Port
+// is one number and applies to every host of the list; hosts on different
+// ports name their ports in ConnectOptions ("port=5432,5433", one per
+// host), which come after the properties and so take precedence.
+// ConnectedHost, ConnectedPort and InRecovery tell which server was reached. The client library is loaded at run time
 // from LibraryName (default "libpq.so.5") when the first session of the
 // driver needs it and unloaded when the last one is destroyed.
 //
@@ -59,7 +68,16 @@ std::string PgSqlStateOfCode(std::int32_t Code);
 // pg_catalog (see WithCatalog), creating nothing in the database.
 //
 // Failures are recorded as the last error with libpq's message and the code
-// given by PgErrorCode.
+// given by PgErrorCode. A COMMIT whose answer never came, because the
+// connection broke while it ran, is reported with SZtlCommitUnknown and the
+// code of SQLSTATE 08007: the server may or may not have committed.
+//
+// Prepared statements: the cursors prepare under names of their own. When
+// the server says such a name does not exist (SQLSTATE 26000: a pooler that
+// hands server connections from client to client, or a DEALLOCATE ALL or
+// DISCARD ALL of the application), the session stops relying on names for
+// the rest of its life: the statement runs again by its text, and later
+// ones are described through the unnamed statement and run by their text.
 class TZantrelPgSession : public TZantrelSession {
 public:
   static constexpr const char* DefaultLibraryName = "libpq.so.5";
@@ -88,6 +106,20 @@ public:
   // The most bytes one character takes in the connection's client encoding
   // (1 while disconnected); string columns are sized with it.
   std::int32_t GetMaxCharBytes() const { return MaxCharBytes; }
+  // The server the connection reached, as libpq tells it: the host (the
+  // socket directory for a Unix socket) and the port; "" and 0 while
+  // disconnected. Read-only, never stored.
+  std::string GetConnectedHost() const;
+  std::int32_t GetConnectedPort() const;
+  // Whether the server reached is a hot standby, which takes reads only;
+  // false while disconnected. Read-only, never stored. Servers since 14
+  // report it (in_hot_standby) on their own and report it again when a
+  // promotion ends recovery, so it follows a promotion at the next
+  // statement; an older server is asked once, when the session connects.
+  bool GetInRecovery() const;
+  // True once the session found a statement it had prepared gone from the
+  // server; its statements no longer depend on server-side names.
+  bool GetUnnamedStatements() const { return UnnamedOnly; }
   // The shared library to load; read when the driver's library is loaded.
   const std::string& GetLibraryName() const { return LibraryPath; }
   void SetLibraryName(const std::string& Value);
@@ -117,6 +149,13 @@ public:
   bool Fail(const PGresult* Res);
   // Records Msg with Code and returns false.
   bool Fail(const std::string& Msg, std::int32_t Code);
+  // Runs COMMIT. False, with the error recorded, when it fails; when the
+  // connection broke before the server answered, the error says that the
+  // outcome is unknown (see the class comment).
+  bool RunCommit();
+  // Called when a statement the session prepared is gone from the server:
+  // from now on statements do not depend on server-side names.
+  void NoteStatementsLost() { UnnamedOnly = true; }
   // SQL with its references to the catalog relations sys.systable,
   // sys.syscolumn, sys.sysprocedure and sys.sysuserperms replaced by
   // sub-queries over pg_catalog; a relation that a real schema "sys" of the
@@ -132,7 +171,8 @@ public:
   // relation's quoted schema-qualified name and kind, or one row with null
   // column fields for a relation without columns, none for no relation. The
   // question is prepared once per connection, so that the server plans it
-  // once rather than for every result read from one table.
+  // once rather than for every result read from one table (and asked by its
+  // text once prepared names do not survive).
   TPgResult DescribeRelation(std::uint32_t Oid);
 
 protected:
@@ -172,6 +212,8 @@ private:
   bool OwnTransaction = false;     // the open transaction was begun by this session
   std::uint64_t StatementSeq = 0;  // numbers prepared-statement names
   bool RelationPrepared = false;   // DescribeRelation's statement is on the connection
+  bool RecoveryAtConnect = false;  // pg_is_in_recovery() at connect, for servers before 14
+  bool UnnamedOnly = false;        // prepared statements' names did not survive here
   TZantrelPgStatistics Statistics; // counters of the cursors' work
 };
 

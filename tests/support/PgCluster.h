@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tests/support/PgServer.h"
+
 namespace ztl::testing {
 
 // One cluster per test program. Started on first use; stopped (immediate
@@ -21,7 +23,7 @@ public:
   const std::string& Reason() const { return Why; }
   // The socket directory (the ServerName of a session), the port, and the
   // superuser and database the cluster was created with.
-  const std::string& SocketDir() const { return Dir; }
+  const std::string& SocketDir() const { return Host.Dir(); }
   std::int32_t Port() const { return ServerPort; }
   static constexpr const char* User = "ztl";
   static constexpr const char* Database = "postgres";
@@ -32,14 +34,9 @@ public:
 
 private:
   PgCluster();
-  // Runs a server program from BinDir as the cluster's owner; true on exit
-  // status 0.
-  bool RunAs(const std::string& Program, const std::string& Args) const;
 
-  std::string BinDir;          // /usr/lib/postgresql/<version>/bin
-  std::string Dir;             // temporary directory: data, socket, log
+  PgServerHost Host;           // programs and temporary directory: data, socket, log
   std::int32_t ServerPort = 0; // the port number of the socket
-  bool AsPostgres = false;     // run as the "postgres" system user (we are root)
   bool Running = false;        // the server accepts connections
   std::string Why;             // why not, when it does not
 };

@@ -45,9 +45,11 @@ std::string PgSqlStateOfCode(std::int32_t Code);
 // is one number and applies to every host of the list; hosts on different
 // ports name their ports in ConnectOptions ("port=5432,5433", one per
 // host), which come after the properties and so take precedence.
-// ConnectedHost, ConnectedPort and InRecovery tell which server was reached. The client library is loaded at run time
-// from LibraryName (default "libpq.so.5") when the first session of the
-// driver needs it and unloaded when the last one is destroyed.
+// ConnectedHost, ConnectedPort and InRecovery tell which server was reached.
+//
+// The client library is loaded at run time from LibraryName (default
+// "libpq.so.5") when the first session of the driver needs it and unloaded
+// when the last one is destroyed.
 //
 // Every connection, own or adopted through SetHandle, is switched to the
 // settings the driver reads values in: ISO dates, the C monetary locale,

@@ -174,6 +174,7 @@ TEST_F(PgReplication, WritesOnTheStandbyFailWithTheServersError) {
       << S->GetLastError();
   EXPECT_FALSE(S->Execute("CREATE TABLE nowhere (n int)"));
   EXPECT_EQ(S->GetLastErrorCode(), ReadOnly);
+  EXPECT_EQ(S->GetLastSQLState(), "25006");
 
   auto Q = NewQuery(*S, "SELECT id, qty FROM stock ORDER BY id");
   Q->Open();
@@ -452,6 +453,7 @@ TEST_F(PgFailover, ACommitWithoutAnAnswerIsOfUnknownOutcome) {
   ASSERT_TRUE(Crash.get());
   EXPECT_NE(Message.find("outcome of the transaction is unknown"), std::string::npos) << Message;
   EXPECT_EQ(Session->GetLastErrorCode(), PgErrorCode("08007"));
+  EXPECT_EQ(Session->GetLastSQLState(), "08007");
   EXPECT_FALSE(Session->GetConnected());
   EXPECT_FALSE(Session->GetInTransaction());
   ASSERT_TRUE(Set->Promote());

@@ -2,11 +2,13 @@
 // binding host variables, opening and executing.
 #include "drivers/postgres/PgCursor_p.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/ZtlConsts.h"
 #include "drivers/postgres/PgCatalog_p.h"
+#include "drivers/postgres/PgRelations_p.h"
 #include "drivers/common/ZtlBufferValues_p.h"
 #include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
@@ -373,30 +375,20 @@ bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
   }
   if (Table == 0)
     return true;
-  TZantrelPgSession& S = PgSession();
-  const TPgResult Rel = S.DescribeRelation(Table);
-  if (!Rel.Ok())
-    return S.Fail(Rel.Get());
-  if (Pq().ntuples(Rel.Get()) < 1)
+  const TPgRelationFacts* F = TableFacts(Table);
+  if (!F)
+    return false;
+  if (F->Kind != 'r' && F->Kind != 'p')
     return true;
-  const std::string Kind = Pq().getvalue(Rel.Get(), 0, 1);
-  if (Kind != "r" && Kind != "p")
-    return true;
-  std::map<int, std::string> Names;
-  std::vector<int> KeyCols;
-  for (int R = 0; R < Pq().ntuples(Rel.Get()); ++R) {
-    if (Pq().getisnull(Rel.Get(), R, 2))
-      continue;
-    const int Num = std::atoi(Pq().getvalue(Rel.Get(), R, 2));
-    Names[Num] = Pq().getvalue(Rel.Get(), R, 3);
-    if (std::strcmp(Pq().getvalue(Rel.Get(), R, 4), "t") == 0)
-      KeyCols.push_back(Num);
-  }
+  for (const TColumn& C : Columns)
+    if (F->Attributes.count(C.SourceCol) == 0)
+      return true; // a column the catalog no longer has: dropped since
   for (TColumn& C : Columns) {
     C.TableCol = static_cast<std::int16_t>(C.SourceCol);
-    C.Attr = Names[C.TableCol];
+    C.Attr = F->Attributes.at(C.SourceCol).Name;
   }
-  BaseTable = Pq().getvalue(Rel.Get(), 0, 0);
+  const std::vector<int>& KeyCols = F->KeyColumns;
+  BaseTable = F->Name;
   BaseOid = Table;
   bool AllKeys = !KeyCols.empty();
   for (const int K : KeyCols) {
@@ -415,6 +407,74 @@ bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
     return true;
   }
   WantCtid = true;
+  return true;
+}
+
+const TPgRelationFacts* TZantrelPgSQL::TableFacts(std::uint32_t Table) {
+  TZantrelPgSession& S = PgSession();
+  TPgRelationCache& Cache = S.GetRelationCache();
+  FactsChecked = false;
+  // Another connection's change shows in the result when it added or
+  // retyped a column read here or made a new table under the old name
+  // (a new OID); only then are the kept facts doubted.
+  if (TPgRelationFacts* Kept = Cache.Find(Table)) {
+    bool Same = true;
+    for (const TColumn& C : Columns) {
+      const auto It = Kept->Attributes.find(C.SourceCol);
+      Same = Same && It != Kept->Attributes.end() && It->second.Type == C.Oid &&
+             It->second.Mod == C.Mod;
+    }
+    if (Same)
+      return Kept;
+  }
+  const TPgResult Rel = S.DescribeRelation(Table);
+  if (!Rel.Ok()) {
+    S.Fail(Rel.Get());
+    return nullptr;
+  }
+  TPgRelationFacts& F = Cache.Store(Table, PgReadRelationFacts(Rel.Get()));
+  NoteColumnTypes(F);
+  FactsChecked = true;
+  return &F;
+}
+
+void TZantrelPgSQL::NoteColumnTypes(TPgRelationFacts& F) const {
+  // A domain's column comes in the result as its base type: what the
+  // result shows is what the next result from the table is compared with.
+  for (const TColumn& C : Columns)
+    if (const auto It = F.Attributes.find(C.SourceCol); It != F.Attributes.end()) {
+      It->second.Type = C.Oid;
+      It->second.Mod = C.Mod;
+    }
+}
+
+bool TZantrelPgSQL::CheckFacts() {
+  if (FactsChecked)
+    return true;
+  TZantrelPgSession& S = PgSession();
+  const TPgResult Rel = S.DescribeRelation(BaseOid);
+  if (!Rel.Ok())
+    return S.Fail(Rel.Get());
+  TPgRelationFacts F = PgReadRelationFacts(Rel.Get());
+  // Attribute numbers outlive renames: a column read here is written under
+  // the name it has now, in the table under the name it has now. A key
+  // moved since is not followed: rows are found by the key they were read
+  // with, and a write that would reach another number of rows than one is
+  // undone anyway.
+  bool Same = F.Kind == 'r' || F.Kind == 'p';
+  for (const TColumn& C : Columns)
+    Same = Same && (C.Key == kiHiddenKeyField || F.Attributes.count(C.TableCol) != 0);
+  if (!Same) {
+    S.GetRelationCache().Forget(BaseOid);
+    return S.Fail(Format(SZtlTableAltered, {BaseTable}), PgErrorCode("0A000"));
+  }
+  for (TColumn& C : Columns)
+    if (C.Key != kiHiddenKeyField)
+      C.Attr = F.Attributes.at(C.TableCol).Name;
+  BaseTable = F.Name;
+  NoteColumnTypes(F);
+  S.GetRelationCache().Store(BaseOid, std::move(F));
+  FactsChecked = true;
   return true;
 }
 
@@ -564,6 +624,7 @@ bool TZantrelPgSQL::InternalExecute(TStringList*) {
     return true;
   }
   const TPgResult R = RunPrepared(ExecStmt.Name, VariableParams(ExecVariables));
+  S.NoteCommand(R.Get());
   if (R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY) {
     // Nothing to run (a text of comments) is done once it is not run.
     ++S.GetStatistics().Executes;
@@ -592,6 +653,7 @@ bool TZantrelPgSQL::RunScript(const TStatement& Stmt) {
   TPgResult Failed;
   while (PGresult* Next = Pq().getResult(C)) {
     TPgResult R(Next);
+    S.NoteCommand(R.Get());
     const ExecStatusType Status = Pq().resultStatus(R.Get());
     if (Status == PGRES_COPY_IN) {
       // A copy stream needs data the cursor has no way to give; ending it

@@ -16,6 +16,7 @@ namespace ztl {
 
 class TZantrelPgSession;
 class TZantrelPgBlobStream;
+struct TPgRelationFacts;
 
 // A cursor of the PostgreSQL driver.
 //
@@ -50,6 +51,13 @@ class TZantrelPgBlobStream;
 // moves both ways and to any row without going back to the server. Rows
 // are decoded into the fetch buffer MaxFetchCount at a time as navigation
 // reaches them; memory is the result plus that window.
+//
+// What the catalog says of a result's table (its name, its columns' names,
+// its primary key) is kept by the session and asked again only when a
+// result's columns are not what the kept facts describe, or after a command
+// that may have changed the schema; a row operation on rows whose facts
+// came from there asks once more before its first write, so that another
+// connection's rename never sends a write to the wrong column.
 //
 // Row operations: a SELECT of plain columns from one table can be written
 // back: rows are found by the table's primary key when the result holds all
@@ -184,6 +192,16 @@ private:
   // base table and keys, and WantCtid when the result has no usable
   // primary key but one table whose rows the hidden ctid would identify.
   bool AnalyseColumns(bool& WantCtid);
+  // The session's facts of Table when they describe every column of the
+  // result, else read afresh (FactsChecked then set); null when the
+  // question fails (error recorded).
+  const TPgRelationFacts* TableFacts(std::uint32_t Table);
+  // Before the first write of an open whose facts came from the session's
+  // cache: the table's name, the columns' names and its key are read again
+  // and must be those the result was analysed with.
+  bool CheckFacts();
+  // Records in F the type each result column read from it arrived with.
+  void NoteColumnTypes(TPgRelationFacts& F) const;
   // Appends the hidden ctid column at StmtColumn N and makes the result
   // updatable.
   void AddHiddenKey(int N);
@@ -263,6 +281,7 @@ private:
   std::string BaseTable;        // the base table, quoted with its schema
   std::uint32_t BaseOid = 0;    // its OID
   bool HiddenKey = false;       // the ctid column was added
+  bool FactsChecked = false;    // Attr, Key and BaseTable were read from the catalog since the open
   std::int32_t BlobColumns = 0; // memo and blob columns
   // The order of each column's text (by column), read at the first
   // question; empty until then.

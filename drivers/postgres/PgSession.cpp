@@ -4,6 +4,8 @@
 
 #include "drivers/postgres/PgApi_p.h"
 #include "drivers/postgres/PgCatalog_p.h"
+#include "drivers/postgres/PgMarkers_p.h"
+#include "drivers/postgres/PgRelations_p.h"
 #include "drivers/postgres/PgTypes_p.h"
 
 #include "core/ZtlConsts.h"
@@ -28,7 +30,8 @@ std::int32_t PgErrorCode(const char* SqlState) noexcept {
   return Value == 0 ? -1 : -Value;
 }
 
-TZantrelPgSession::TZantrelPgSession(TComponent* AOwner) : TZantrelSession(AOwner) {
+TZantrelPgSession::TZantrelPgSession(TComponent* AOwner)
+    : TZantrelSession(AOwner), Relations(std::make_unique<TPgRelationCache>()) {
   LibraryPath = DefaultLibraryName;
 }
 
@@ -149,7 +152,15 @@ std::int32_t TZantrelPgSession::Check(void* AHandle, std::int32_t Code, std::int
 }
 
 TPgResult TZantrelPgSession::Run(const char* SQL) {
-  return TPgResult(Conn ? Pq().exec(Conn, SQL) : nullptr);
+  TPgResult R(Conn ? Pq().exec(Conn, SQL) : nullptr);
+  NoteCommand(R.Get());
+  return R;
+}
+
+void TZantrelPgSession::NoteCommand(const PGresult* Res) {
+  if (Res && Relations->Size() > 0 &&
+      PgMayChangeSchema(Pq().cmdStatus(const_cast<PGresult*>(Res))))
+    Relations->Clear();
 }
 
 void TZantrelPgSession::RunOrRaise(const char* SQL) {
@@ -180,7 +191,8 @@ TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
   static const char* const Name = "ztl_describe_relation";
   static const char* const SQL =
       "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind, a.attnum, "
-      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
+      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false), "
+      "a.atttypid, a.atttypmod "
       "FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
       "LEFT JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
       "AND NOT a.attisdropped "
@@ -200,6 +212,7 @@ TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
       RelationPrepared = true;
     }
     TPgResult R(Pq().execPrepared(Conn, Name, 1, Values, nullptr, nullptr, 0));
+    ++Statistics.Relations;
     const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
     if (R.Ok() || !State || std::string(State) != "26000")
       return R;
@@ -312,6 +325,7 @@ void TZantrelPgSession::InternalConnect(void*& AHandle) {
   }
   Conn = C;
   RelationPrepared = false;
+  Relations->Clear();
   try {
     ApplySettings(C);
   } catch (...) {
@@ -327,6 +341,7 @@ void TZantrelPgSession::InternalDisconnect() {
   if (!Conn)
     return;
   RelationPrepared = false;
+  Relations->Clear();
   Pq().finish(Conn);
   Conn = nullptr;
   OwnTransaction = false;
@@ -335,6 +350,7 @@ void TZantrelPgSession::InternalDisconnect() {
 
 void TZantrelPgSession::InternalSetHandle(void* Value) {
   RelationPrepared = false;
+  Relations->Clear();
   Conn = static_cast<PGconn*>(Value);
   OwnTransaction = false;
   if (Conn)
@@ -347,6 +363,9 @@ bool TZantrelPgSession::Execute(const std::string& SQL) {
   if (!EnsureTransaction())
     return false;
   const TPgResult R = Run(WithCatalog(SQL).c_str());
+  // Only the last statement's tag comes back from a text of several.
+  if (PgCountStatements(SQL) > 1)
+    Relations->Clear();
   if (!R.Ok() && !(R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY))
     return Fail(R.Get());
   if (!InTransaction && AutoCommit)

@@ -259,17 +259,22 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
     ++S.GetStatistics().OneShots;
     return AdoptResult(R.Get(), Probe, ProbeText);
   }
-  // A refused run changed nothing (outside a transaction block the server
-  // rolled it back), so the statement is prepared as it always was: that
-  // gives its own error, or the state a failure at run time leaves. A run
-  // refused only with the ctid is run again as written.
+  // A refused run changed nothing the transaction keeps (outside a block
+  // the server rolled it back), so the statement is prepared as it always
+  // was: that gives its own error, or the state a failure at run time
+  // leaves. Only a text refused while it was analysed (class 42) ran
+  // nothing at all; with the ctid that may have been the ctid's fault, so
+  // it is run again as written. A failure at run time is never run again:
+  // what is not rolled back (a sequence's nextval) would happen twice.
+  const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+  const bool Analysed = State && std::strncmp(State, "42", 2) == 0;
   S.Fail(R.Get());
   const std::string Error = S.GetLastError();
   const std::int32_t Code = S.GetLastErrorCode();
   R.Reset();
   if (!PrepareNamed())
     return false;
-  if (Probe)
+  if (Probe && Analysed)
     return RunNamed();
   S.SetLastError(Error, Code);
   return false;

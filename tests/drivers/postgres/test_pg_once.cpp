@@ -133,6 +133,33 @@ TEST_F(PgOnceTest, FailuresLeaveWhatAFailedPrepareOrRunLeaves) {
   }
 }
 
+TEST_F(PgOnceTest, AFailedRunIsNotRunAgain) {
+  // What a failed run did outside the transaction (a sequence's step) must
+  // happen once, as for a statement prepared under a name.
+  Exec("DROP SEQUENCE IF EXISTS once_seq");
+  Exec("CREATE SEQUENCE once_seq");
+  const auto Next = [&] {
+    auto C = NewCursor();
+    EXPECT_TRUE(C->OpenRead("SELECT nextval('once_seq')")) << Session->GetLastError();
+    return C->GetFieldValue(Variant(0)).AsInteger();
+  };
+  for (const char* SQL : {"SELECT nextval('once_seq') AS n, a / (a - a) AS q FROM loose",
+                          "SELECT nextval('once_seq') AS n, 1 / (id - id) AS q FROM keyed"}) {
+    SCOPED_TRACE(SQL);
+    auto Named = NewCursor();
+    ASSERT_TRUE(Named->PrepareOpen(SQL)) << Session->GetLastError();
+    std::int64_t Before = Next();
+    ASSERT_FALSE(Named->OpenPrepared({}, true));
+    const std::int64_t NamedSteps = Next() - Before - 1;
+
+    auto Once = NewCursor();
+    Before = Next();
+    ASSERT_FALSE(Once->OpenRead(SQL));
+    EXPECT_EQ(Next() - Before - 1, NamedSteps);
+  }
+  Exec("DROP SEQUENCE once_seq");
+}
+
 TEST_F(PgOnceTest, InsideATransactionBlockTheTextIsPreparedUnderAName) {
   Session->StartTransaction();
   auto C = NewCursor();

@@ -301,8 +301,30 @@ bool TZantrelPgSQL::AdoptResult(const PGresult* Res, bool Probe, const std::stri
 }
 
 bool TZantrelPgSQL::InternalPrepareExecute(const std::string& SQL) {
+  if (ExecuteFollows && CanExecuteOnce(SQL))
+    return DeferExecute(SQL);
   return PrepareOnServer(SQL, ExecStmt, ExecVariables.GetCount() > 0, true) &&
          TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+bool TZantrelPgSQL::CanExecuteOnce(const std::string& SQL) {
+  if (!PgSession().GetConnection() || SQL.find('$') != std::string::npos ||
+      PgCatalogReferences(SQL) != 0 || PgCountStatements(SQL) != 1)
+    return false;
+  return PgRewriteMarkers(SQL, false).Questions == 0;
+}
+
+bool TZantrelPgSQL::DeferExecute(const std::string& SQL) {
+  Deallocate(ExecStmt);
+  TPgMarkers Markers = PgRewriteMarkers(SQL, false);
+  ExecStmt.Deferred = true;
+  ExecStmt.Source = SQL;
+  ExecStmt.Text = std::move(Markers.Text);
+  ExecStmt.Named = Markers.Named;
+  ExecStmt.Names = std::move(Markers.Names);
+  // Every ":name" is one "$n", however often it appears.
+  ExecStmt.Params = static_cast<std::int32_t>(ExecStmt.Names.size());
+  return TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
 bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
@@ -628,8 +650,30 @@ bool TZantrelPgSQL::InternalExecute(TStringList*) {
     InternalAutoCommit();
     return true;
   }
-  const TPgResult R = RunPrepared(ExecStmt.Name, VariableParams(ExecVariables));
+  // A text run once before is run again: it is worth a name now.
+  if (ExecStmt.Deferred && ExecStmt.Shaped) {
+    const std::string SQL = ExecStmt.Source; // the prepare starts afresh
+    if (!PrepareOnServer(SQL, ExecStmt, ExecVariables.GetCount() > 0, false))
+      return false;
+  }
+  const bool Once = ExecStmt.Deferred;
+  const TPgResult R = Once ? RunParams(ExecStmt.Text, VariableParams(ExecVariables))
+                           : RunPrepared(ExecStmt.Name, VariableParams(ExecVariables));
   S.NoteCommand(R.Get());
+  if (Once && !R.Ok()) {
+    // Refused while analysed (class 42): what a refused prepare leaves,
+    // nothing prepared.
+    const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+    S.Fail(R.Get());
+    if (State && std::strncmp(State, "42", 2) == 0) {
+      const std::string Error = S.GetLastError();
+      const std::int32_t Code = S.GetLastErrorCode();
+      InternalUnprepareExecute();
+      S.SetLastError(Error, Code);
+    }
+    return false;
+  }
+  ExecStmt.Shaped = Once;
   if (R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY) {
     // Nothing to run (a text of comments) is done once it is not run.
     ++S.GetStatistics().Executes;

@@ -35,6 +35,12 @@ struct TPgRelationFacts;
 // Host variables: a repeated open or execute of the same shape reuses the
 // prepared statement and only sends the new values.
 //
+// A text executed once (Execute with a text, a dataset's ExecSQL without
+// Prepare) runs as the unnamed statement with its values, in one round
+// trip; executed again, it is prepared under a name as any other. A text
+// the server refuses that way leaves nothing prepared, as a refused
+// prepare does.
+//
 // A text opened through Open, OpenRead or OpenWrite without host variables
 // (one statement, no "$", no catalog relation) is not prepared under a
 // name: it runs as the unnamed statement, parsed, bound and executed in one
@@ -124,6 +130,12 @@ protected:
   bool InternalMoveToLast() override;
   bool InternalMoveTo(std::int32_t Row) override;
 
+  // True when SQL, about to be executed once (ExecuteFollows), may run as
+  // the unnamed statement in one round trip: one statement, no "$" and no
+  // catalog relation (as for an open), and no "?", whose reading depends on
+  // values not yet known.
+  bool CanExecuteOnce(const std::string& SQL);
+
 private:
   // One statement prepared on the server.
   struct TStatement {
@@ -134,7 +146,7 @@ private:
     bool Script = false;        // several statements (or none), run as text
     bool Positional = false;    // prepared with "?" as markers
     bool Deferred = false;      // runs as the unnamed statement (no name on the server)
-    bool Shaped = false;        // a deferred statement ran once: Columns describe it
+    bool Shaped = false;        // a deferred statement ran once (an open's: Columns describe it)
     std::string Source;         // a deferred statement's text as given
     bool Named = false;         // the text has ":name" markers
     std::int32_t Questions = 0; // "?" markers when read as positional
@@ -209,6 +221,8 @@ private:
   bool CanRunOnce(const std::string& SQL);
   // Marks SQL to run as the unnamed statement at the open.
   bool DeferOpen(const std::string& SQL);
+  // Marks SQL to run as the unnamed statement at the execution.
+  bool DeferExecute(const std::string& SQL);
   // Runs the deferred cursor statement into R, preparing it under a name
   // instead where a run once could not stand for it.
   bool RunOnce(TPgResult& R);

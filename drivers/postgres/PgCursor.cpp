@@ -246,11 +246,13 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
   bool Probe = !WithCtid.empty();
   R = RunParams(Probe ? ProbeText : OpenStmt.Text, {});
   if (Probe && R && !R.Ok()) {
-    // A ctid the text has no room for (a join, a view, a sub-query) is
-    // refused while the text is analysed, before anything ran; the text as
-    // written is then what the prepared probe would have left.
+    // A ctid the text has no room for (a join, a view, a sub-query, an
+    // aggregate without GROUP BY) is refused while the text is analysed,
+    // before anything ran; the text as written is then what the prepared
+    // probe would have left.
     const char* State = Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE);
-    if (State && (std::strcmp(State, "42702") == 0 || std::strcmp(State, "42703") == 0)) {
+    if (State && (std::strcmp(State, "42702") == 0 || std::strcmp(State, "42703") == 0 ||
+                  std::strcmp(State, "42803") == 0)) {
       Probe = false;
       R = RunParams(OpenStmt.Text, {});
     }

@@ -72,6 +72,8 @@ TEST_F(PgOnceTest, AnOpenOnceShowsWhatANamedStatementShows) {
       {"SELECT a, b FROM loose_view ORDER BY a", true},            // a view: refuses the ctid
       {"SELECT k.id, l.b FROM keyed k JOIN loose l ON l.a = k.id ORDER BY 1, 2", true},
       {"SELECT 1 AS one WHERE false", true},
+      {"SELECT count(*), max(b) FROM loose WHERE a > 0", true},     // an aggregate: no ctid
+      {"SELECT a, count(*) FROM loose", true},                     // refused as written
       {"SELECT '$1' AS dollar FROM keyed", false},                 // what may be a marker
       {"SELECT ? FROM keyed", false},                              // "?" as a marker or operator
       {"SELECT count(*) FROM sys.systable", false},                // the catalog

@@ -266,8 +266,20 @@ bool TZantrelSQL::ExecuteStatement(const std::string* SQL, TZtlVarParams Params)
   InternalSetVariables(InternalCheckVarValues(Params), ExecVariables);
   OutVariables.ClearBuffer();
   TStringList List; // the bind's fresh list, handed on to the execution
-  return (!S || PreparedForExecute || InternalPrepareExecute(*S)) &&
-         (ExecVariables.GetBound() || InternalBindExecVariables(&List)) && InternalExecute(&List);
+  bool Prepared = !S || PreparedForExecute;
+  if (!Prepared) {
+    const bool Was = ExecuteFollows;
+    ExecuteFollows = true;
+    try {
+      Prepared = InternalPrepareExecute(*S);
+    } catch (...) {
+      ExecuteFollows = Was;
+      throw;
+    }
+    ExecuteFollows = Was;
+  }
+  return Prepared && (ExecVariables.GetBound() || InternalBindExecVariables(&List)) &&
+         InternalExecute(&List);
 }
 
 bool TZantrelSQL::Execute(const std::string& SQL, TZtlVarParams Params) {

@@ -362,6 +362,10 @@ public:
   bool GetPreparedForExecute() const { return PreparedForExecute; }
   const std::string& GetOpenSQL() const { return OpenSQL; }
   const std::string& GetExecSQL() const { return ExecSQL; }
+  // Tells the driver that the next Prepare is for one execution that
+  // follows at once (a dataset's ExecSQL without Prepare); the dataset
+  // clears it afterwards.
+  void SetExecuteFollows(bool Value) { ExecuteFollows = Value; }
   const TZantrelFieldDefs& GetFieldDefs() const { return FieldDefs; }
   const TZantrelVariableDefs& GetOpenVariables() const { return OpenVariables; }
   const TZantrelVariableDefs& GetExecVariables() const { return ExecVariables; }
@@ -567,6 +571,11 @@ protected:
   // whose variables are already set, so that a driver may leave its server
   // work to the InternalOpen that follows at once.
   bool OpenFollows = false;
+  // True while a driver prepares a text that will be executed once, at
+  // once, and then let go: Execute with a text, or a dataset's ExecSQL
+  // without Prepare (SetExecuteFollows). A driver may then leave its server
+  // work to the InternalExecute that follows.
+  bool ExecuteFollows = false;
   std::unique_ptr<TZantrelBlobManager> BlobManager; // one stream per memo or blob column
   std::int32_t BlobSize = 0;                        // blob chunk size for the driver (0 .. 32763)
   std::int32_t RowsProcessed = 0;                   // rows affected by the last statement

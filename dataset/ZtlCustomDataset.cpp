@@ -16,12 +16,17 @@ TZantrelCustomDataset::TZantrelCustomDataset(TComponent* AOwner) : TZantrelDatas
 void TZantrelCustomDataset::ExecSQL() {
   CheckInactive();
   SetDBFlag(dfExecSQL, true);
+  // Unprepared, the statement is prepared for this one execution and let go
+  // after it, which a driver may do in one trip to its server.
+  Cursor->SetExecuteFollows(!GetPrepared());
   try {
     CreateCursor(false);
   } catch (...) {
+    Cursor->SetExecuteFollows(false);
     ZtlReleaseAfterFailure(this, [this] { SetDBFlag(dfExecSQL, false); });
     throw;
   }
+  Cursor->SetExecuteFollows(false);
   SetDBFlag(dfExecSQL, false);
 }
 

@@ -24,6 +24,11 @@ inline constexpr const char* SZtlRowToGone = "The row to %s is no longer in tabl
 inline constexpr const char* SZtlRowsChanged =
     "The %s would have changed %d rows of table \"%s\"; it was undone";
 
+// A row operation found the table's columns, name or key other than when
+// its rows were read (another connection altered it); %s names the table.
+inline constexpr const char* SZtlTableAltered =
+    "Table \"%s\" was altered since its rows were read; open the query again";
+
 // The database ended the open transaction on its own after an error (a
 // failed write, a full disk): everything done in it is undone, and until the
 // application ends it with Rollback nothing more runs in it.

@@ -56,7 +56,8 @@ namespace ztl {
   X(getvalue)                                                                                      \
   X(getlength)                                                                                     \
   X(getisnull)                                                                                     \
-  X(cmdTuples)
+  X(cmdTuples)                                                                                     \
+  X(cmdStatus)
 
 // The bound entry points.
 struct TPgApi {

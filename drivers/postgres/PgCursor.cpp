@@ -2,11 +2,13 @@
 // binding host variables, opening and executing.
 #include "drivers/postgres/PgCursor_p.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/ZtlConsts.h"
 #include "drivers/postgres/PgCatalog_p.h"
+#include "drivers/postgres/PgRelations_p.h"
 #include "drivers/common/ZtlBufferValues_p.h"
 #include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
@@ -267,11 +269,13 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
   bool Probe = !WithCtid.empty();
   R = RunParams(Probe ? ProbeText : OpenStmt.Text, {});
   if (Probe && R && !R.Ok()) {
-    // A ctid the text has no room for (a join, a view, a sub-query) is
-    // refused while the text is analysed, before anything ran; the text as
-    // written is then what the prepared probe would have left.
+    // A ctid the text has no room for (a join, a view, a sub-query, an
+    // aggregate without GROUP BY) is refused while the text is analysed,
+    // before anything ran; the text as written is then what the prepared
+    // probe would have left.
     const char* State = Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE);
-    if (State && (std::strcmp(State, "42702") == 0 || std::strcmp(State, "42703") == 0)) {
+    if (State && (std::strcmp(State, "42702") == 0 || std::strcmp(State, "42703") == 0 ||
+                  std::strcmp(State, "42803") == 0)) {
       Probe = false;
       R = RunParams(OpenStmt.Text, {});
     }
@@ -280,17 +284,22 @@ bool TZantrelPgSQL::RunOnce(TPgResult& R) {
     ++S.GetStatistics().OneShots;
     return AdoptResult(R.Get(), Probe, ProbeText);
   }
-  // A refused run changed nothing (outside a transaction block the server
-  // rolled it back), so the statement is prepared as it always was: that
-  // gives its own error, or the state a failure at run time leaves. A run
-  // refused only with the ctid is run again as written.
+  // A refused run changed nothing the transaction keeps (outside a block
+  // the server rolled it back), so the statement is prepared as it always
+  // was: that gives its own error, or the state a failure at run time
+  // leaves. Only a text refused while it was analysed (class 42) ran
+  // nothing at all; with the ctid that may have been the ctid's fault, so
+  // it is run again as written. A failure at run time is never run again:
+  // what is not rolled back (a sequence's nextval) would happen twice.
+  const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+  const bool Analysed = State && std::strncmp(State, "42", 2) == 0;
   S.Fail(R.Get());
   const std::string Error = S.GetLastError();
   const std::int32_t Code = S.GetLastErrorCode();
   R.Reset();
   if (!PrepareNamed())
     return false;
-  if (Probe)
+  if (Probe && Analysed)
     return RunNamed();
   S.SetLastError(Error, Code);
   return false;
@@ -317,8 +326,30 @@ bool TZantrelPgSQL::AdoptResult(const PGresult* Res, bool Probe, const std::stri
 }
 
 bool TZantrelPgSQL::InternalPrepareExecute(const std::string& SQL) {
+  if (ExecuteFollows && CanExecuteOnce(SQL))
+    return DeferExecute(SQL);
   return PrepareOnServer(SQL, ExecStmt, ExecVariables.GetCount() > 0, true) &&
          TZantrelSQL::InternalPrepareExecute(SQL);
+}
+
+bool TZantrelPgSQL::CanExecuteOnce(const std::string& SQL) {
+  if (!PgSession().GetConnection() || SQL.find('$') != std::string::npos ||
+      PgCatalogReferences(SQL) != 0 || PgCountStatements(SQL) != 1)
+    return false;
+  return PgRewriteMarkers(SQL, false).Questions == 0;
+}
+
+bool TZantrelPgSQL::DeferExecute(const std::string& SQL) {
+  Deallocate(ExecStmt);
+  TPgMarkers Markers = PgRewriteMarkers(SQL, false);
+  ExecStmt.Deferred = true;
+  ExecStmt.Source = SQL;
+  ExecStmt.Text = std::move(Markers.Text);
+  ExecStmt.Named = Markers.Named;
+  ExecStmt.Names = std::move(Markers.Names);
+  // Every ":name" is one "$n", however often it appears.
+  ExecStmt.Params = static_cast<std::int32_t>(ExecStmt.Names.size());
+  return TZantrelSQL::InternalPrepareExecute(SQL);
 }
 
 bool TZantrelPgSQL::AdoptQuery(const std::string& SQL) {
@@ -396,30 +427,20 @@ bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
   }
   if (Table == 0)
     return true;
-  TZantrelPgSession& S = PgSession();
-  const TPgResult Rel = S.DescribeRelation(Table);
-  if (!Rel.Ok())
-    return S.Fail(Rel.Get());
-  if (Pq().ntuples(Rel.Get()) < 1)
+  const TPgRelationFacts* F = TableFacts(Table);
+  if (!F)
+    return false;
+  if (F->Kind != 'r' && F->Kind != 'p')
     return true;
-  const std::string Kind = Pq().getvalue(Rel.Get(), 0, 1);
-  if (Kind != "r" && Kind != "p")
-    return true;
-  std::map<int, std::string> Names;
-  std::vector<int> KeyCols;
-  for (int R = 0; R < Pq().ntuples(Rel.Get()); ++R) {
-    if (Pq().getisnull(Rel.Get(), R, 2))
-      continue;
-    const int Num = std::atoi(Pq().getvalue(Rel.Get(), R, 2));
-    Names[Num] = Pq().getvalue(Rel.Get(), R, 3);
-    if (std::strcmp(Pq().getvalue(Rel.Get(), R, 4), "t") == 0)
-      KeyCols.push_back(Num);
-  }
+  for (const TColumn& C : Columns)
+    if (F->Attributes.count(C.SourceCol) == 0)
+      return true; // a column the catalog no longer has: dropped since
   for (TColumn& C : Columns) {
     C.TableCol = static_cast<std::int16_t>(C.SourceCol);
-    C.Attr = Names[C.TableCol];
+    C.Attr = F->Attributes.at(C.SourceCol).Name;
   }
-  BaseTable = Pq().getvalue(Rel.Get(), 0, 0);
+  const std::vector<int>& KeyCols = F->KeyColumns;
+  BaseTable = F->Name;
   BaseOid = Table;
   bool AllKeys = !KeyCols.empty();
   for (const int K : KeyCols) {
@@ -438,6 +459,74 @@ bool TZantrelPgSQL::AnalyseColumns(bool& WantCtid) {
     return true;
   }
   WantCtid = true;
+  return true;
+}
+
+const TPgRelationFacts* TZantrelPgSQL::TableFacts(std::uint32_t Table) {
+  TZantrelPgSession& S = PgSession();
+  TPgRelationCache& Cache = S.GetRelationCache();
+  FactsChecked = false;
+  // Another connection's change shows in the result when it added or
+  // retyped a column read here or made a new table under the old name
+  // (a new OID); only then are the kept facts doubted.
+  if (TPgRelationFacts* Kept = Cache.Find(Table)) {
+    bool Same = true;
+    for (const TColumn& C : Columns) {
+      const auto It = Kept->Attributes.find(C.SourceCol);
+      Same = Same && It != Kept->Attributes.end() && It->second.Type == C.Oid &&
+             It->second.Mod == C.Mod;
+    }
+    if (Same)
+      return Kept;
+  }
+  const TPgResult Rel = S.DescribeRelation(Table);
+  if (!Rel.Ok()) {
+    S.Fail(Rel.Get());
+    return nullptr;
+  }
+  TPgRelationFacts& F = Cache.Store(Table, PgReadRelationFacts(Rel.Get()));
+  NoteColumnTypes(F);
+  FactsChecked = true;
+  return &F;
+}
+
+void TZantrelPgSQL::NoteColumnTypes(TPgRelationFacts& F) const {
+  // A domain's column comes in the result as its base type: what the
+  // result shows is what the next result from the table is compared with.
+  for (const TColumn& C : Columns)
+    if (const auto It = F.Attributes.find(C.SourceCol); It != F.Attributes.end()) {
+      It->second.Type = C.Oid;
+      It->second.Mod = C.Mod;
+    }
+}
+
+bool TZantrelPgSQL::CheckFacts() {
+  if (FactsChecked)
+    return true;
+  TZantrelPgSession& S = PgSession();
+  const TPgResult Rel = S.DescribeRelation(BaseOid);
+  if (!Rel.Ok())
+    return S.Fail(Rel.Get());
+  TPgRelationFacts F = PgReadRelationFacts(Rel.Get());
+  // Attribute numbers outlive renames: a column read here is written under
+  // the name it has now, in the table under the name it has now. A key
+  // moved since is not followed: rows are found by the key they were read
+  // with, and a write that would reach another number of rows than one is
+  // undone anyway.
+  bool Same = F.Kind == 'r' || F.Kind == 'p';
+  for (const TColumn& C : Columns)
+    Same = Same && (C.Key == kiHiddenKeyField || F.Attributes.count(C.TableCol) != 0);
+  if (!Same) {
+    S.GetRelationCache().Forget(BaseOid);
+    return S.Fail(Format(SZtlTableAltered, {BaseTable}), PgErrorCode("0A000"));
+  }
+  for (TColumn& C : Columns)
+    if (C.Key != kiHiddenKeyField)
+      C.Attr = F.Attributes.at(C.TableCol).Name;
+  BaseTable = F.Name;
+  NoteColumnTypes(F);
+  S.GetRelationCache().Store(BaseOid, std::move(F));
+  FactsChecked = true;
   return true;
 }
 
@@ -586,7 +675,30 @@ bool TZantrelPgSQL::InternalExecute(TStringList*) {
     InternalAutoCommit();
     return true;
   }
-  const TPgResult R = RunStatement(ExecStmt, VariableParams(ExecVariables));
+  // A text run once before is run again: it is worth a name now.
+  if (ExecStmt.Deferred && ExecStmt.Shaped) {
+    const std::string SQL = ExecStmt.Source; // the prepare starts afresh
+    if (!PrepareOnServer(SQL, ExecStmt, ExecVariables.GetCount() > 0, false))
+      return false;
+  }
+  const bool Once = ExecStmt.Deferred;
+  const TPgResult R = Once ? RunParams(ExecStmt.Text, VariableParams(ExecVariables))
+                           : RunStatement(ExecStmt, VariableParams(ExecVariables));
+  S.NoteCommand(R.Get());
+  if (Once && !R.Ok()) {
+    // Refused while analysed (class 42): what a refused prepare leaves,
+    // nothing prepared.
+    const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+    S.Fail(R.Get());
+    if (State && std::strncmp(State, "42", 2) == 0) {
+      const std::string Error = S.GetLastError();
+      const std::int32_t Code = S.GetLastErrorCode();
+      InternalUnprepareExecute();
+      S.SetLastError(Error, Code);
+    }
+    return false;
+  }
+  ExecStmt.Shaped = Once;
   if (R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY) {
     // Nothing to run (a text of comments) is done once it is not run.
     ++S.GetStatistics().Executes;
@@ -615,6 +727,7 @@ bool TZantrelPgSQL::RunScript(const TStatement& Stmt) {
   TPgResult Failed;
   while (PGresult* Next = Pq().getResult(C)) {
     TPgResult R(Next);
+    S.NoteCommand(R.Get());
     const ExecStatusType Status = Pq().resultStatus(R.Get());
     if (Status == PGRES_COPY_IN) {
       // A copy stream needs data the cursor has no way to give; ending it

@@ -16,6 +16,7 @@ namespace ztl {
 
 class TZantrelPgSession;
 class TZantrelPgBlobStream;
+struct TPgRelationFacts;
 
 // A cursor of the PostgreSQL driver.
 //
@@ -34,6 +35,12 @@ class TZantrelPgBlobStream;
 // Host variables: a repeated open or execute of the same shape reuses the
 // prepared statement and only sends the new values.
 //
+// A text executed once (Execute with a text, a dataset's ExecSQL without
+// Prepare) runs as the unnamed statement with its values, in one round
+// trip; executed again, it is prepared under a name as any other. A text
+// the server refuses that way leaves nothing prepared, as a refused
+// prepare does.
+//
 // A text opened through Open, OpenRead or OpenWrite without host variables
 // (one statement, no "$", no catalog relation) is not prepared under a
 // name: it runs as the unnamed statement, parsed, bound and executed in one
@@ -50,6 +57,13 @@ class TZantrelPgBlobStream;
 // moves both ways and to any row without going back to the server. Rows
 // are decoded into the fetch buffer MaxFetchCount at a time as navigation
 // reaches them; memory is the result plus that window.
+//
+// What the catalog says of a result's table (its name, its columns' names,
+// its primary key) is kept by the session and asked again only when a
+// result's columns are not what the kept facts describe, or after a command
+// that may have changed the schema; a row operation on rows whose facts
+// came from there asks once more before its first write, so that another
+// connection's rename never sends a write to the wrong column.
 //
 // Row operations: a SELECT of plain columns from one table can be written
 // back: rows are found by the table's primary key when the result holds all
@@ -116,6 +130,12 @@ protected:
   bool InternalMoveToLast() override;
   bool InternalMoveTo(std::int32_t Row) override;
 
+  // True when SQL, about to be executed once (ExecuteFollows), may run as
+  // the unnamed statement in one round trip: one statement, no "$" and no
+  // catalog relation (as for an open), and no "?", whose reading depends on
+  // values not yet known.
+  bool CanExecuteOnce(const std::string& SQL);
+
 private:
   // One statement prepared on the server.
   struct TStatement {
@@ -127,7 +147,7 @@ private:
     bool Script = false;        // several statements (or none), run as text
     bool Positional = false;    // prepared with "?" as markers
     bool Deferred = false;      // runs as the unnamed statement (no name on the server)
-    bool Shaped = false;        // a deferred statement ran once: Columns describe it
+    bool Shaped = false;        // a deferred statement ran once (an open's: Columns describe it)
     std::string Source;         // a deferred statement's text as given
     bool Named = false;         // the text has ":name" markers
     std::int32_t Questions = 0; // "?" markers when read as positional
@@ -185,6 +205,16 @@ private:
   // base table and keys, and WantCtid when the result has no usable
   // primary key but one table whose rows the hidden ctid would identify.
   bool AnalyseColumns(bool& WantCtid);
+  // The session's facts of Table when they describe every column of the
+  // result, else read afresh (FactsChecked then set); null when the
+  // question fails (error recorded).
+  const TPgRelationFacts* TableFacts(std::uint32_t Table);
+  // Before the first write of an open whose facts came from the session's
+  // cache: the table's name, the columns' names and its key are read again
+  // and must be those the result was analysed with.
+  bool CheckFacts();
+  // Records in F the type each result column read from it arrived with.
+  void NoteColumnTypes(TPgRelationFacts& F) const;
   // Appends the hidden ctid column at StmtColumn N and makes the result
   // updatable.
   void AddHiddenKey(int N);
@@ -192,6 +222,8 @@ private:
   bool CanRunOnce(const std::string& SQL);
   // Marks SQL to run as the unnamed statement at the open.
   bool DeferOpen(const std::string& SQL);
+  // Marks SQL to run as the unnamed statement at the execution.
+  bool DeferExecute(const std::string& SQL);
   // Runs the deferred cursor statement into R, preparing it under a name
   // instead where a run once could not stand for it.
   bool RunOnce(TPgResult& R);
@@ -268,6 +300,7 @@ private:
   std::string BaseTable;        // the base table, quoted with its schema
   std::uint32_t BaseOid = 0;    // its OID
   bool HiddenKey = false;       // the ctid column was added
+  bool FactsChecked = false;    // Attr, Key and BaseTable were read from the catalog since the open
   std::int32_t BlobColumns = 0; // memo and blob columns
   // The order of each column's text (by column), read at the first
   // question; empty until then.

@@ -39,6 +39,10 @@ TZantrelPgDatasetSQL::~TZantrelPgDatasetSQL() {
 
 bool TZantrelPgDatasetSQL::InternalPrepare(const std::string& SQL) {
   Deferred = false;
+  // ExecSQL without Prepare: only the execution follows, so the text is
+  // not prepared for an open it will never have.
+  if (ExecuteFollows && CanExecuteOnce(SQL))
+    return TZantrelPgSQL::InternalPrepareExecute(SQL);
   if (!TZantrelPgSQL::InternalPrepare(SQL))
     return false;
   if (PreparedForOpen && !PreparedForExecute) {

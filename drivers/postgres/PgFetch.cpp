@@ -201,6 +201,8 @@ bool TZantrelPgSQL::FetchCurrent() {
   if (Updatable) {
     // The row is read again by its key, so that changes made through other
     // connections show, and kept for later visits of the row.
+    if (!CheckFacts())
+      return false;
     std::vector<TParam> Params;
     const std::string SQL =
         "SELECT " + ReturningList() + " FROM " + BaseTable + KeyCondition(Params);

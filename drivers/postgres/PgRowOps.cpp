@@ -2,11 +2,13 @@
 // current row of a single-table result, found by primary key or ctid.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/ZtlConsts.h"
 #include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgBlobStream.h"
 #include "drivers/postgres/PgCursor_p.h"
+#include "drivers/postgres/PgRelations_p.h"
 #include "drivers/postgres/PgSession.h"
 
 namespace ztl {
@@ -19,7 +21,7 @@ bool TZantrelPgSQL::CheckWritable() {
     return S.Fail(LoadZtlStr(ZTL_ERR_CURS_READ_ONLY), -1);
   if (!Updatable)
     return S.Fail(ReadOnlyReason + "; its rows cannot be written", PgErrorCode("55000"));
-  return Connected();
+  return Connected() && CheckFacts();
 }
 
 TZantrelPgSQL::TParam TZantrelPgSQL::ColumnParam(const TColumn& C, const std::uint8_t* Row,
@@ -90,6 +92,11 @@ bool TZantrelPgSQL::RunSingleRowWrite(const std::string& SQL, const std::vector<
   };
   TPgResult R = RunParams(SQL, Params);
   if (!R.Ok()) {
+    // A name the server does not know (class 42) may be one the kept
+    // facts still hold after another connection renamed or dropped it.
+    const char* State = R ? Pq().resultErrorField(R.Get(), PG_DIAG_SQLSTATE) : nullptr;
+    if (State && std::strncmp(State, "42", 2) == 0)
+      S.GetRelationCache().Forget(BaseOid);
     S.Fail(R.Get());
     Undo();
     return false;

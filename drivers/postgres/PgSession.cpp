@@ -8,6 +8,8 @@
 #include "drivers/common/ZtlDriverConsts.h"
 #include "drivers/postgres/PgApi_p.h"
 #include "drivers/postgres/PgCatalog_p.h"
+#include "drivers/postgres/PgMarkers_p.h"
+#include "drivers/postgres/PgRelations_p.h"
 #include "drivers/postgres/PgTypes_p.h"
 
 #include "core/ZtlConsts.h"
@@ -51,7 +53,8 @@ std::string TZantrelPgSession::SQLStateOfCode(std::int32_t Code) const {
   return PgSqlStateOfCode(Code);
 }
 
-TZantrelPgSession::TZantrelPgSession(TComponent* AOwner) : TZantrelSession(AOwner) {
+TZantrelPgSession::TZantrelPgSession(TComponent* AOwner)
+    : TZantrelSession(AOwner), Relations(std::make_unique<TPgRelationCache>()) {
   LibraryPath = DefaultLibraryName;
 }
 
@@ -211,7 +214,15 @@ bool TZantrelPgSession::RunCommit() {
 }
 
 TPgResult TZantrelPgSession::Run(const char* SQL) {
-  return TPgResult(Conn ? Pq().exec(Conn, SQL) : nullptr);
+  TPgResult R(Conn ? Pq().exec(Conn, SQL) : nullptr);
+  NoteCommand(R.Get());
+  return R;
+}
+
+void TZantrelPgSession::NoteCommand(const PGresult* Res) {
+  if (Res && Relations->Size() > 0 &&
+      PgMayChangeSchema(Pq().cmdStatus(const_cast<PGresult*>(Res))))
+    Relations->Clear();
 }
 
 void TZantrelPgSession::RunOrRaise(const char* SQL) {
@@ -242,7 +253,8 @@ TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
   static const char* const Name = "ztl_describe_relation";
   static const char* const SQL =
       "SELECT quote_ident(n.nspname) || '.' || quote_ident(c.relname), c.relkind, a.attnum, "
-      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false) "
+      "quote_ident(a.attname), coalesce(a.attnum = ANY(i.indkey::int2[]), false), "
+      "a.atttypid, a.atttypmod "
       "FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
       "LEFT JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
       "AND NOT a.attisdropped "
@@ -252,6 +264,7 @@ TPgResult TZantrelPgSession::DescribeRelation(std::uint32_t Oid) {
     return TPgResult();
   const std::string Value = std::to_string(Oid);
   const char* Values[] = {Value.c_str()};
+  ++Statistics.Relations;
   if (!UnnamedOnly) {
     if (!RelationPrepared) {
       TPgResult P(Pq().prepare(Conn, Name, SQL, 0, nullptr));
@@ -381,6 +394,7 @@ void TZantrelPgSession::InternalConnect(void*& AHandle) {
   }
   Conn = C;
   RelationPrepared = false;
+  Relations->Clear();
   try {
     ApplySettings(C);
   } catch (...) {
@@ -396,6 +410,7 @@ void TZantrelPgSession::InternalDisconnect() {
   if (!Conn)
     return;
   RelationPrepared = false;
+  Relations->Clear();
   Pq().finish(Conn);
   Conn = nullptr;
   OwnTransaction = false;
@@ -404,6 +419,7 @@ void TZantrelPgSession::InternalDisconnect() {
 
 void TZantrelPgSession::InternalSetHandle(void* Value) {
   RelationPrepared = false;
+  Relations->Clear();
   Conn = static_cast<PGconn*>(Value);
   OwnTransaction = false;
   if (Conn)
@@ -416,6 +432,9 @@ bool TZantrelPgSession::Execute(const std::string& SQL) {
   if (!EnsureTransaction())
     return false;
   const TPgResult R = Run(WithCatalog(SQL).c_str());
+  // Only the last statement's tag comes back from a text of several.
+  if (PgCountStatements(SQL) > 1)
+    Relations->Clear();
   if (!R.Ok() && !(R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY))
     return Fail(R.Get());
   if (!InTransaction && AutoCommit)

@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/ZtlSession.h"
 #include "drivers/postgres/PgResult.h"
 
 namespace ztl {
+
+class TPgRelationCache;
 
 // How often the session's cursors did the expensive things, so that tests
 // and measurements can prove what was skipped.
@@ -21,6 +24,7 @@ struct TZantrelPgStatistics {
   std::int64_t Executes = 0; // executable statements run
   std::int64_t Rereads = 0;  // rows read again by key
   std::int64_t Fills = 0;    // fetch-buffer fills from a result
+  std::int64_t Relations = 0; // relations looked up in the catalog (DescribeRelation)
 };
 
 // The error code this driver records for a failure: minus the SQLSTATE read
@@ -176,6 +180,12 @@ public:
   // once rather than for every result read from one table (and asked by its
   // text once prepared names do not survive).
   TPgResult DescribeRelation(std::uint32_t Oid);
+  // What the cursors learnt from DescribeRelation, kept for the connection's
+  // life and emptied whenever the schema may have changed under it.
+  TPgRelationCache& GetRelationCache() { return *Relations; }
+  // Forgets the relation facts when Res is the result of a command that may
+  // have changed a relation (DDL, a rollback, DO, CALL).
+  void NoteCommand(const PGresult* Res);
 
 protected:
   std::int32_t GetLibraryRefCount() override;
@@ -216,6 +226,7 @@ private:
   bool RelationPrepared = false;   // DescribeRelation's statement is on the connection
   bool RecoveryAtConnect = false;  // pg_is_in_recovery() at connect, for servers before 14
   bool UnnamedOnly = false;        // prepared statements' names did not survive here
+  std::unique_ptr<TPgRelationCache> Relations; // facts of relations the cursors read
   TZantrelPgStatistics Statistics; // counters of the cursors' work
 };
 

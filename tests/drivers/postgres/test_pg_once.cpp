@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drivers/postgres/PgDataset.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
 
 namespace ztl::testing {
@@ -71,6 +72,8 @@ TEST_F(PgOnceTest, AnOpenOnceShowsWhatANamedStatementShows) {
       {"SELECT a, b FROM loose_view ORDER BY a", true},            // a view: refuses the ctid
       {"SELECT k.id, l.b FROM keyed k JOIN loose l ON l.a = k.id ORDER BY 1, 2", true},
       {"SELECT 1 AS one WHERE false", true},
+      {"SELECT count(*), max(b) FROM loose WHERE a > 0", true},     // an aggregate: no ctid
+      {"SELECT a, count(*) FROM loose", true},                     // refused as written
       {"SELECT '$1' AS dollar FROM keyed", false},                 // what may be a marker
       {"SELECT ? FROM keyed", false},                              // "?" as a marker or operator
       {"SELECT count(*) FROM sys.systable", false},                // the catalog
@@ -131,6 +134,119 @@ TEST_F(PgOnceTest, FailuresLeaveWhatAFailedPrepareOrRunLeaves) {
     EXPECT_EQ(Once->GetFieldCount(), Named->GetFieldCount());
     EXPECT_FALSE(Once->GetOpened());
   }
+}
+
+TEST_F(PgOnceTest, AFailedRunIsNotRunAgain) {
+  // What a failed run did outside the transaction (a sequence's step) must
+  // happen once, as for a statement prepared under a name.
+  Exec("DROP SEQUENCE IF EXISTS once_seq");
+  Exec("CREATE SEQUENCE once_seq");
+  const auto Next = [&] {
+    auto C = NewCursor();
+    EXPECT_TRUE(C->OpenRead("SELECT nextval('once_seq')")) << Session->GetLastError();
+    return C->GetFieldValue(Variant(0)).AsInteger();
+  };
+  for (const char* SQL : {"SELECT nextval('once_seq') AS n, a / (a - a) AS q FROM loose",
+                          "SELECT nextval('once_seq') AS n, 1 / (id - id) AS q FROM keyed"}) {
+    SCOPED_TRACE(SQL);
+    auto Named = NewCursor();
+    ASSERT_TRUE(Named->PrepareOpen(SQL)) << Session->GetLastError();
+    std::int64_t Before = Next();
+    ASSERT_FALSE(Named->OpenPrepared({}, true));
+    const std::int64_t NamedSteps = Next() - Before - 1;
+
+    auto Once = NewCursor();
+    Before = Next();
+    ASSERT_FALSE(Once->OpenRead(SQL));
+    EXPECT_EQ(Next() - Before - 1, NamedSteps);
+  }
+  Exec("DROP SEQUENCE once_seq");
+}
+
+TEST_F(PgOnceTest, ATextExecutedOnceDoesWhatAPreparedOneDoes) {
+  struct Case {
+    const char* SQL;
+    std::vector<Variant> Values;
+  } Cases[] = {
+      {"INSERT INTO keyed VALUES (:id, :name, :id || '')", {Variant(7), Variant("seven")}},
+      {"UPDATE loose SET b = 'u' WHERE a = 1", {}},
+      {"UPDATE keyed SET name = 'k' WHERE id = 2 RETURNING id, name", {}},
+      {"INSERT INTO keyed VALUES (1, 'again', NULL)", {}}, // fails at run time
+      {"INSERT INTO nowhere VALUES (1)", {}},               // refused while analysed
+      {"SELEC 1", {}},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.SQL);
+    // Each side in a transaction of its own, rolled back, so both start
+    // from the same rows.
+    std::vector<std::string> Seen;
+    for (const bool Once : {false, true}) {
+      auto Cursor = NewCursor();
+      Session->StartTransaction();
+      Session->ResetStatistics();
+      const TZtlVarParams Values(C.Values);
+      const bool Ok = Once ? Cursor->Execute(C.SQL, Values)
+                           : Cursor->PrepareExecute(C.SQL) && Cursor->ExecutePrepared(Values);
+      if (Once)
+        EXPECT_EQ(Stats().Prepares, 0);
+      std::string Outputs;
+      for (const TZantrelFieldDef* D : Cursor->GetOutVariables())
+        Outputs += D->Name + "=" + Cursor->GetOutVar(Variant(D->Name)).AsString() + " ";
+      Seen.push_back(std::to_string(Ok) + " " + Session->GetLastError() + " " +
+                     std::to_string(Session->GetLastErrorCode()) + " prepared=" +
+                     std::to_string(Cursor->GetPreparedForExecute()) +
+                     " rows=" + std::to_string(Cursor->GetRowsProcessed()) + " " + Outputs);
+      Session->Rollback();
+    }
+    EXPECT_EQ(Seen[1], Seen[0]);
+  }
+
+  // Executed again, the text is worth a name; from then on only its values
+  // travel.
+  auto Cursor = NewCursor();
+  Session->ResetStatistics();
+  for (int Id = 10; Id < 14; ++Id)
+    ASSERT_TRUE(Cursor->Execute("INSERT INTO keyed (id) VALUES (:id)", {Id}))
+        << Session->GetLastError();
+  EXPECT_EQ(Stats().Prepares, 1);
+  EXPECT_EQ(Stats().Executes, 4);
+}
+
+TEST_F(PgOnceTest, ExecSQLWithoutPrepareRunsInOneTrip) {
+  auto Q = std::make_unique<TZantrelPgQuery>();
+  Q->SetSession(Session.get());
+  Q->GetSQL()->SetText("INSERT INTO keyed VALUES (:id, :name, NULL)");
+  Session->ResetStatistics();
+  for (int Id = 20; Id < 23; ++Id) {
+    Q->ParamByName("id")->SetAsInteger(Id);
+    Q->ParamByName("name")->SetAsString("n" + std::to_string(Id));
+    Q->ExecSQL();
+    EXPECT_EQ(Q->GetRowsAffected(), 1);
+  }
+  EXPECT_EQ(Stats().Prepares, 0);
+  EXPECT_FALSE(Q->GetPrepared());
+  auto Check = NewCursor();
+  ASSERT_TRUE(Check->OpenRead("SELECT string_agg(name, ',' ORDER BY id) FROM keyed WHERE id >= 20"));
+  EXPECT_EQ(Check->GetFieldValue(Variant(0)).AsString(), "n20,n21,n22");
+
+  // Prepared by the application, it stays prepared on the server.
+  Q->Prepare();
+  const std::int64_t Prepared = Stats().Prepares;
+  EXPECT_GE(Prepared, 1);
+  Q->ParamByName("id")->SetAsInteger(30);
+  Q->ExecSQL();
+  Q->ParamByName("id")->SetAsInteger(31);
+  Q->ExecSQL();
+  EXPECT_EQ(Stats().Prepares, Prepared);
+  Q->UnPrepare();
+
+  // A text the server refuses fails as it did when prepared first, and
+  // leaves the query unprepared.
+  Q->GetSQL()->SetText("INSERT INTO nowhere VALUES (:id)");
+  Q->ParamByName("id")->SetAsInteger(1);
+  EXPECT_ANY_THROW(Q->ExecSQL());
+  EXPECT_NE(Session->GetLastError().find("\"nowhere\" does not exist"), std::string::npos);
+  EXPECT_FALSE(Q->GetPrepared());
 }
 
 TEST_F(PgOnceTest, InsideATransactionBlockTheTextIsPreparedUnderAName) {

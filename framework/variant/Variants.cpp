@@ -162,6 +162,19 @@ void Variant::PutElement(int Index, const Variant& Value) {
     Data.Items[Off] = std::move(Stored);
 }
 
+void Variant::PutElement(int Index, Variant&& Value) {
+  const TVarArrayData& Current = ConstArray();
+  if (Current.ElemType != varVariant || &Value == this) {
+    PutElement(Index, static_cast<const Variant&>(Value));
+    return;
+  }
+  const std::size_t Off = Current.Offset(Index);
+  // Taken out before detaching, as above: Value may be an element of the
+  // array itself.
+  Variant Stored = std::move(Value);
+  MutableArray().Items[Off] = std::move(Stored);
+}
+
 void Variant::Redim(int HighBound) {
   const std::size_t Count = CountOf(ConstArray().Low, HighBound);
   MutableArray().Resize(Count);

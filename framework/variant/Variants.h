@@ -199,6 +199,8 @@ public:
   // Stores Value converted to the array's element kind (an array of Variants
   // takes it as it is); a failed conversion leaves the array unchanged.
   void PutElement(int Index, const Variant& Value);
+  // As above; an array of Variants takes Value's contents without a copy.
+  void PutElement(int Index, Variant&& Value);
   // Moves the high bound, keeping the elements that stay in range; new
   // elements are Empty (Variants) or 0.
   void Redim(int HighBound);

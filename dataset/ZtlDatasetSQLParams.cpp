@@ -265,11 +265,15 @@ void TZantrelDataset::GetParamValues(Variant& Values) {
   // every time: the array is made once and its elements are overwritten.
   if (!ParamValues.IsArray() || ParamValues.ElementCount() != static_cast<std::size_t>(Count))
     ParamValues = VarArrayCreate(0, static_cast<int>(Count) - 1, varVariant);
-  int I = 0;
+  const std::span<Variant> Items = ParamValues.MutableElements();
+  std::size_t I = 0;
   for (const TParamPlanItem& Item : ParamPlan)
     if (Passes(Item)) {
       const TZantrelParam* Param = Item.Source;
-      ParamValues.PutElement(I++, Param->IsNull() ? Variant::Null() : Param->GetAsVariant());
+      if (Param->IsNull())
+        Items[I++] = Variant::Null();
+      else
+        Param->GetAsVariant(Items[I++]);
     }
   Values = ParamValues;
 }

@@ -161,10 +161,6 @@ int AnsiCompareText(std::string_view S1, std::string_view S2) {
   return CompareFolded(S1, S2, AnsiUpper);
 }
 
-bool AnsiSameText(std::string_view S1, std::string_view S2) {
-  return S1.size() == S2.size() && CompareFolded(S1, S2, AnsiUpper) == 0;
-}
-
 bool SameText(std::string_view S1, std::string_view S2) {
   return CompareText(S1, S2) == 0;
 }

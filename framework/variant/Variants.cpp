@@ -162,19 +162,6 @@ void Variant::PutElement(int Index, const Variant& Value) {
     Data.Items[Off] = std::move(Stored);
 }
 
-void Variant::PutElement(int Index, Variant&& Value) {
-  const TVarArrayData& Current = ConstArray();
-  if (Current.ElemType != varVariant || &Value == this) {
-    PutElement(Index, static_cast<const Variant&>(Value));
-    return;
-  }
-  const std::size_t Off = Current.Offset(Index);
-  // Taken out before detaching, as above: Value may be an element of the
-  // array itself.
-  Variant Stored = std::move(Value);
-  MutableArray().Items[Off] = std::move(Stored);
-}
-
 void Variant::Redim(int HighBound) {
   const std::size_t Count = CountOf(ConstArray().Low, HighBound);
   MutableArray().Resize(Count);
@@ -198,6 +185,13 @@ std::span<const Variant> Variant::Elements() const {
   const TVarArrayData& Data = ConstArray();
   if (Data.ElemType == varByte)
     throw EVariantError(SInvalidVarOp);
+  return {Data.Items.data(), Data.Items.size()};
+}
+
+std::span<Variant> Variant::MutableElements() {
+  if (ConstArray().ElemType != varVariant)
+    throw EVariantError(SInvalidVarOp);
+  TVarArrayData& Data = MutableArray();
   return {Data.Items.data(), Data.Items.size()};
 }
 

@@ -199,8 +199,6 @@ public:
   // Stores Value converted to the array's element kind (an array of Variants
   // takes it as it is); a failed conversion leaves the array unchanged.
   void PutElement(int Index, const Variant& Value);
-  // As above; an array of Variants takes Value's contents without a copy.
-  void PutElement(int Index, Variant&& Value);
   // Moves the high bound, keeping the elements that stay in range; new
   // elements are Empty (Variants) or 0.
   void Redim(int HighBound);
@@ -213,6 +211,10 @@ public:
   // way to walk a parameter array without allocating). A scalar raises
   // SVarNotArray, a byte array SInvalidVarOp. Valid until the array changes.
   std::span<const Variant> Elements() const;
+  // The elements of an array of Variants, writable in place (detached from
+  // other copies first), so that a refill reuses what they hold. Any other
+  // element kind raises SInvalidVarOp: its elements must keep their kind.
+  std::span<Variant> MutableElements();
 
   // Equal when VarCompareValue says vrEqual.
   bool operator==(const Variant& Other) const;

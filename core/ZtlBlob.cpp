@@ -149,12 +149,11 @@ TZantrelBlobStream* TZantrelBlobManager::GetBlob(std::uint16_t Index) {
 }
 
 TZantrelBlobStream* TZantrelBlobManager::BlobByName(std::string_view Name) {
-  // Case folding maps byte to byte, so names of other lengths never match
-  // and equal bytes always do: only names that differ in their bytes need
+  // Equal bytes always match; only names that differ in their bytes need
   // the folding comparison.
   for (TZantrelBlobStream* Stream : List) {
     const std::string& Own = Stream->FieldName;
-    if (Own.size() == Name.size() && (Own == Name || AnsiCompareText(Own, Name) == 0))
+    if (Own == Name || AnsiSameText(Own, Name))
       return Stream;
   }
   const std::string Msg = LoadZtlStrFmt(ZTL_ERR_BLOB_REQUIRED, {Name});

@@ -77,7 +77,7 @@ TZantrelFieldDef* TZantrelFieldDefs::GetItem(std::int32_t Index) const {
 
 std::int32_t TZantrelFieldDefs::IndexOf(std::string_view Name) const {
   for (std::size_t I = 0; I < List.size(); ++I)
-    if (AnsiCompareText(List[I]->Name, Name) == 0)
+    if (AnsiSameText(List[I]->Name, Name))
       return static_cast<std::int32_t>(I);
   return -1;
 }

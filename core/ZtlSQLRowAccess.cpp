@@ -81,7 +81,7 @@ TZantrelBlobStream* TZantrelSQL::BlobOf(const TZantrelFieldDef& Def) {
       std::none_of(Streams.begin(), Streams.begin() + static_cast<std::ptrdiff_t>(Rank),
                    [&](const TZantrelBlobStream* S) {
                      return S->GetFieldName().size() == Def.Name.size() &&
-                            AnsiCompareText(S->GetFieldName(), Def.Name) == 0;
+                            AnsiSameText(S->GetFieldName(), Def.Name);
                    }))
     return Streams[Rank];
   return BlobManager->BlobByName(Def.Name);

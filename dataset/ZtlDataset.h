@@ -464,6 +464,10 @@ private:
   void BuildParamPlan();
 
   std::vector<TParamPlanItem> ParamPlan; // per position of Params, the last plan made
+  // The array GetParamValues last handed out, refilled in place while the
+  // number of values it passes stays the same. Callers get a shared copy;
+  // one still held when the next call refills is detached first.
+  Variant ParamValues;
   std::string OrderByText;        // SQLText whose ORDER BY clause is below
   std::string OrderByItems;       // that clause's field names, as the analysis gives them
   std::string OrderByDirections;  // and their directions

@@ -250,8 +250,8 @@ bool TZantrelDataset::MapsToIndex(const std::vector<TField*>& AFields) {
   if (!UseIndex || static_cast<std::size_t>(IndexDefs->Count()) < AFields.size())
     return false;
   for (std::size_t I = 0; I < AFields.size(); ++I)
-    if (AnsiCompareText(AFields[I]->FieldName(),
-                        IndexDefs->GetItem(static_cast<int>(I))->GetFieldName()) != 0)
+    if (!AnsiSameText(AFields[I]->FieldName(),
+                      IndexDefs->GetItem(static_cast<int>(I))->GetFieldName()))
       return false;
   return true;
 }

@@ -261,13 +261,21 @@ void TZantrelDataset::GetParamValues(Variant& Values) {
   const auto Count = std::count_if(ParamPlan.begin(), ParamPlan.end(), Passes);
   if (Count == 0)
     return;
-  Values = VarArrayCreate(0, static_cast<int>(Count) - 1, varVariant);
-  int I = 0;
+  // A statement executed again and again passes the same number of values
+  // every time: the array is made once and its elements are overwritten.
+  if (!ParamValues.IsArray() || ParamValues.ElementCount() != static_cast<std::size_t>(Count))
+    ParamValues = VarArrayCreate(0, static_cast<int>(Count) - 1, varVariant);
+  const std::span<Variant> Items = ParamValues.MutableElements();
+  std::size_t I = 0;
   for (const TParamPlanItem& Item : ParamPlan)
     if (Passes(Item)) {
       const TZantrelParam* Param = Item.Source;
-      Values.PutElement(I++, Param->IsNull() ? Variant::Null() : Param->GetAsVariant());
+      if (Param->IsNull())
+        Items[I++] = Variant::Null();
+      else
+        Param->GetAsVariant(Items[I++]);
     }
+  Values = ParamValues;
 }
 
 // ---- Master link -------------------------------------------------------------------------

@@ -287,9 +287,16 @@ bool TZantrelParam::GetAsBoolean() const {
 }
 
 Variant TZantrelParam::GetAsVariant() const {
+  Variant Result;
+  GetAsVariant(Result);
+  return Result;
+}
+
+void TZantrelParam::GetAsVariant(Variant& Dest) const {
   if (DataType == ntBinary || DataType == ntBlob)
-    return GetAsByteArray();
-  return Value;
+    Dest = GetAsByteArray();
+  else
+    Dest = Value;
 }
 
 Variant TZantrelParam::GetAsByteArray() const {

@@ -95,7 +95,7 @@ TZantrelParam* TZantrelParams::GetItem(int Index) const {
 
 TZantrelParam* TZantrelParams::FindParam(const std::string& AName) const {
   for (TZantrelParam* Param : Items)
-    if (AnsiCompareText(Param->Name, AName) == 0)
+    if (AnsiSameText(Param->Name, AName))
       return Param;
   return nullptr;
 }
@@ -109,7 +109,7 @@ TZantrelParam* TZantrelParams::ParamByName(const std::string& AName) const {
 
 TZantrelParam* TZantrelParams::ParamByAlias(const std::string& AAlias) const {
   for (TZantrelParam* Param : Items)
-    if (AnsiCompareText(Param->Alias, AAlias) == 0)
+    if (AnsiSameText(Param->Alias, AAlias))
       return Param;
   ParamNotFound(AAlias);
 }

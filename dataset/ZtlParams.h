@@ -141,6 +141,8 @@ public:
   // GetAsByteArray for ntBinary and ntBlob, otherwise a copy of the stored
   // value (also when null: binders look at IsNull themselves).
   Variant GetAsVariant() const;
+  // As GetAsVariant, into Dest, whose text buffer is reused where it can be.
+  void GetAsVariant(Variant& Dest) const;
   // Null for an empty value, else a byte array with bounds 0 .. length-1.
   Variant GetAsByteArray() const;
 

@@ -129,7 +129,7 @@ void TStrings::AddStrings(const TStrings& Strings) {
 int TStrings::IndexOf(const std::string& S) const {
   const int N = GetCount();
   for (int I = 0; I < N; ++I)
-    if (AnsiCompareText(Get(I), S) == 0)
+    if (AnsiSameText(Get(I), S))
       return I;
   return -1;
 }
@@ -139,7 +139,7 @@ int TStrings::IndexOfName(const std::string& Name) const {
   for (int I = 0; I < N; ++I) {
     const std::string S = Get(I);
     const std::size_t P = S.find('=');
-    if (P != std::string::npos && AnsiCompareText(std::string_view(S).substr(0, P), Name) == 0)
+    if (P != std::string::npos && AnsiSameText(std::string_view(S).substr(0, P), Name))
       return I;
   }
   return -1;
@@ -440,7 +440,7 @@ int TStringList::AddObject(const std::string& S, TObject* AObject) {
     case dupAccept:
       // After the equal lines already held, so equals keep their order.
       while (Index < GetCount() &&
-             AnsiCompareText(Items[static_cast<std::size_t>(Index)].String, S) == 0)
+             AnsiSameText(Items[static_cast<std::size_t>(Index)].String, S))
         ++Index;
       break;
     }
@@ -513,7 +513,7 @@ bool TStringList::Find(const std::string& S, int& Index) const {
                                      return AnsiCompareText(Item.String, Key) < 0;
                                    });
   Index = static_cast<int>(It - Items.begin());
-  return It != Items.end() && AnsiCompareText(It->String, S) == 0;
+  return It != Items.end() && AnsiSameText(It->String, S);
 }
 
 void TStringList::Sort() {

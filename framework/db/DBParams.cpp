@@ -154,7 +154,7 @@ std::unique_ptr<TParam> TParams::RemoveParam(TParam& Param) {
 
 TParam* TParams::FindParam(const std::string& Name) const {
   for (const auto& Param : Items)
-    if (AnsiCompareText(Param->Name(), Name) == 0)
+    if (AnsiSameText(Param->Name(), Name))
       return Param.get();
   return nullptr;
 }

@@ -38,8 +38,11 @@ TField* TFieldDef::CreateField(TComponent* Owner) {
       Field->SetSize(Size);
     Field->SetRequired(Required());
     Field->SetReadOnly(Attributes.Contains(faReadonly));
-    if (auto* Float = dynamic_cast<TFloatField*>(Field); Float && Precision > 0)
-      Float->Precision = Precision;
+    // Tested first: every field of every open passes here, and the cast
+    // walks the class tree.
+    if (Precision > 0)
+      if (auto* Float = dynamic_cast<TFloatField*>(Field))
+        Float->Precision = Precision;
     if (FOwner && FOwner->DataSet())
       Field->SetDataSet(FOwner->DataSet());
   } catch (...) {
@@ -93,7 +96,7 @@ TFieldDef& TFieldDefs::operator[](int Index) const {
 
 int TFieldDefs::IndexOf(const std::string& Name) const {
   for (std::size_t I = 0; I < Items.size(); ++I)
-    if (AnsiCompareText(Items[I]->Name, Name) == 0)
+    if (AnsiSameText(Items[I]->Name, Name))
       return static_cast<int>(I);
   return -1;
 }
@@ -457,7 +460,7 @@ TField* TFields::operator[](int Index) const {
 
 TField* TFields::FindField(const std::string& Name) const {
   for (TField* Field : List)
-    if (AnsiCompareText(Field->FieldName(), Name) == 0)
+    if (AnsiSameText(Field->FieldName(), Name))
       return Field;
   return nullptr;
 }

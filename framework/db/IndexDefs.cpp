@@ -72,7 +72,7 @@ TIndexDef& TIndexDefs::operator[](int Index) const {
 
 int TIndexDefs::IndexOf(const std::string& Name) const {
   for (std::size_t I = 0; I < Items.size(); ++I)
-    if (AnsiCompareText(Items[I]->Name, Name) == 0)
+    if (AnsiSameText(Items[I]->Name, Name))
       return static_cast<int>(I);
   return -1;
 }

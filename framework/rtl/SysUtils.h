@@ -94,6 +94,12 @@ std::string Format(std::string_view Fmt, std::initializer_list<TFormatArg> Args)
 int CompareText(std::string_view S1, std::string_view S2);
 int AnsiCompareText(std::string_view S1, std::string_view S2);
 bool SameText(std::string_view S1, std::string_view S2);
+// AnsiCompareText(S1, S2) == 0. Folding keeps every character one byte, so
+// texts of different lengths differ without a look at their characters: a
+// name searched among others mostly costs one length test per candidate.
+inline bool AnsiSameText(std::string_view S1, std::string_view S2) {
+  return S1.size() == S2.size() && AnsiCompareText(S1, S2) == 0;
+}
 int CompareStr(std::string_view S1, std::string_view S2);
 
 // Upper and lower case: ASCII letters only (UpperCase, LowerCase) or the

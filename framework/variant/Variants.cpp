@@ -188,6 +188,13 @@ std::span<const Variant> Variant::Elements() const {
   return {Data.Items.data(), Data.Items.size()};
 }
 
+std::span<Variant> Variant::MutableElements() {
+  if (ConstArray().ElemType != varVariant)
+    throw EVariantError(SInvalidVarOp);
+  TVarArrayData& Data = MutableArray();
+  return {Data.Items.data(), Data.Items.size()};
+}
+
 int VarArrayDimCount(const Variant& V) noexcept {
   return V.IsArray() ? 1 : 0;
 }

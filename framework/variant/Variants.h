@@ -211,6 +211,10 @@ public:
   // way to walk a parameter array without allocating). A scalar raises
   // SVarNotArray, a byte array SInvalidVarOp. Valid until the array changes.
   std::span<const Variant> Elements() const;
+  // The elements of an array of Variants, writable in place (detached from
+  // other copies first), so that a refill reuses what they hold. Any other
+  // element kind raises SInvalidVarOp: its elements must keep their kind.
+  std::span<Variant> MutableElements();
 
   // Equal when VarCompareValue says vrEqual.
   bool operator==(const Variant& Other) const;

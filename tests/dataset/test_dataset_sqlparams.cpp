@@ -2,6 +2,9 @@
 // parameter list kept in step with the text, the values handed to the
 // cursor, and the master-detail link.
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "dataset/ZtlDataset.h"
 #include "tests/dataset/test_dataset_util.h"
@@ -124,6 +127,52 @@ TEST_F(DatasetParams, EachNamedInputParameterPassesOneValue) {
   P.Clear();
   Query->GetParamValues(Values);
   EXPECT_TRUE(Values.IsNull());
+}
+
+// The value array is refilled in place between calls: a copy a caller still
+// holds keeps what it was given, and a change of the parameters' number,
+// direction or type shows in the next array.
+TEST_F(DatasetParams, RepeatedValuesFollowEveryChangeOfTheParameters) {
+  TZantrelParams& P = *Query->GetParams();
+  P.Clear();
+  P.CreateParam("A")->SetAsInteger(1);
+  P.CreateParam("B")->SetAsString("x");
+  const auto Texts = [](const Variant& V) {
+    std::vector<std::string> R;
+    for (const Variant& E : V.Elements())
+      R.push_back(E.IsNull() ? "null" : E.AsString() + "/" + std::to_string(E.VarType()));
+    return R;
+  };
+  const std::string Int = "/" + std::to_string(varInteger);
+  const std::string Str = "/" + std::to_string(varString);
+  Variant First;
+  Query->GetParamValues(First);
+  const std::vector<std::string> FirstWas = Texts(First);
+
+  struct Step {
+    const char* What;
+    std::function<void()> Change;
+    std::vector<std::string> Expected;
+  };
+  const std::vector<Step> Steps = {
+      {"new values", [&] { P.FindParam("A")->SetAsInteger(2); P.FindParam("B")->SetAsString("y"); },
+       {"2" + Int, "y" + Str}},
+      {"a type changes", [&] { P.FindParam("A")->SetAsString("two"); }, {"two" + Str, "y" + Str}},
+      {"a value goes null", [&] { P.FindParam("B")->Clear(); }, {"two" + Str, "null"}},
+      {"one more parameter", [&] { P.CreateParam("C")->SetAsInteger(3); },
+       {"two" + Str, "null", "3" + Int}},
+      {"one becomes output", [&] { P.FindParam("A")->SetParamType(nptOutput); },
+       {"null", "3" + Int}},
+      {"a name repeats", [&] { P.FindParam("C")->SetName("B"); }, {"null"}},
+  };
+  for (const Step& S : Steps) {
+    SCOPED_TRACE(S.What);
+    S.Change();
+    Variant Values;
+    Query->GetParamValues(Values);
+    EXPECT_EQ(Texts(Values), S.Expected);
+  }
+  EXPECT_EQ(Texts(First), FirstWas);
 }
 
 TEST_F(DatasetParams, ValuesReachTheCursorsHostVariables) {

@@ -1,5 +1,6 @@
 // Format, comparisons, trimming, file names and integer texts.
 #include <gtest/gtest.h>
+#include <utility>
 
 #include "framework/db/DBErrors.h"
 #include "framework/rtl/SysUtils.h"
@@ -43,6 +44,16 @@ TEST(CompareText, FoldsCaseAndOrdersByLength) {
             "E \x9F");
   EXPECT_EQ(UpperCase("ab\xE9"), "AB\xE9");
   EXPECT_EQ(LowerCase("AbC"), "abc");
+}
+
+TEST(AnsiSameText, AgreesWithTheFoldingComparison) {
+  const std::pair<const char*, const char*> Pairs[] = {
+      {"", ""},     {"id", "ID"},   {"id", "idx"}, {"idx", "id"},
+      {"", "a"},    {"\xE9t\xE9", "\xC9T\xC9"}, {"\xFF", "\x9F"}, {"ab", "aB "},
+      {"name", "nama"},
+  };
+  for (const auto& [A, B] : Pairs)
+    EXPECT_EQ(AnsiSameText(A, B), AnsiCompareText(A, B) == 0) << A << " / " << B;
 }
 
 TEST(Trim, RemovesControlCharactersAndBlanks) {

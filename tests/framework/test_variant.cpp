@@ -323,6 +323,12 @@ TEST(VariantArray, BoundsElementsAndFailures) {
             "Error creating variant or safe array");
   EXPECT_EQ(VariantErrorOf([] { (void)VarArrayOf({1}).Bytes(); }), "Invalid variant operation");
   EXPECT_EQ(VariantErrorOf([&] { (void)A.Elements(); }), "Invalid variant operation");
+  EXPECT_EQ(VariantErrorOf([&] { (void)A.MutableElements(); }), "Invalid variant operation");
+  EXPECT_EQ(VariantErrorOf([] {
+              Variant Ints = VarArrayCreate(0, 1, varInteger);
+              Ints.MutableElements()[0] = "text";
+            }),
+            "Invalid variant operation");
 
   // A value that does not fit the element leaves the array as it was.
   EXPECT_NE(VariantErrorOf([&] { VarArrayPut(A, 300, 2); }), "<none>");
@@ -348,6 +354,11 @@ TEST(VariantArray, CopiesAreIndependentValues) {
   B.PutElement(1, "changed");
   EXPECT_EQ(A.GetElement(1).AsString(), "two");
   EXPECT_EQ(B.GetElement(1).AsString(), "changed");
+  // Writing in place detaches as well.
+  Variant C = A;
+  C.MutableElements()[0] = "in place";
+  EXPECT_EQ(A.GetElement(0).AsInteger(), 1);
+  EXPECT_EQ(C.GetElement(0).AsString(), "in place");
 
   const std::uint8_t Raw[] = {1, 2, 3};
   Variant Bytes = VarArrayFromBytes(Raw, sizeof Raw, 1);

@@ -83,12 +83,9 @@ bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt, bo
 }
 
 void TZantrelPgSQL::Deallocate(TStatement& Stmt) {
-  // A statement left on the server when the connection went needs nothing;
-  // a DEALLOCATE refused inside a failed transaction only leaves the
-  // statement until the connection ends, so its error is not reported.
   auto* S = dynamic_cast<TZantrelPgSession*>(GetSessionObject());
   if (!Stmt.Name.empty() && !Stmt.Unnamed && S && S->GetConnection() && TPgLibrary::Loaded())
-    S->Run(("DEALLOCATE " + Stmt.Name).c_str());
+    S->DropStatement(Stmt.Name);
   Stmt = TStatement{};
 }
 

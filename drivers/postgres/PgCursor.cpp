@@ -628,8 +628,28 @@ bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
   TZantrelPgSession& S = PgSession();
   if (!S.EnsureTransaction())
     return false;
+  CloseScan();
+  // A forward-only scan needs the statement's columns before its first
+  // batch, which a text run once only learns from its result.
+  bool Scan = false;
+  if (GetUniDirectional() && PgDeclarable(OpenStmt.Text)) {
+    if (OpenStmt.Deferred && !PrepareNamed())
+      return false;
+    bool Declined = false;
+    Scan = DeclareScan(VariableParams(OpenVariables), Declined);
+    if (!Scan && !Declined)
+      return false;
+  }
   TPgResult R;
-  if (OpenStmt.Deferred) {
+  if (Scan) {
+    if (!FetchBatch()) {
+      const std::string Error = S.GetLastError();
+      const std::int32_t Code = S.GetLastErrorCode();
+      CloseScan();
+      S.SetLastError(Error, Code);
+      return false;
+    }
+  } else if (OpenStmt.Deferred) {
     if (!RunOnce(R))
       return false;
   } else {
@@ -639,19 +659,22 @@ bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
   }
   ++S.GetStatistics().Opens;
   TZantrelSQL::InternalOpen(AReadOnly);
-  Rows = std::move(R);
-  Rewritten.clear();
-  RecordCount = Pq().ntuples(Rows.Get());
-  RowsProcessed = RecordCount;
+  if (!Scan) {
+    Rows = std::move(R);
+    Rewritten.clear();
+    RecordCount = Pq().ntuples(Rows.Get());
+    RowsProcessed = RecordCount;
+    BufferPos = 0;
+  }
   Position = -1;
   WindowRows = 0;
   BufferRows = 0;
-  BufferPos = 0;
   InternalAutoCommit();
   return true;
 }
 
 void TZantrelPgSQL::InternalClose() {
+  CloseScan();
   Rows.Reset();
   Rewritten.clear();
   Position = -1;

@@ -58,6 +58,18 @@ struct TPgRelationFacts;
 // are decoded into the fetch buffer MaxFetchCount at a time as navigation
 // reaches them; memory is the result plus that window.
 //
+// Forward-only (UniDirectional when opened): a query (SELECT, VALUES, TABLE,
+// WITH ... SELECT) is read through a server-side cursor, declared NO SCROLL
+// WITH HOLD and fetched MaxFetchCount rows at a time, each batch replacing
+// the last, so a scan of any length holds one batch. RecordCount counts the
+// rows read so far; a move to a row let go fails with "Bidirectional
+// cursors not supported". WITH HOLD because the application's commits must
+// not end an open scan and because outside a transaction block there is no
+// transaction to hold a plain cursor: the server materialises a held
+// cursor's rows when the transaction that declared it ends (at once,
+// outside a block). Texts the server will not hold a cursor for open as
+// any other.
+//
 // What the catalog says of a result's table (its name, its columns' names,
 // its primary key) is kept by the session and asked again only when a
 // result's columns are not what the kept facts describe, or after a command
@@ -270,6 +282,23 @@ private:
   TZantrelPgBlobStream* StreamOf(const TColumn& C) const;
   bool Misfit(const TColumn& C, const std::string& Detail, std::int32_t Code);
 
+  // --- Forward-only scans (PgScan.cpp) ---
+  // Declares a server-side cursor for the prepared cursor statement with
+  // Params. False with the error recorded on failure; false with Declined
+  // set, and the transaction as it was, when the server will not hold a
+  // cursor for this text (FOR UPDATE, a data-modifying WITH: class 0A),
+  // which then opens as any other.
+  bool DeclareScan(const std::vector<TParam>& Params, bool& Declined);
+  // Reads the next batch of the scan into Rows, letting the previous one
+  // go; RecordCount counts the rows read so far.
+  bool FetchBatch();
+  // Reads batches until row Row has been read or the rows run out.
+  bool ReadUpTo(std::int32_t Row);
+  // Closes the server-side cursor of the scan, if any.
+  void CloseScan();
+  // Records that a row the scan let go was asked for; returns false.
+  bool BackwardMove();
+
   // --- Row operations (PgRowOps.cpp) ---
   bool CheckWritable();
   TParam ColumnParam(const TColumn& C, const std::uint8_t* Row, const std::uint8_t* Nulls,
@@ -302,6 +331,9 @@ private:
   bool HiddenKey = false;       // the ctid column was added
   bool FactsChecked = false;    // Attr, Key and BaseTable were read from the catalog since the open
   std::int32_t BlobColumns = 0; // memo and blob columns
+  std::string ScanCursor;       // the server-side cursor of a forward-only open, "" for none
+  std::int32_t BatchStart = 0;  // row number of the first row of Rows (0 unless scanning)
+  bool ScanDone = true;         // the server-side cursor has no rows left
   // The order of each column's text (by column), read at the first
   // question; empty until then.
   mutable std::vector<TZantrelCollation> Collations;

@@ -228,16 +228,31 @@ bool TZantrelPgSession::RunCommit() {
 void TZantrelPgSession::DropStatement(const std::string& Name) {
   if (!Conn || Pq().status(Conn) != CONNECTION_OK)
     return; // the server forgot it with the connection
-  Dropped.push_back(Name);
+  Dropped.push_back("DEALLOCATE " + Name);
   FlushDroppedStatements();
+}
+
+void TZantrelPgSession::CloseCursor(const std::string& Name) {
+  if (!Conn || Pq().status(Conn) != CONNECTION_OK)
+    return;
+  if (Pq().transactionStatus(Conn) != PQTRANS_INTRANS) {
+    Dropped.push_back("CLOSE " + Name);
+    FlushDroppedStatements();
+    return;
+  }
+  // One round trip while the cursor is there; a second one only to undo
+  // the failure when it was not.
+  if (!Run(("SAVEPOINT ztl_close; CLOSE " + Name + "; RELEASE SAVEPOINT ztl_close").c_str())
+           .Ok())
+    Run("ROLLBACK TO SAVEPOINT ztl_close; RELEASE SAVEPOINT ztl_close");
 }
 
 void TZantrelPgSession::FlushDroppedStatements() {
   if (Dropped.empty() || !Conn || Pq().status(Conn) != CONNECTION_OK ||
       Pq().transactionStatus(Conn) != PQTRANS_IDLE)
     return;
-  for (const std::string& Name : Dropped)
-    Run(("DEALLOCATE " + Name).c_str());
+  for (const std::string& Command : Dropped)
+    Run(Command.c_str());
   Dropped.clear();
 }
 

@@ -25,6 +25,7 @@ struct TZantrelPgStatistics {
   std::int64_t Executes = 0; // executable statements run
   std::int64_t Rereads = 0;  // rows read again by key
   std::int64_t Fills = 0;    // fetch-buffer fills from a result
+  std::int64_t Batches = 0;  // batches fetched from the server-side cursors of forward-only scans
   std::int64_t Relations = 0; // relations looked up in the catalog (DescribeRelation)
 };
 
@@ -180,7 +181,13 @@ public:
   // the application's transaction, and a held statement costs nothing but
   // a little server memory meanwhile.
   void DropStatement(const std::string& Name);
-  // Runs the DEALLOCATEs DropStatement held back, when the connection is
+  // Closes the server-side cursor Name. Inside a healthy transaction block
+  // it closes at once, under a savepoint so that a cursor already gone
+  // (CLOSE ALL, a rollback to a savepoint) cannot abort the block: a held
+  // cursor left open would be materialised whole when the block commits.
+  // Inside an aborted block it waits, as DropStatement does.
+  void CloseCursor(const std::string& Name);
+  // Runs the DEALLOCATEs and CLOSEs held back, when the connection is
   // outside a transaction block; their errors mean the names are gone
   // already, which is what was wanted.
   void FlushDroppedStatements();
@@ -240,7 +247,7 @@ private:
   bool RelationPrepared = false;   // DescribeRelation's statement is on the connection
   bool RecoveryAtConnect = false;  // pg_is_in_recovery() at connect, for servers before 14
   bool UnnamedOnly = false;        // prepared statements' names did not survive here
-  std::vector<std::string> Dropped; // statements to DEALLOCATE once no block is open
+  std::vector<std::string> Dropped; // DEALLOCATEs and CLOSEs to run once no block is open
   std::unique_ptr<TPgRelationCache> Relations; // facts of relations the cursors read
   TZantrelPgStatistics Statistics; // counters of the cursors' work
 };

@@ -89,18 +89,18 @@ void TZantrelPgSQL::Deallocate(TStatement& Stmt) {
   Stmt = TStatement{};
 }
 
-TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<TParam>& Params) {
-  std::vector<const char*> Values;
-  std::vector<int> Lengths, Formats;
+TZantrelPgSQL::TParamArrays::TParamArrays(const std::vector<TParam>& Params) {
   for (const TParam& P : Params) {
     Values.push_back(P.Null ? nullptr : P.Text.c_str());
     Lengths.push_back(static_cast<int>(P.Text.size()));
     Formats.push_back(P.Binary ? 1 : 0);
   }
-  const int N = static_cast<int>(Params.size());
-  return TPgResult(Pq().execPrepared(PgSession().GetConnection(), Name.c_str(), N,
-                                     N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
-                                     N ? Formats.data() : nullptr, 0));
+}
+
+TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<TParam>& Params) {
+  const TParamArrays A(Params);
+  return TPgResult(Pq().execPrepared(PgSession().GetConnection(), Name.c_str(), A.Count(),
+                                     A.ValuesOrNull(), A.LengthsOrNull(), A.FormatsOrNull(), 0));
 }
 
 TPgResult TZantrelPgSQL::RunStatement(TStatement& Stmt, const std::vector<TParam>& Params) {
@@ -122,17 +122,9 @@ TPgResult TZantrelPgSQL::RunStatement(TStatement& Stmt, const std::vector<TParam
 }
 
 TPgResult TZantrelPgSQL::RunParams(const std::string& SQL, const std::vector<TParam>& Params) {
-  std::vector<const char*> Values;
-  std::vector<int> Lengths, Formats;
-  for (const TParam& P : Params) {
-    Values.push_back(P.Null ? nullptr : P.Text.c_str());
-    Lengths.push_back(static_cast<int>(P.Text.size()));
-    Formats.push_back(P.Binary ? 1 : 0);
-  }
-  const int N = static_cast<int>(Params.size());
-  return TPgResult(Pq().execParams(PgSession().GetConnection(), SQL.c_str(), N, nullptr,
-                                   N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
-                                   N ? Formats.data() : nullptr, 0));
+  const TParamArrays A(Params);
+  return TPgResult(Pq().execParams(PgSession().GetConnection(), SQL.c_str(), A.Count(), nullptr,
+                                   A.ValuesOrNull(), A.LengthsOrNull(), A.FormatsOrNull(), 0));
 }
 
 // --- Preparing ----------------------------------------------------------------

@@ -133,6 +133,10 @@ protected:
   bool InternalPrepareExecute(const std::string& SQL) override;
   bool InternalBindExecVariables(TStringList* List) override;
   bool InternalExecute(TStringList* List) override;
+  // Runs the elements of an array execution through libpq's pipeline mode
+  // where the outcome is the same as one by one (PgArray.cpp).
+  void InternalExecuteArray(const std::string* SQL, std::span<const TZtlVarParams> Rows,
+                            bool StopOnError, TZantrelArrayResult& Result) override;
   void InternalUnprepareExecute() override;
   std::int32_t InternalGetDefaultSize(TZantrelFieldTypes FieldType) override;
   std::int32_t InternalGetExtType(TZantrelFieldTypes FieldType) override;
@@ -190,6 +194,18 @@ private:
     std::string Text;    // the value's text (or bytes for binary)
     bool Null = true;    // SQL NULL
     bool Binary = false; // sent in binary (bytea)
+  };
+
+  // Params laid out as libpq's calls take them; null pointers for none.
+  struct TParamArrays {
+    std::vector<const char*> Values; // each value's bytes, null for SQL NULL
+    std::vector<int> Lengths;        // each value's length
+    std::vector<int> Formats;        // 1 for binary, 0 for text
+    explicit TParamArrays(const std::vector<TParam>& Params);
+    int Count() const { return static_cast<int>(Values.size()); }
+    const char* const* ValuesOrNull() const { return Values.empty() ? nullptr : Values.data(); }
+    const int* LengthsOrNull() const { return Lengths.empty() ? nullptr : Lengths.data(); }
+    const int* FormatsOrNull() const { return Formats.empty() ? nullptr : Formats.data(); }
   };
 
   // --- Preparing (PgCursor.cpp) ---
@@ -298,6 +314,15 @@ private:
   void CloseScan();
   // Records that a row the scan let go was asked for; returns false.
   bool BackwardMove();
+
+  // --- Array execution (PgArray.cpp) ---
+  // Sends elements From.. of Rows through one pipeline when the statement
+  // and the session allow it; the number of elements it accounted for in
+  // Result (0 when it could not start), Stop set when StopOnError ends the
+  // call.
+  std::size_t PipelineElements(const std::string* SQL, std::span<const TZtlVarParams> Rows,
+                               std::size_t From, bool StopOnError, TZantrelArrayResult& Result,
+                               bool& Stop);
 
   // --- Row operations (PgRowOps.cpp) ---
   bool CheckWritable();

@@ -26,6 +26,7 @@ struct TZantrelPgStatistics {
   std::int64_t Rereads = 0;  // rows read again by key
   std::int64_t Fills = 0;    // fetch-buffer fills from a result
   std::int64_t Batches = 0;  // batches fetched from the server-side cursors of forward-only scans
+  std::int64_t Pipelined = 0; // array elements sent in pipeline mode
   std::int64_t Relations = 0; // relations looked up in the catalog (DescribeRelation)
 };
 

@@ -70,6 +70,12 @@ struct TPgRelationFacts;
 // outside a block). Texts the server will not hold a cursor for open as
 // any other.
 //
+// Array executions send the elements of a named statement without result
+// columns through libpq's pipeline mode (when the library has it): inside a
+// transaction block with one sync per chunk, outside one with a sync per
+// element when StopOnError is off; every other case, and every element the
+// pipeline cannot take, runs one by one, so the outcome is the loop's.
+//
 // What the catalog says of a result's table (its name, its columns' names,
 // its primary key) is kept by the session and asked again only when a
 // result's columns are not what the kept facts describe, or after a command

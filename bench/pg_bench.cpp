@@ -1,7 +1,9 @@
 // The PostgreSQL driver side by side with raw libpq calls on one server: a
 // full scan, point lookups by primary key with a reused prepared statement,
 // and inserts in one transaction, each through the cursor, the query dataset
-// and libpq; and statements that run once each, the way a script or the
+// and libpq (the cursor also as one array execution, the raw side also in
+// pipeline mode); forward-only scans read through a server cursor; and
+// statements that run once each, the way a script or the
 // sqllogictest corpus runs them.
 //
 // The server: the one named by ZTL_BENCH_PGHOST (socket directory or host),
@@ -28,6 +30,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "drivers/postgres/ZtlPostgres.h"
 #include "tests/support/PgCluster.h"
@@ -210,6 +214,14 @@ void ReadDataset(TZantrelPgQuery& Q, std::int64_t& Sum) {
 
 #define ZTL_BENCH_ONCE __attribute__((noinline))
 
+// The process's peak resident memory so far, in MB; run one benchmark per
+// process (--benchmark_filter) to compare the scans' peaks.
+double PeakMegabytes() {
+  rusage Usage{};
+  getrusage(RUSAGE_SELF, &Usage);
+  return static_cast<double>(Usage.ru_maxrss) / 1024.0;
+}
+
 // --- (a) full scan ----------------------------------------------------------
 
 const char* const ScanSQL = "SELECT * FROM t";
@@ -250,6 +262,7 @@ void BM_ScanRaw(benchmark::State& State) {
   for (auto _ : State)
     benchmark::DoNotOptimize(ScanRawOnce(Conn));
   State.SetItemsProcessed(State.iterations() * Rows);
+  State.counters["peak_MB"] = PeakMegabytes();
   PQfinish(Conn);
 }
 
@@ -259,6 +272,7 @@ void BM_ScanCursor(benchmark::State& State) {
   for (auto _ : State)
     benchmark::DoNotOptimize(ScanCursorOnce(D));
   State.SetItemsProcessed(State.iterations() * Rows);
+  State.counters["peak_MB"] = PeakMegabytes();
 }
 
 void BM_ScanDataset(benchmark::State& State) {
@@ -267,6 +281,30 @@ void BM_ScanDataset(benchmark::State& State) {
   for (auto _ : State)
     benchmark::DoNotOptimize(ScanDatasetOnce(D));
   State.SetItemsProcessed(State.iterations() * Rows);
+  State.counters["peak_MB"] = PeakMegabytes();
+}
+
+// The forward-only scans: a server-side cursor read in batches of the
+// argument's rows (MaxFetchCount), the dataset unidirectional.
+void BM_ScanCursorForward(benchmark::State& State) {
+  PQfinish(OpenRaw());
+  TDriver D;
+  D.Cursor.SetUniDirectional(true);
+  D.Cursor.SetMaxFetchCount(static_cast<std::int32_t>(State.range(0)));
+  for (auto _ : State)
+    benchmark::DoNotOptimize(ScanCursorOnce(D));
+  State.SetItemsProcessed(State.iterations() * Rows);
+  State.counters["peak_MB"] = PeakMegabytes();
+}
+
+void BM_ScanDatasetForward(benchmark::State& State) {
+  PQfinish(OpenRaw());
+  TDataset D(ScanSQL);
+  D.Query.SetUniDirectional(true);
+  for (auto _ : State)
+    benchmark::DoNotOptimize(ScanDatasetOnce(D));
+  State.SetItemsProcessed(State.iterations() * Rows);
+  State.counters["peak_MB"] = PeakMegabytes();
 }
 
 // --- (b) point lookups, one prepared statement -------------------------------
@@ -424,6 +462,31 @@ ZTL_BENCH_ONCE void InsertCursorOnce(TDriver& D, const std::vector<std::array<Va
   D.Session.Commit();
 }
 
+// The same inserts as one array execution: its elements go through the
+// pipeline, one sync per chunk, inside the transaction. Without the
+// transaction (Autocommit) each element commits on its own and is synced
+// on its own, as in PQexecPrepared's autocommit.
+ZTL_BENCH_ONCE void InsertCursorArrayOnce(TDriver& D, std::span<const TZtlVarParams> Rows_,
+                                          bool Autocommit) {
+  const std::string SQL = "INSERT INTO t2 VALUES (?, ?, ?, ?, ?, ?)";
+  if (!Autocommit)
+    D.Session.StartTransaction();
+  const TZantrelArrayResult R = D.Cursor.ExecuteArray(SQL, Rows_, !Autocommit);
+  if (!R.Succeeded())
+    throw std::runtime_error(R.Errors.front().Message);
+  if (!Autocommit)
+    D.Session.Commit();
+}
+
+// Raw prepared inserts, each its own transaction.
+ZTL_BENCH_ONCE void InsertRawAutocommitOnce(PGconn* Conn, const std::vector<TRowText>& Texts) {
+  for (const TRowText& T : Texts) {
+    const char* Values[6] = {T.Id.c_str(),  T.Name.c_str(),    T.Amount.c_str(),
+                             T.Qty.c_str(), T.Created.c_str(), T.Note.c_str()};
+    Check(Conn, PQexecPrepared(Conn, "insert", 6, Values, nullptr, nullptr, 0), "insert");
+  }
+}
+
 ZTL_BENCH_ONCE void InsertDatasetOnce(TDataset& D, const std::vector<TRowText>& Texts) {
   D.Session.StartTransaction();
   TZantrelParams& P = *D.Query.GetParams();
@@ -488,6 +551,28 @@ void BM_InsertCursor(benchmark::State& State) {
   }
   State.SetItemsProcessed(State.iterations() * Inserts);
   State.counters["prepares"] = static_cast<double>(D.Session.GetStatistics().Prepares);
+}
+
+void BM_InsertRawAutocommit(benchmark::State& State) {
+  InsertRawWith(State, InsertRawAutocommitOnce);
+}
+
+// Argument 0: in one transaction; 1: every element committed on its own.
+void BM_InsertCursorArray(benchmark::State& State) {
+  PQfinish(OpenRaw());
+  TDriver D;
+  const auto Values = InsertValues();
+  std::vector<TZtlVarParams> Rows_;
+  for (const auto& Row : Values)
+    Rows_.emplace_back(std::span<const Variant>(Row));
+  for (auto _ : State) {
+    InsertCursorArrayOnce(D, Rows_, State.range(0) != 0);
+    State.PauseTiming();
+    D.Session.Execute("TRUNCATE t2");
+    State.ResumeTiming();
+  }
+  State.SetItemsProcessed(State.iterations() * Inserts);
+  State.counters["pipelined"] = static_cast<double>(D.Session.GetStatistics().Pipelined);
 }
 
 void BM_InsertDataset(benchmark::State& State) {
@@ -716,12 +801,16 @@ int RunCorpus(int Count, char** Paths) {
 BENCHMARK(BM_ScanRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_ScanCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_ScanDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ScanCursorForward)->Arg(25)->Arg(1000)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ScanDatasetForward)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_LookupRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_LookupCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_LookupDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertRawPipeline)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertCursor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_InsertCursorArray)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_InsertRawAutocommit)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_InsertDataset)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_OnceRaw)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_OnceCursor)->Unit(benchmark::kMillisecond)->MinTime(2);

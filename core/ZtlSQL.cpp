@@ -296,31 +296,39 @@ TZantrelArrayResult TZantrelSQL::ExecuteArrayStatement(const std::string* SQL,
   if (!SQL && !PreparedForExecute)
     RaiseLastError(LoadZtlStr(ZTL_ERR_STMT_NOT_PREPARED), 0);
   TZantrelArrayResult Result;
-  const auto Failed = [&](std::int32_t Index, std::int32_t Code, std::string Message,
-                          std::string SQLState) {
-    Result.Errors.push_back({Index, Code, std::move(Message), std::move(SQLState)});
-  };
-  for (std::size_t I = 0; I < Rows.size(); ++I) {
-    const auto Index = static_cast<std::int32_t>(I);
-    // Each element runs as Execute would: an element whose shape differs
-    // is bound again, and one that failed half-way leaves nothing behind
-    // that the next element could trip over.
-    try {
-      if (ExecuteStatement(SQL, Rows[I])) {
-        ++Result.Executed;
-        Result.RowsAffected += RowsProcessed;
-        continue;
-      }
-      Failed(Index, GetLastErrorCode(), GetLastError(), GetLastSQLState());
-    } catch (const EZantrelException& E) {
-      Failed(Index, E.GetErrorCode(), E.what(), E.GetSQLState());
-    } catch (const Exception& E) {
-      Failed(Index, 0, E.what(), {});
-    }
-    if (StopOnError)
-      break;
-  }
+  InternalExecuteArray(SQL, Rows, StopOnError, Result);
   return Result;
+}
+
+void TZantrelSQL::InternalExecuteArray(const std::string* SQL,
+                                       std::span<const TZtlVarParams> Rows, bool StopOnError,
+                                       TZantrelArrayResult& Result) {
+  for (std::size_t I = 0; I < Rows.size(); ++I)
+    if (!RunArrayElement(SQL, Rows[I], static_cast<std::int32_t>(I), Result) && StopOnError)
+      break;
+}
+
+bool TZantrelSQL::RunArrayElement(const std::string* SQL, TZtlVarParams Params,
+                                  std::int32_t Index, TZantrelArrayResult& Result) {
+  const auto Failed = [&](std::int32_t Code, std::string Message, std::string SQLState) {
+    Result.Errors.push_back({Index, Code, std::move(Message), std::move(SQLState)});
+    return false;
+  };
+  // Each element runs as Execute would: an element whose shape differs is
+  // bound again, and one that failed half-way leaves nothing behind that
+  // the next element could trip over.
+  try {
+    if (ExecuteStatement(SQL, Params)) {
+      ++Result.Executed;
+      Result.RowsAffected += RowsProcessed;
+      return true;
+    }
+    return Failed(GetLastErrorCode(), GetLastError(), GetLastSQLState());
+  } catch (const EZantrelException& E) {
+    return Failed(E.GetErrorCode(), E.what(), E.GetSQLState());
+  } catch (const Exception& E) {
+    return Failed(0, E.what(), {});
+  }
 }
 
 TZantrelArrayResult TZantrelSQL::ExecuteArray(const std::string& SQL,

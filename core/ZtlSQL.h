@@ -438,6 +438,20 @@ protected:
   virtual bool InternalBindExecVariables(TStringList* List) = 0;
   // Executes with the list the bind received; fills OutVariables.
   virtual bool InternalExecute(TStringList* List) = 0;
+  // Runs the elements of ExecuteArray (SQL: its text) or
+  // ExecutePreparedArray (SQL null) in order, recording each in Result as
+  // RunArrayElement does, and stops after the first failure when
+  // StopOnError. Base: one RunArrayElement per element. A driver may send
+  // elements together only where every element's outcome, Executed,
+  // RowsAffected and the errors by index come out as that loop gives them.
+  virtual void InternalExecuteArray(const std::string* SQL, std::span<const TZtlVarParams> Rows,
+                                    bool StopOnError, TZantrelArrayResult& Result);
+  // Runs element Index of an array execution as Execute (or
+  // ExecutePrepared) would run Params, and records it in Result: counted in
+  // Executed and RowsAffected, or listed among the errors with the error it
+  // left or raised. False when it failed.
+  bool RunArrayElement(const std::string* SQL, TZtlVarParams Params, std::int32_t Index,
+                       TZantrelArrayResult& Result);
   // Base: ExecSQL empty, PreparedForExecute false.
   virtual void InternalUnprepareExecute();
   // Bind size of a host variable of FieldType (strings longer than it turn

@@ -41,6 +41,12 @@ inline constexpr const char* SZtlTransactionLost =
 inline constexpr const char* SZtlCommitUnknown =
     "The connection was lost during COMMIT; the outcome of the transaction is unknown (%s)";
 
+// The server answered a COMMIT by rolling the transaction back, because a
+// statement of it had failed before: nothing of it was saved.
+inline constexpr const char* SZtlCommitRolledBack =
+    "COMMIT found the transaction aborted by an earlier error; it was rolled back and "
+    "nothing of it was saved";
+
 // The host variables given do not match the statement's parameter markers;
 // %d: the markers, %d: the values given.
 inline constexpr const char* SZtlParamCount =

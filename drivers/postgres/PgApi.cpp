@@ -15,6 +15,10 @@ bool TPgApi::Bind(void* Lib, TPgApi& Api) {
 #define ZTL_PG_BIND(Fn) ZTL_CLIENT_BIND(Lib, Api, PQ, Fn, &ZtlDummyProc)
   ZTL_PG_ENTRY_POINTS(ZTL_PG_BIND)
 #undef ZTL_PG_BIND
+#define ZTL_PG_BIND_OPTIONAL(Fn)                                                                   \
+  Api.Fn = reinterpret_cast<decltype(Api.Fn)>(ZtlGetProcAddress(Lib, "PQ" #Fn));
+  ZTL_PG_PIPELINE_ENTRY_POINTS(ZTL_PG_BIND_OPTIONAL)
+#undef ZTL_PG_BIND_OPTIONAL
   return true;
 }
 

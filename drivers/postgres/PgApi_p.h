@@ -59,11 +59,27 @@ namespace ztl {
   X(cmdTuples)                                                                                     \
   X(cmdStatus)
 
+// Pipeline mode (libpq 14 and later): bound when present and left null
+// otherwise, in which case array executions run element by element.
+#define ZTL_PG_PIPELINE_ENTRY_POINTS(X)                                                            \
+  X(enterPipelineMode)                                                                             \
+  X(exitPipelineMode)                                                                              \
+  X(pipelineSync)                                                                                  \
+  X(sendFlushRequest)                                                                              \
+  X(sendQueryPrepared)
+
 // The bound entry points.
 struct TPgApi {
 #define ZTL_PG_MEMBER(Name) ZTL_CLIENT_ENTRY(PQ, Name)
   ZTL_PG_ENTRY_POINTS(ZTL_PG_MEMBER)
+  ZTL_PG_PIPELINE_ENTRY_POINTS(ZTL_PG_MEMBER)
 #undef ZTL_PG_MEMBER
+
+  // Every pipeline-mode entry point is there.
+  bool HasPipeline() const noexcept {
+    return enterPipelineMode && exitPipelineMode && pipelineSync && sendFlushRequest &&
+           sendQueryPrepared;
+  }
 
   // Binds every entry point from Lib; false for a library that does not
   // look like libpq (PgApi.cpp).

@@ -83,27 +83,24 @@ bool TZantrelPgSQL::PrepareOnServer(const std::string& SQL, TStatement& Stmt, bo
 }
 
 void TZantrelPgSQL::Deallocate(TStatement& Stmt) {
-  // A statement left on the server when the connection went needs nothing;
-  // a DEALLOCATE refused inside a failed transaction only leaves the
-  // statement until the connection ends, so its error is not reported.
   auto* S = dynamic_cast<TZantrelPgSession*>(GetSessionObject());
   if (!Stmt.Name.empty() && !Stmt.Unnamed && S && S->GetConnection() && TPgLibrary::Loaded())
-    S->Run(("DEALLOCATE " + Stmt.Name).c_str());
+    S->DropStatement(Stmt.Name);
   Stmt = TStatement{};
 }
 
-TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<TParam>& Params) {
-  std::vector<const char*> Values;
-  std::vector<int> Lengths, Formats;
+TZantrelPgSQL::TParamArrays::TParamArrays(const std::vector<TParam>& Params) {
   for (const TParam& P : Params) {
     Values.push_back(P.Null ? nullptr : P.Text.c_str());
     Lengths.push_back(static_cast<int>(P.Text.size()));
     Formats.push_back(P.Binary ? 1 : 0);
   }
-  const int N = static_cast<int>(Params.size());
-  return TPgResult(Pq().execPrepared(PgSession().GetConnection(), Name.c_str(), N,
-                                     N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
-                                     N ? Formats.data() : nullptr, 0));
+}
+
+TPgResult TZantrelPgSQL::RunPrepared(const std::string& Name, const std::vector<TParam>& Params) {
+  const TParamArrays A(Params);
+  return TPgResult(Pq().execPrepared(PgSession().GetConnection(), Name.c_str(), A.Count(),
+                                     A.ValuesOrNull(), A.LengthsOrNull(), A.FormatsOrNull(), 0));
 }
 
 TPgResult TZantrelPgSQL::RunStatement(TStatement& Stmt, const std::vector<TParam>& Params) {
@@ -125,17 +122,9 @@ TPgResult TZantrelPgSQL::RunStatement(TStatement& Stmt, const std::vector<TParam
 }
 
 TPgResult TZantrelPgSQL::RunParams(const std::string& SQL, const std::vector<TParam>& Params) {
-  std::vector<const char*> Values;
-  std::vector<int> Lengths, Formats;
-  for (const TParam& P : Params) {
-    Values.push_back(P.Null ? nullptr : P.Text.c_str());
-    Lengths.push_back(static_cast<int>(P.Text.size()));
-    Formats.push_back(P.Binary ? 1 : 0);
-  }
-  const int N = static_cast<int>(Params.size());
-  return TPgResult(Pq().execParams(PgSession().GetConnection(), SQL.c_str(), N, nullptr,
-                                   N ? Values.data() : nullptr, N ? Lengths.data() : nullptr,
-                                   N ? Formats.data() : nullptr, 0));
+  const TParamArrays A(Params);
+  return TPgResult(Pq().execParams(PgSession().GetConnection(), SQL.c_str(), A.Count(), nullptr,
+                                   A.ValuesOrNull(), A.LengthsOrNull(), A.FormatsOrNull(), 0));
 }
 
 // --- Preparing ----------------------------------------------------------------
@@ -631,8 +620,28 @@ bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
   TZantrelPgSession& S = PgSession();
   if (!S.EnsureTransaction())
     return false;
+  CloseScan();
+  // A forward-only scan needs the statement's columns before its first
+  // batch, which a text run once only learns from its result.
+  bool Scan = false;
+  if (GetUniDirectional() && PgDeclarable(OpenStmt.Text)) {
+    if (OpenStmt.Deferred && !PrepareNamed())
+      return false;
+    bool Declined = false;
+    Scan = DeclareScan(VariableParams(OpenVariables), Declined);
+    if (!Scan && !Declined)
+      return false;
+  }
   TPgResult R;
-  if (OpenStmt.Deferred) {
+  if (Scan) {
+    if (!FetchBatch()) {
+      const std::string Error = S.GetLastError();
+      const std::int32_t Code = S.GetLastErrorCode();
+      CloseScan();
+      S.SetLastError(Error, Code);
+      return false;
+    }
+  } else if (OpenStmt.Deferred) {
     if (!RunOnce(R))
       return false;
   } else {
@@ -642,19 +651,22 @@ bool TZantrelPgSQL::InternalOpen(bool AReadOnly) {
   }
   ++S.GetStatistics().Opens;
   TZantrelSQL::InternalOpen(AReadOnly);
-  Rows = std::move(R);
-  Rewritten.clear();
-  RecordCount = Pq().ntuples(Rows.Get());
-  RowsProcessed = RecordCount;
+  if (!Scan) {
+    Rows = std::move(R);
+    Rewritten.clear();
+    RecordCount = Pq().ntuples(Rows.Get());
+    RowsProcessed = RecordCount;
+    BufferPos = 0;
+  }
   Position = -1;
   WindowRows = 0;
   BufferRows = 0;
-  BufferPos = 0;
   InternalAutoCommit();
   return true;
 }
 
 void TZantrelPgSQL::InternalClose() {
+  CloseScan();
   Rows.Reset();
   Rewritten.clear();
   Position = -1;

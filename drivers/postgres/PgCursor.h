@@ -58,6 +58,24 @@ struct TPgRelationFacts;
 // are decoded into the fetch buffer MaxFetchCount at a time as navigation
 // reaches them; memory is the result plus that window.
 //
+// Forward-only (UniDirectional when opened): a query (SELECT, VALUES, TABLE,
+// WITH ... SELECT) is read through a server-side cursor, declared NO SCROLL
+// WITH HOLD and fetched MaxFetchCount rows at a time, each batch replacing
+// the last, so a scan of any length holds one batch. RecordCount counts the
+// rows read so far; a move to a row let go fails with "Bidirectional
+// cursors not supported". WITH HOLD because the application's commits must
+// not end an open scan and because outside a transaction block there is no
+// transaction to hold a plain cursor: the server materialises a held
+// cursor's rows when the transaction that declared it ends (at once,
+// outside a block). Texts the server will not hold a cursor for open as
+// any other.
+//
+// Array executions send the elements of a named statement without result
+// columns through libpq's pipeline mode (when the library has it): inside a
+// transaction block with one sync per chunk, outside one with a sync per
+// element when StopOnError is off; every other case, and every element the
+// pipeline cannot take, runs one by one, so the outcome is the loop's.
+//
 // What the catalog says of a result's table (its name, its columns' names,
 // its primary key) is kept by the session and asked again only when a
 // result's columns are not what the kept facts describe, or after a command
@@ -121,6 +139,10 @@ protected:
   bool InternalPrepareExecute(const std::string& SQL) override;
   bool InternalBindExecVariables(TStringList* List) override;
   bool InternalExecute(TStringList* List) override;
+  // Runs the elements of an array execution through libpq's pipeline mode
+  // where the outcome is the same as one by one (PgArray.cpp).
+  void InternalExecuteArray(const std::string* SQL, std::span<const TZtlVarParams> Rows,
+                            bool StopOnError, TZantrelArrayResult& Result) override;
   void InternalUnprepareExecute() override;
   std::int32_t InternalGetDefaultSize(TZantrelFieldTypes FieldType) override;
   std::int32_t InternalGetExtType(TZantrelFieldTypes FieldType) override;
@@ -178,6 +200,18 @@ private:
     std::string Text;    // the value's text (or bytes for binary)
     bool Null = true;    // SQL NULL
     bool Binary = false; // sent in binary (bytea)
+  };
+
+  // Params laid out as libpq's calls take them; null pointers for none.
+  struct TParamArrays {
+    std::vector<const char*> Values; // each value's bytes, null for SQL NULL
+    std::vector<int> Lengths;        // each value's length
+    std::vector<int> Formats;        // 1 for binary, 0 for text
+    explicit TParamArrays(const std::vector<TParam>& Params);
+    int Count() const { return static_cast<int>(Values.size()); }
+    const char* const* ValuesOrNull() const { return Values.empty() ? nullptr : Values.data(); }
+    const int* LengthsOrNull() const { return Lengths.empty() ? nullptr : Lengths.data(); }
+    const int* FormatsOrNull() const { return Formats.empty() ? nullptr : Formats.data(); }
   };
 
   // --- Preparing (PgCursor.cpp) ---
@@ -270,6 +304,32 @@ private:
   TZantrelPgBlobStream* StreamOf(const TColumn& C) const;
   bool Misfit(const TColumn& C, const std::string& Detail, std::int32_t Code);
 
+  // --- Forward-only scans (PgScan.cpp) ---
+  // Declares a server-side cursor for the prepared cursor statement with
+  // Params. False with the error recorded on failure; false with Declined
+  // set, and the transaction as it was, when the server will not hold a
+  // cursor for this text (FOR UPDATE, a data-modifying WITH: class 0A),
+  // which then opens as any other.
+  bool DeclareScan(const std::vector<TParam>& Params, bool& Declined);
+  // Reads the next batch of the scan into Rows, letting the previous one
+  // go; RecordCount counts the rows read so far.
+  bool FetchBatch();
+  // Reads batches until row Row has been read or the rows run out.
+  bool ReadUpTo(std::int32_t Row);
+  // Closes the server-side cursor of the scan, if any.
+  void CloseScan();
+  // Records that a row the scan let go was asked for; returns false.
+  bool BackwardMove();
+
+  // --- Array execution (PgArray.cpp) ---
+  // Sends elements From.. of Rows through one pipeline when the statement
+  // and the session allow it; the number of elements it accounted for in
+  // Result (0 when it could not start), Stop set when StopOnError ends the
+  // call.
+  std::size_t PipelineElements(const std::string* SQL, std::span<const TZtlVarParams> Rows,
+                               std::size_t From, bool StopOnError, TZantrelArrayResult& Result,
+                               bool& Stop);
+
   // --- Row operations (PgRowOps.cpp) ---
   bool CheckWritable();
   TParam ColumnParam(const TColumn& C, const std::uint8_t* Row, const std::uint8_t* Nulls,
@@ -302,6 +362,9 @@ private:
   bool HiddenKey = false;       // the ctid column was added
   bool FactsChecked = false;    // Attr, Key and BaseTable were read from the catalog since the open
   std::int32_t BlobColumns = 0; // memo and blob columns
+  std::string ScanCursor;       // the server-side cursor of a forward-only open, "" for none
+  std::int32_t BatchStart = 0;  // row number of the first row of Rows (0 unless scanning)
+  bool ScanDone = true;         // the server-side cursor has no rows left
   // The order of each column's text (by column), read at the first
   // question; empty until then.
   mutable std::vector<TZantrelCollation> Collations;

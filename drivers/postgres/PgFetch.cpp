@@ -2,6 +2,7 @@
 // navigation and the blob streams of the current row.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "core/ZtlConsts.h"
 #include "drivers/common/ZtlDriverConsts.h"
@@ -28,7 +29,7 @@ const PGresult* TZantrelPgSQL::SourceOf(std::int32_t Row, std::int32_t& SourceRo
     SourceRow = 0;
     return It->second.Get();
   }
-  SourceRow = Row;
+  SourceRow = Row - BatchStart;
   return Rows.Get();
 }
 
@@ -64,7 +65,7 @@ bool TZantrelPgSQL::EnsureWindow(std::int32_t Row) {
   // Moving backwards, the window ends at the row, so that the next rows
   // back are at hand too.
   const std::int32_t Start =
-      (WindowRows > 0 && Row < BufferPos) ? std::max(0, Row - Capacity + 1) : Row;
+      (WindowRows > 0 && Row < BufferPos) ? std::max(BatchStart, Row - Capacity + 1) : Row;
   const std::int32_t End = std::min(Start + Capacity, RecordCount);
   WindowRows = 0;
   BufferRows = 0;
@@ -154,7 +155,11 @@ bool TZantrelPgSQL::ShowSingleRow(const PGresult* Res, std::int32_t Keep) {
 bool TZantrelPgSQL::FetchNext() {
   if (!Opened)
     return PgSession().Fail(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), -1);
+  if (!ReadUpTo(Position + 1))
+    return false;
   const std::int32_t Next = std::min(Position + 1, RecordCount);
+  if (Next < BatchStart)
+    return BackwardMove();
   if (Next >= RecordCount) {
     Position = RecordCount;
     RecNo = -1;
@@ -180,6 +185,8 @@ bool TZantrelPgSQL::FetchPrior() {
     Eof = false;
     return false;
   }
+  if (Prior < BatchStart)
+    return BackwardMove();
   if (!EnsureWindow(Prior) || !ShowRow(Prior))
     return false;
   Position = RecNo = Prior;
@@ -196,6 +203,8 @@ bool TZantrelPgSQL::FetchCurrent() {
     Eof = !Bof;
     return false;
   }
+  if (Position < BatchStart)
+    return BackwardMove();
   if (!EnsureWindow(Position) || !ShowRow(Position))
     return false;
   if (Updatable) {
@@ -226,12 +235,13 @@ bool TZantrelPgSQL::InternalFetchNext() {
 }
 
 bool TZantrelPgSQL::InternalFetchFirst() {
-  InternalMoveToFirst();
-  return FetchNext();
+  return InternalMoveToFirst() && FetchNext();
 }
 
 // The base blanks the fetch buffer before every move, so the window is gone.
 bool TZantrelPgSQL::InternalMoveToFirst() {
+  if (BatchStart > 0)
+    return BackwardMove();
   WindowRows = BufferRows = 0;
   Position = RecNo = -1;
   Bof = true;
@@ -240,6 +250,9 @@ bool TZantrelPgSQL::InternalMoveToFirst() {
 }
 
 bool TZantrelPgSQL::InternalMoveToLast() {
+  // A scan reads on to its end, one batch at a time.
+  if (!ReadUpTo(std::numeric_limits<std::int32_t>::max() - 1))
+    return false;
   WindowRows = BufferRows = 0;
   Position = RecordCount;
   RecNo = -1;
@@ -249,6 +262,10 @@ bool TZantrelPgSQL::InternalMoveToLast() {
 }
 
 bool TZantrelPgSQL::InternalMoveTo(std::int32_t Row) {
+  if (Row >= 0 && Row < BatchStart)
+    return BackwardMove();
+  if (!ReadUpTo(Row))
+    return false;
   WindowRows = BufferRows = 0;
   if (Row < 0 || Row >= RecordCount) {
     Position = Row < 0 ? -1 : RecordCount;

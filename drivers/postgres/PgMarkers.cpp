@@ -329,4 +329,24 @@ bool TZantrelPgSQL::InternalBindExecVariables(TStringList*) {
   return BindStatement(false);
 }
 
+bool PgDeclarable(std::string_view SQL) {
+  if (PgCountStatements(SQL) != 1)
+    return false;
+  std::size_t First = 0;
+  const std::vector<TWord> W = TopLevelWords(SQL, First);
+  if (W.empty() || W[0].Pos != First)
+    return false;
+  // After WITH the main statement is the first top-level keyword that
+  // starts one: the common table expressions' bodies are in parentheses.
+  for (const TWord& Word : W) {
+    const std::string& T = Word.Text;
+    if (T == "SELECT" || T == "VALUES" || T == "TABLE")
+      return true;
+    if (&Word == &W[0] ? T != "WITH"
+                       : (T == "INSERT" || T == "UPDATE" || T == "DELETE" || T == "MERGE"))
+      return false;
+  }
+  return false;
+}
+
 } // namespace ztl

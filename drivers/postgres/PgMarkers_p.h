@@ -73,4 +73,10 @@ std::int32_t PgCountStatements(std::string_view SQL);
 // "*" as written.
 std::string PgAppendSelectColumn(std::string_view SQL, std::string_view Column);
 
+// True when SQL is one query a server-side cursor can be declared for: its
+// top level starts with SELECT, VALUES or TABLE, or with WITH before one of
+// them. The server may still refuse it (FOR UPDATE, a data-modifying WITH)
+// with a class 0A error.
+bool PgDeclarable(std::string_view SQL);
+
 } // namespace ztl

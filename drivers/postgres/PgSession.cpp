@@ -199,8 +199,20 @@ bool TZantrelPgSession::RunCommit() {
   // A connection known to be broken never carried the COMMIT to the server.
   const bool Sent = Conn && Pq().status(Conn) == CONNECTION_OK;
   const TPgResult R = Run("COMMIT");
-  if (R.Ok())
-    return true;
+  if (R.Ok()) {
+    FlushDroppedStatements();
+    // The server ends an aborted transaction block with a rollback and
+    // answers the COMMIT without an error, only with the tag ROLLBACK: work
+    // it threw away must not pass for committed. The transaction is over
+    // either way. Class 40 (transaction rollback) says what the application
+    // has to know: redo the work; 40000 because the cause was the earlier
+    // error, not a serialization failure or a deadlock, which the
+    // statement that failed reported with their own states.
+    if (std::strcmp(Pq().cmdStatus(R.Get()), "ROLLBACK") != 0)
+      return true;
+    InTransaction = false;
+    return Fail(SZtlCommitRolledBack, PgErrorCode("40000"));
+  }
   // An answer of the server, an error included, is what happened. Without
   // one the COMMIT may have been carried out before the connection broke,
   // and claiming either outcome could be wrong.
@@ -211,6 +223,37 @@ bool TZantrelPgSession::RunCommit() {
   while (!Msg.empty() && (Msg.back() == '\n' || Msg.back() == ' '))
     Msg.pop_back();
   return Fail(Format(SZtlCommitUnknown, {Msg}), PgErrorCode("08007"));
+}
+
+void TZantrelPgSession::DropStatement(const std::string& Name) {
+  if (!Conn || Pq().status(Conn) != CONNECTION_OK)
+    return; // the server forgot it with the connection
+  Dropped.push_back("DEALLOCATE " + Name);
+  FlushDroppedStatements();
+}
+
+void TZantrelPgSession::CloseCursor(const std::string& Name) {
+  if (!Conn || Pq().status(Conn) != CONNECTION_OK)
+    return;
+  if (Pq().transactionStatus(Conn) != PQTRANS_INTRANS) {
+    Dropped.push_back("CLOSE " + Name);
+    FlushDroppedStatements();
+    return;
+  }
+  // One round trip while the cursor is there; a second one only to undo
+  // the failure when it was not.
+  if (!Run(("SAVEPOINT ztl_close; CLOSE " + Name + "; RELEASE SAVEPOINT ztl_close").c_str())
+           .Ok())
+    Run("ROLLBACK TO SAVEPOINT ztl_close; RELEASE SAVEPOINT ztl_close");
+}
+
+void TZantrelPgSession::FlushDroppedStatements() {
+  if (Dropped.empty() || !Conn || Pq().status(Conn) != CONNECTION_OK ||
+      Pq().transactionStatus(Conn) != PQTRANS_IDLE)
+    return;
+  for (const std::string& Command : Dropped)
+    Run(Command.c_str());
+  Dropped.clear();
 }
 
 TPgResult TZantrelPgSession::Run(const char* SQL) {
@@ -395,6 +438,7 @@ void TZantrelPgSession::InternalConnect(void*& AHandle) {
   Conn = C;
   RelationPrepared = false;
   Relations->Clear();
+  Dropped.clear();
   try {
     ApplySettings(C);
   } catch (...) {
@@ -411,6 +455,7 @@ void TZantrelPgSession::InternalDisconnect() {
     return;
   RelationPrepared = false;
   Relations->Clear();
+  Dropped.clear();
   Pq().finish(Conn);
   Conn = nullptr;
   OwnTransaction = false;
@@ -420,6 +465,7 @@ void TZantrelPgSession::InternalDisconnect() {
 void TZantrelPgSession::InternalSetHandle(void* Value) {
   RelationPrepared = false;
   Relations->Clear();
+  Dropped.clear();
   Conn = static_cast<PGconn*>(Value);
   OwnTransaction = false;
   if (Conn)
@@ -488,6 +534,7 @@ void TZantrelPgSession::InternalRollback() {
   }
   OwnTransaction = false;
   RunOrRaise("ROLLBACK");
+  FlushDroppedStatements();
 }
 
 } // namespace ztl

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ZtlSession.h"
 #include "drivers/postgres/PgResult.h"
@@ -24,6 +25,8 @@ struct TZantrelPgStatistics {
   std::int64_t Executes = 0; // executable statements run
   std::int64_t Rereads = 0;  // rows read again by key
   std::int64_t Fills = 0;    // fetch-buffer fills from a result
+  std::int64_t Batches = 0;  // batches fetched from the server-side cursors of forward-only scans
+  std::int64_t Pipelined = 0; // array elements sent in pipeline mode
   std::int64_t Relations = 0; // relations looked up in the catalog (DescribeRelation)
 };
 
@@ -76,7 +79,10 @@ std::string PgSqlStateOfCode(std::int32_t Code);
 // Failures are recorded as the last error with libpq's message and the code
 // given by PgErrorCode. A COMMIT whose answer never came, because the
 // connection broke while it ran, is reported with SZtlCommitUnknown and the
-// code of SQLSTATE 08007: the server may or may not have committed.
+// code of SQLSTATE 08007: the server may or may not have committed. A
+// COMMIT the server answers with the tag ROLLBACK (an earlier statement
+// aborted the transaction) fails with SZtlCommitRolledBack and SQLSTATE
+// 40000: nothing of the transaction was saved.
 //
 // Prepared statements: the cursors prepare under names of their own. When
 // the server says such a name does not exist (SQLSTATE 26000: a pooler that
@@ -170,6 +176,22 @@ public:
   // A name for a new server-side prepared statement, unique on this
   // session's connections.
   std::string NewStatementName();
+  // Drops the server-side prepared statement Name. Outside a transaction
+  // block at once; inside one it waits until the block has ended, because a
+  // DEALLOCATE of a name already gone (DEALLOCATE ALL, a pooler) would abort
+  // the application's transaction, and a held statement costs nothing but
+  // a little server memory meanwhile.
+  void DropStatement(const std::string& Name);
+  // Closes the server-side cursor Name. Inside a healthy transaction block
+  // it closes at once, under a savepoint so that a cursor already gone
+  // (CLOSE ALL, a rollback to a savepoint) cannot abort the block: a held
+  // cursor left open would be materialised whole when the block commits.
+  // Inside an aborted block it waits, as DropStatement does.
+  void CloseCursor(const std::string& Name);
+  // Runs the DEALLOCATEs and CLOSEs held back, when the connection is
+  // outside a transaction block; their errors mean the names are gone
+  // already, which is what was wanted.
+  void FlushDroppedStatements();
   // Runs one statement without parameters; the result, whatever its state.
   TPgResult Run(const char* SQL);
   // The relation Oid as the cursors' row operations need it: a row per
@@ -226,6 +248,7 @@ private:
   bool RelationPrepared = false;   // DescribeRelation's statement is on the connection
   bool RecoveryAtConnect = false;  // pg_is_in_recovery() at connect, for servers before 14
   bool UnnamedOnly = false;        // prepared statements' names did not survive here
+  std::vector<std::string> Dropped; // DEALLOCATEs and CLOSEs to run once no block is open
   std::unique_ptr<TPgRelationCache> Relations; // facts of relations the cursors read
   TZantrelPgStatistics Statistics; // counters of the cursors' work
 };

@@ -1,8 +1,10 @@
 // The PostgreSQL driver when the server ends the connection (before a fetch,
 // with a result held, inside a transaction, during a commit) and when the
 // server refuses work (statement timeout, serialization failure): a clear
-// error every time, never a success for work that was not done, a session
-// that knows it lost its connection, and a new Open that connects again.
+// error every time, never a success for work that was not done (a COMMIT the
+// server turned into a rollback included), a session that knows it lost its
+// connection, a new Open that connects again, and statements let go inside a
+// transaction that never abort it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "core/ZtlErrors.h"
+#include "drivers/common/ZtlDriverConsts.h"
 #include "tests/drivers/postgres/PgTestSupport.h"
 #include "tests/support/DriverErrors.h"
 #include "tests/support/TestHelpers.h"
@@ -181,6 +184,120 @@ TEST_F(PgFaults, TimeoutsAndSerializationFailuresCarryTheirSqlState) {
   Session->Rollback();
   EXPECT_EQ(Stored(2), "theirs");
   EXPECT_TRUE(Session->GetConnected());
+}
+
+class PgAbortedWork : public PgTest {
+protected:
+  void SetUp() override {
+    PgTest::SetUp();
+    if (IsSkipped())
+      return;
+    Exec("DROP TABLE IF EXISTS aborted; CREATE TABLE aborted (id int primary key)");
+  }
+  int Stored() {
+    TZantrelPgSQL Count;
+    Count.SetSession(Session.get());
+    EXPECT_TRUE(Count.OpenRead("SELECT count(*) AS n FROM aborted")) << Session->GetLastError();
+    return Count.GetFieldValue(Variant("n")).AsInteger();
+  }
+  // Statements of this connection whose text holds Text (given as a value,
+  // so that the question does not count itself).
+  int HeldOnServer(const std::string& Text) {
+    TZantrelPgSQL Count;
+    Count.SetSession(Session.get());
+    EXPECT_TRUE(Count.OpenRead("SELECT count(*) AS n FROM pg_prepared_statements WHERE "
+                               "strpos(statement, :t) > 0",
+                               {Text}));
+    return Count.GetFieldValue(Variant("n")).AsInteger();
+  }
+};
+
+// A cursor that lets go of its statement inside the application's
+// transaction, after the name was dropped behind its back, must not take the
+// transaction down with it.
+TEST_F(PgAbortedWork, AStatementLetGoInsideATransactionNeverAbortsIt) {
+  for (const bool Implicit : {false, true}) {
+    SCOPED_TRACE(Implicit ? "AutoCommit off" : "user transaction");
+    Exec("DELETE FROM aborted");
+    TZantrelPgSQL Reader;
+    Reader.SetSession(Session.get());
+    Reader.OpenRead("SELECT id FROM aborted WHERE id = :id", {1});
+    ASSERT_TRUE(Reader.GetOpened()) << Session->GetLastError();
+    if (Implicit)
+      Session->SetAutoCommit(false);
+    else
+      Session->StartTransaction();
+    Exec("INSERT INTO aborted VALUES (1)");
+    Exec("DEALLOCATE ALL");
+    Reader.Unprepare();
+    Exec("INSERT INTO aborted VALUES (2)");
+    EXPECT_EQ(SQLStateOf([&] { Session->Commit(); }), "none") << Session->GetLastError();
+    Session->SetAutoCommit(true);
+    EXPECT_EQ(Stored(), 2);
+  }
+}
+
+// The DEALLOCATE held back inside a transaction still runs once it ends, so
+// a long transaction does not leave statements behind on the server.
+TEST_F(PgAbortedWork, AStatementLetGoInsideATransactionIsDroppedWhenItEnds) {
+  for (const bool Commit : {true, false}) {
+    SCOPED_TRACE(Commit ? "commit" : "rollback");
+    const std::string Text = "SELECT id FROM aborted WHERE id = ";
+    TZantrelPgSQL Reader;
+    Reader.SetSession(Session.get());
+    Reader.OpenRead(Text + ":id", {1});
+    ASSERT_TRUE(Reader.GetOpened()) << Session->GetLastError();
+    Session->StartTransaction();
+    Exec("SELECT 1"); // the transaction begins with its first statement
+    Reader.Unprepare();
+    EXPECT_EQ(HeldOnServer(Text), 1);
+    if (Commit)
+      Session->Commit();
+    else
+      Session->Rollback();
+    EXPECT_EQ(HeldOnServer(Text), 0);
+  }
+}
+
+// PostgreSQL answers the COMMIT of a transaction an error aborted with the
+// tag ROLLBACK and no error; the session's commit must fail, say why, and
+// leave the session outside a transaction.
+TEST_F(PgAbortedWork, ACommitTheServerTurnedIntoARollbackFails) {
+  struct Case {
+    const char* Name;
+    bool Implicit;                                  // AutoCommit off instead of StartTransaction
+    std::function<void(TZantrelPgSession&)> Abort; // makes a statement of the transaction fail
+  };
+  const Case Cases[] = {
+      {"failed Execute", false,
+       [](TZantrelPgSession& S) { EXPECT_FALSE(S.Execute("INSERT INTO aborted VALUES (1)")); }},
+      {"failed open", false,
+       [](TZantrelPgSession& S) {
+         TZantrelPgSQL C;
+         C.SetSession(&S);
+         EXPECT_FALSE(C.OpenRead("SELECT 1 / (id - id) FROM aborted"));
+       }},
+      {"failed Execute, AutoCommit off", true,
+       [](TZantrelPgSession& S) { EXPECT_FALSE(S.Execute("SELECT no_such_column FROM aborted")); }},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Exec("DELETE FROM aborted");
+    if (C.Implicit)
+      Session->SetAutoCommit(false);
+    else
+      Session->StartTransaction();
+    Exec("INSERT INTO aborted VALUES (1)");
+    C.Abort(*Session);
+    EXPECT_EQ(SQLStateOf([&] { Session->Commit(); }), "40000");
+    EXPECT_EQ(Session->GetLastError(), SZtlCommitRolledBack);
+    EXPECT_FALSE(Session->GetInTransaction());
+    Session->SetAutoCommit(true);
+    EXPECT_EQ(Stored(), 0);
+    // The session goes on as before.
+    Exec("INSERT INTO aborted VALUES (3)");
+    EXPECT_EQ(Stored(), 1);
+  }
 }
 
 } // namespace

@@ -97,8 +97,9 @@ TEST_F(PgOnceTest, AnOpenOnceShowsWhatANamedStatementShows) {
     Session->ResetStatistics();
     ASSERT_TRUE(Once->Open(C.SQL, {}, true)) << Session->GetLastError();
     EXPECT_EQ(Stats().OneShots, C.Once ? 1 : 0);
-    if (C.Once)
+    if (C.Once) {
       EXPECT_EQ(Stats().Prepares, 0);
+    }
     EXPECT_EQ(Picture(*Once), Expected);
     // Again on the same cursor: run again, the same answer.
     ASSERT_TRUE(Once->Open(C.SQL, {}, true)) << Session->GetLastError();
@@ -121,8 +122,9 @@ TEST_F(PgOnceTest, FailuresLeaveWhatAFailedPrepareOrRunLeaves) {
     auto Named = NewCursor();
     const bool Prepared = Named->PrepareOpen(C.SQL);
     ASSERT_EQ(Prepared, C.Prepares) << Session->GetLastError();
-    if (Prepared)
+    if (Prepared) {
       ASSERT_FALSE(Named->OpenPrepared({}, true));
+    }
     const std::string Error = Session->GetLastError();
     const std::int32_t Code = Session->GetLastErrorCode();
 
@@ -187,8 +189,9 @@ TEST_F(PgOnceTest, ATextExecutedOnceDoesWhatAPreparedOneDoes) {
       const TZtlVarParams Values(C.Values);
       const bool Ok = Once ? Cursor->Execute(C.SQL, Values)
                            : Cursor->PrepareExecute(C.SQL) && Cursor->ExecutePrepared(Values);
-      if (Once)
+      if (Once) {
         EXPECT_EQ(Stats().Prepares, 0);
+      }
       std::string Outputs;
       for (const TZantrelFieldDef* D : Cursor->GetOutVariables())
         Outputs += D->Name + "=" + Cursor->GetOutVar(Variant(D->Name)).AsString() + " ";

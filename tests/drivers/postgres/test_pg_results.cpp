@@ -253,8 +253,9 @@ TEST_F(PgResults, TextColumnsSayHowTheServerOrdersThem) {
                                         coRTrim,  coUnknown, coUnknown, coUnknown};
   for (std::int32_t I = 0; I < 8; ++I)
     EXPECT_EQ(Cursor->GetColumnCollation(I), Expected[I]) << Cursor->GetFieldName(I);
-  if (!Other.empty())
+  if (!Other.empty()) {
     EXPECT_EQ(Cursor->GetColumnCollation(8), coUnknown) << Other;
+  }
   EXPECT_EQ(Cursor->GetColumnCollation(99), coUnknown);
   EXPECT_EQ(Cursor->GetColumnCollation(-1), coUnknown);
 }

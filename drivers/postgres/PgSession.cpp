@@ -2,6 +2,7 @@
 // handle, transactions and error records.
 #include "drivers/postgres/PgSession.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -483,9 +484,31 @@ bool TZantrelPgSession::Execute(const std::string& SQL) {
     Relations->Clear();
   if (!R.Ok() && !(R && Pq().resultStatus(R.Get()) == PGRES_EMPTY_QUERY))
     return Fail(R.Get());
+  // The application's own COMMIT of an aborted transaction gets the same
+  // answer as the session's (the tag ROLLBACK, no error) and must not pass
+  // for done either.
+  if (R.Ok() && std::strcmp(Pq().cmdStatus(R.Get()), "ROLLBACK") == 0 && PgIsCommitText(SQL))
+    return Fail(SZtlCommitRolledBack, PgErrorCode("40000"));
   if (!InTransaction && AutoCommit)
     InternalCommit(true);
   return true;
+}
+
+bool PgIsCommitText(std::string_view SQL) {
+  std::size_t I = 0;
+  while (I < SQL.size() && std::isspace(static_cast<unsigned char>(SQL[I])))
+    ++I;
+  const auto Starts = [&](std::string_view Word) {
+    if (SQL.size() - I < Word.size())
+      return false;
+    for (std::size_t K = 0; K < Word.size(); ++K)
+      if (std::toupper(static_cast<unsigned char>(SQL[I + K])) != Word[K])
+        return false;
+    const std::size_t After = I + Word.size();
+    return After == SQL.size() ||
+           !(std::isalnum(static_cast<unsigned char>(SQL[After])) || SQL[After] == '_');
+  };
+  return Starts("COMMIT") || Starts("END");
 }
 
 std::int32_t TZantrelPgSession::Ping(const char*) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/ZtlSession.h"
@@ -37,6 +38,9 @@ std::int32_t PgErrorCode(const char* SqlState) noexcept;
 // The SQLSTATE a code of PgErrorCode stands for; empty for -1 and for any
 // code that is not one (no error state lies in class "00").
 std::string PgSqlStateOfCode(std::int32_t Code);
+// Whether SQL begins with COMMIT or END, the statements that end a
+// transaction block by committing it.
+bool PgIsCommitText(std::string_view SQL);
 
 // A connection to one PostgreSQL database.
 //

@@ -300,5 +300,30 @@ TEST_F(PgAbortedWork, ACommitTheServerTurnedIntoARollbackFails) {
   }
 }
 
+// The application's own COMMIT, run as a statement, gets the same answer and
+// must fail the same way; a plain ROLLBACK stays a success.
+TEST_F(PgAbortedWork, AStatementCommitTheServerTurnedIntoARollbackFails) {
+  Exec("DELETE FROM aborted");
+  for (const char* Commit : {"COMMIT", "  end transaction", "Commit work"}) {
+    SCOPED_TRACE(Commit);
+    Session->StartTransaction();
+    Exec("INSERT INTO aborted VALUES (1)");
+    EXPECT_FALSE(Session->Execute("SELECT no_such_column FROM aborted"));
+    EXPECT_FALSE(Session->Execute(Commit));
+    EXPECT_EQ(Session->GetLastSQLState(), "40000");
+    EXPECT_EQ(Session->GetLastError(), SZtlCommitRolledBack);
+    Session->Rollback();
+    EXPECT_EQ(Stored(), 0);
+  }
+  Session->StartTransaction();
+  EXPECT_FALSE(Session->Execute("SELECT no_such_column FROM aborted"));
+  EXPECT_TRUE(Session->Execute("ROLLBACK")) << Session->GetLastError();
+  Session->Rollback();
+  for (const char* Text : {"COMMIT", " end;", "END", "commit prepared 'x'"})
+    EXPECT_TRUE(PgIsCommitText(Text)) << Text;
+  for (const char* Text : {"ENDX", "committed", "ROLLBACK", "", "SELECT 1; COMMIT"})
+    EXPECT_FALSE(PgIsCommitText(Text)) << Text;
+}
+
 } // namespace
 } // namespace ztl::testing

@@ -4,7 +4,6 @@
 // the hidden row key in a SELECT, the check that the host variables match
 // the markers, and the host variables' values as the server takes them.
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include "core/ZtlConsts.h"
@@ -72,16 +71,22 @@ TPgMarkers Rewrite(std::string_view SQL, bool Questions) {
 }
 
 // A word of the statement's top level (outside literals, comments and
-// brackets), upper-cased, and where it starts.
+// brackets), upper-cased, and where it starts. Words are only compared with
+// keywords, none longer than Room, so a longer word keeps no text (it
+// equals no keyword) and reading a text allocates nothing per word.
 struct TWord {
-  std::string Text;
+  static constexpr std::size_t Room = 15;
+  char Upper[Room + 1] = {};
+  std::uint8_t Length = 0;
   std::size_t Pos = 0;
+  std::string_view Text() const { return {Upper, Length}; }
 };
 
 // The words of SQL's top level; First receives where the first thing other
 // than blanks and comments starts.
 std::vector<TWord> TopLevelWords(std::string_view SQL, std::size_t& First) {
   std::vector<TWord> Words;
+  Words.reserve(32);
   First = SQL.size();
   std::int32_t Depth = 0;
   std::size_t I = 0;
@@ -101,10 +106,18 @@ std::vector<TWord> TopLevelWords(std::string_view SQL, std::size_t& First) {
       Depth = std::max(0, Depth - 1);
     } else if (Depth == 0 && PgIsIdentStart(C)) {
       std::size_t J = I;
-      std::string Word;
       while (J < SQL.size() && PgIsIdentChar(SQL[J]))
-        Word += static_cast<char>(std::toupper(static_cast<unsigned char>(SQL[J++])));
-      Words.push_back({std::move(Word), I});
+        ++J;
+      TWord& Word = Words.emplace_back();
+      Word.Pos = I;
+      if (J - I <= TWord::Room) {
+        // Only the ASCII letters matter: keywords are ASCII.
+        for (std::size_t K = I; K < J; ++K) {
+          const char Ch = SQL[K];
+          Word.Upper[K - I] = Ch >= 'a' && Ch <= 'z' ? static_cast<char>(Ch - 'a' + 'A') : Ch;
+        }
+        Word.Length = static_cast<std::uint8_t>(J - I);
+      }
       I = J;
       continue;
     } else if (PgIsIdentChar(C)) {
@@ -120,7 +133,7 @@ std::vector<TWord> TopLevelWords(std::string_view SQL, std::size_t& First) {
 
 } // namespace
 
-std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos) {
+std::size_t PgSkipLiteralAt(std::string_view SQL, std::size_t Pos) {
   const std::size_t N = SQL.size();
   if (Pos >= N)
     return Pos;
@@ -186,6 +199,13 @@ std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos) {
 }
 
 TPgMarkers PgRewriteMarkers(std::string_view SQL, bool Positional) {
+  // Every marker needs one of these characters; a text without any goes to
+  // the server as written (most texts an application opens once).
+  if (SQL.find(':') == std::string_view::npos && SQL.find('?') == std::string_view::npos) {
+    TPgMarkers M;
+    M.Text = SQL;
+    return M;
+  }
   // Whether the text is named is known only once it was read through, so a
   // positional reading takes a second pass.
   TPgMarkers M = Rewrite(SQL, false);
@@ -195,6 +215,17 @@ TPgMarkers PgRewriteMarkers(std::string_view SQL, bool Positional) {
 }
 
 std::int32_t PgCountStatements(std::string_view SQL) {
+  if (SQL.find(';') == std::string_view::npos) {
+    // One piece: a statement unless it holds nothing but blanks and comments.
+    std::size_t I = 0;
+    for (;;) {
+      while (I < SQL.size() && PgIsBlank(SQL[I]))
+        ++I;
+      if (!PgIsComment(SQL, I))
+        return I < SQL.size() ? 1 : 0;
+      I = PgSkipLiteral(SQL, I);
+    }
+  }
   std::int32_t Count = 0;
   std::int32_t Depth = 0;
   bool Content = false; // the current piece holds more than blanks and comments
@@ -225,29 +256,29 @@ std::string PgAppendSelectColumn(std::string_view SQL, std::string_view Column) 
     return {};
   std::size_t First = 0;
   const std::vector<TWord> W = TopLevelWords(SQL, First);
-  if (W.empty() || W[0].Pos != First || (W[0].Text != "SELECT" && W[0].Text != "WITH"))
+  if (W.empty() || W[0].Pos != First || (W[0].Text() != "SELECT" && W[0].Text() != "WITH"))
     return {};
   // After WITH the main statement is the first top-level SELECT: the common
   // table expressions' bodies are all in parentheses.
   std::size_t Main = 0;
-  while (Main < W.size() && W[Main].Text != "SELECT") {
-    const std::string& T = W[Main].Text;
+  while (Main < W.size() && W[Main].Text() != "SELECT") {
+    const std::string_view T = W[Main].Text();
     if (T == "INSERT" || T == "UPDATE" || T == "DELETE" || T == "MERGE" || T == "VALUES" ||
         T == "TABLE")
       return {};
     ++Main;
   }
-  if (Main + 1 >= W.size() || W[Main + 1].Text == "DISTINCT")
+  if (Main + 1 >= W.size() || W[Main + 1].Text() == "DISTINCT")
     return {};
   std::size_t From = 0;
   for (std::size_t K = Main + 1; K < W.size(); ++K) {
-    const std::string& T = W[K].Text;
+    const std::string_view T = W[K].Text();
     // Shapes whose rows or columns a further column would change.
     if (T == "UNION" || T == "INTERSECT" || T == "EXCEPT" || T == "GROUP" || T == "HAVING" ||
         (T == "INTO" && From == 0))
       return {};
     // "a IS [NOT] DISTINCT FROM b" is an operator, not the FROM clause.
-    if (From == 0 && T == "FROM" && W[K - 1].Text != "DISTINCT")
+    if (From == 0 && T == "FROM" && W[K - 1].Text() != "DISTINCT")
       From = K;
   }
   if (From == 0)
@@ -339,7 +370,7 @@ bool PgDeclarable(std::string_view SQL) {
   // After WITH the main statement is the first top-level keyword that
   // starts one: the common table expressions' bodies are in parentheses.
   for (const TWord& Word : W) {
-    const std::string& T = Word.Text;
+    const std::string_view T = Word.Text();
     if (T == "SELECT" || T == "VALUES" || T == "TABLE")
       return true;
     if (&Word == &W[0] ? T != "WITH"

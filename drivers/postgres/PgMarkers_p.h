@@ -5,7 +5,7 @@
 // the place where the driver can add its hidden row key to a SELECT.
 #pragma once
 
-#include <cctype>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,18 +14,43 @@
 
 namespace ztl {
 
-// The server's identifier characters: bytes above 127 count as letters.
+// What a byte can be to the server's lexer. Texts are read a byte at a time
+// several times per statement, so each question is one table lookup.
+enum : std::uint8_t {
+  pgcIdentStart = 1,  // letters, "_" and bytes above 127
+  pgcIdentChar = 2,   // those, digits and "$"
+  pgcBlank = 4,       // the lexer's blanks, whatever the locale says of other bytes
+  pgcMayOpen = 8,     // may start a literal or a comment: ' " - / $
+};
+
+constexpr std::array<std::uint8_t, 256> PgCharClasses() {
+  std::array<std::uint8_t, 256> T{};
+  for (int C = 0; C < 256; ++C) {
+    const bool Letter = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' || C >= 128;
+    if (Letter)
+      T[C] |= pgcIdentStart | pgcIdentChar;
+    if ((C >= '0' && C <= '9') || C == '$')
+      T[C] |= pgcIdentChar;
+    if (C == ' ' || (C >= '\t' && C <= '\r'))
+      T[C] |= pgcBlank;
+    if (C == '\'' || C == '"' || C == '-' || C == '/' || C == '$')
+      T[C] |= pgcMayOpen;
+  }
+  return T;
+}
+
+inline constexpr std::array<std::uint8_t, 256> PgCharClass = PgCharClasses();
+
 inline bool PgIsIdentStart(char C) {
-  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' ||
-         static_cast<unsigned char>(C) >= 128;
+  return (PgCharClass[static_cast<unsigned char>(C)] & pgcIdentStart) != 0;
 }
 
 inline bool PgIsIdentChar(char C) {
-  return PgIsIdentStart(C) || (C >= '0' && C <= '9') || C == '$';
+  return (PgCharClass[static_cast<unsigned char>(C)] & pgcIdentChar) != 0;
 }
 
 inline bool PgIsBlank(char C) {
-  return std::isspace(static_cast<unsigned char>(C)) != 0;
+  return (PgCharClass[static_cast<unsigned char>(C)] & pgcBlank) != 0;
 }
 
 // True when a -- or /* comment starts at Pos.
@@ -38,7 +63,15 @@ inline bool PgIsComment(std::string_view SQL, std::size_t Pos) {
 // it), or Pos when none starts there: '...' (with backslash escapes after
 // an E prefix), "..." identifiers, -- comments, nesting /* */ comments and
 // $tag$...$tag$ strings. An unterminated one runs to the end of SQL.
-std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos);
+std::size_t PgSkipLiteralAt(std::string_view SQL, std::size_t Pos);
+
+// Every reader of a text asks this at every character, so the characters
+// that start nothing are answered without a call.
+inline std::size_t PgSkipLiteral(std::string_view SQL, std::size_t Pos) {
+  if (Pos >= SQL.size() || !(PgCharClass[static_cast<unsigned char>(SQL[Pos])] & pgcMayOpen))
+    return Pos;
+  return PgSkipLiteralAt(SQL, Pos);
+}
 
 // A text with its markers rewritten for the server.
 struct TPgMarkers {

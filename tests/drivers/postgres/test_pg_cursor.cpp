@@ -49,6 +49,8 @@ TEST(PgMarkersTest, RewritesMarkersOutsideWhatTheServerReadsAsLiterals) {
       {"SELECT j ? 'k', j ?? 'x'", false, "SELECT j ? 'k', j ?? 'x'", 0},
       // With positional values "??" is the literal operator.
       {"SELECT j ?? ?, j ??| ?", true, "SELECT j ? $1, j ?| $2", 2},
+      // Neither ":" nor "?" anywhere: the text goes as written.
+      {"SELECT 'it''s', $$x$$ FROM t -- done", true, "SELECT 'it''s', $$x$$ FROM t -- done", 0},
   };
   for (const Case& C : Cases) {
     const TPgMarkers M = PgRewriteMarkers(C.In, C.Positional);
@@ -70,6 +72,13 @@ TEST(PgMarkersTest, CountsStatementsOutsideLiteralsAndComments) {
       {"INSERT INTO t VALUES (1); INSERT INTO t VALUES (2)", 2},
       {"DO $$ BEGIN PERFORM 1; END $$; SELECT 2", 2},
       {"SELECT E'\\';'; SELECT \"a;b\"", 2},
+      // Without a semicolon: one statement unless only blanks and comments.
+      {" \t\r\n\v\f", 0},
+      {"-- a\n/* b /* nested */ */\n", 0},
+      {"/* unterminated SELECT 1", 0},
+      {"-- a\nSELECT 1", 1},
+      {"/**/-", 1},
+      {"\xA0", 1}, // a byte the server does not read as a blank, whatever the locale
   };
   for (const auto& C : Cases)
     EXPECT_EQ(PgCountStatements(C.Text), C.Count) << C.Text;
@@ -96,6 +105,10 @@ TEST(PgMarkersTest, AppendsTheHiddenKeyOnlyWhereItKeepsTheMeaning) {
       {"WITH d AS (DELETE FROM u RETURNING *) INSERT INTO t SELECT 1 FROM d", ""},
       {"SELECT 1", ""},
       {"SELECT a FROM t; SELECT 2", ""},
+      // Words longer than any keyword are still words.
+      {"SELECT a_rather_long_column_name FROM a_rather_long_table_name_union",
+       "SELECT a_rather_long_column_name , ctid FROM a_rather_long_table_name_union"},
+      {"SeLeCt a\tfRoM\nt", "SeLeCt a\t, ctid fRoM\nt"},
   };
   for (const auto& C : Cases)
     EXPECT_EQ(PgAppendSelectColumn(C.In, "ctid"), C.Out) << C.In;

@@ -26,29 +26,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
 
+#include "bench/BenchWorkload.h"
 #include "drivers/postgres/ZtlPostgres.h"
 #include "tests/support/PgCluster.h"
 
 namespace {
 
 using namespace ztl;
+using namespace ztl::bench;
 
-int BenchRows() {
-  const char* Text = std::getenv("ZTL_BENCH_ROWS");
-  const int N = Text ? std::atoi(Text) : 0;
-  return N > 0 ? N : 200000;
-}
-
-const int Rows = BenchRows();
-const int Lookups = std::max(1, Rows / 5);
-const int Inserts = std::max(1, Rows / 5);
+const TWorkloadSize Size = WorkloadSize(200000);
+const int Rows = Size.Rows;
+const int Lookups = Size.Lookups;
+const int Inserts = Size.Inserts;
 
 // Where the server is: given by the environment or the throw-away cluster.
 struct TServer {
@@ -162,12 +158,7 @@ struct TDataset {
 };
 
 std::vector<int> LookupIds() {
-  std::mt19937 Random(42);
-  std::uniform_int_distribution<int> Pick(1, Rows);
-  std::vector<int> Ids(Lookups);
-  for (int& Id : Ids)
-    Id = Pick(Random);
-  return Ids;
+  return LookupKeys(Rows, Lookups);
 }
 
 // Reads every column of a raw row the way an application would: numbers as
@@ -198,21 +189,6 @@ void ReadCursor(TZantrelPgSQL& C, TZantrelBlobStream* Note, std::int64_t& Sum) {
   const std::int32_t N = Note->Read(Buf, sizeof Buf);
   Sum += N + Buf[0];
 }
-
-// Reads every field of the dataset's current record.
-void ReadDataset(TZantrelPgQuery& Q, std::int64_t& Sum) {
-  const TFields& F = Q.Fields();
-  Sum += F[0]->AsLargeInt();
-  const std::string Name = F[1]->GetAsString();
-  Sum += static_cast<std::int64_t>(Name.size()) + Name[0];
-  Sum += static_cast<std::int64_t>(F[2]->AsFloat());
-  Sum += F[3]->AsLargeInt();
-  Sum += static_cast<std::int64_t>(F[4]->AsFloat());
-  const std::string Note = F[5]->GetAsString();
-  Sum += static_cast<std::int64_t>(Note.size()) + Note[0];
-}
-
-#define ZTL_BENCH_ONCE __attribute__((noinline))
 
 // The process's peak resident memory so far, in MB; run one benchmark per
 // process (--benchmark_filter) to compare the scans' peaks.
@@ -252,7 +228,7 @@ ZTL_BENCH_ONCE std::int64_t ScanDatasetOnce(TDataset& D) {
   D.Query.Open();
   std::int64_t Sum = 0;
   for (; !D.Query.Eof(); D.Query.Next())
-    ReadDataset(D.Query, Sum);
+    ReadRecord(D.Query.Fields(), Sum);
   D.Query.Close();
   return Sum;
 }
@@ -342,7 +318,7 @@ ZTL_BENCH_ONCE std::int64_t LookupDatasetOnce(TDataset& D, const std::vector<int
     D.Query.Close();
     P->SetAsInteger(Id);
     D.Query.Open();
-    ReadDataset(D.Query, Sum);
+    ReadRecord(D.Query.Fields(), Sum);
   }
   D.Query.Close();
   return Sum;
@@ -382,31 +358,28 @@ void BM_LookupDataset(benchmark::State& State) {
 
 // --- (c) inserts in one transaction -------------------------------------------
 
-struct TRowText {
+// A row's values as libpq sends them: every value a text.
+struct TRowValues {
   std::string Id, Name, Amount, Qty, Created, Note;
 };
 
-std::vector<TRowText> InsertTexts() {
-  std::vector<TRowText> Texts;
+std::vector<TRowValues> InsertTexts() {
+  std::vector<TRowValues> Texts;
   for (int Id = 1; Id <= Inserts; ++Id) {
-    char Created[32];
-    const int Sec = Id % 86400;
-    std::snprintf(Created, sizeof Created, "2024-%02d-%02d %02d:%02d:%02d", 1 + Id % 12,
-                  1 + Id % 28, Sec / 3600, Sec / 60 % 60, Sec % 60);
+    TRowText T = RowText(Id);
     char Amount[32];
     std::snprintf(Amount, sizeof Amount, "%.17g", Id * 0.25);
-    Texts.push_back({std::to_string(Id), "customer " + std::to_string(Id), Amount,
-                     std::to_string(Id % 100), Created,
-                     "note of row " + std::to_string(Id) + ", written to look like a short remark"});
+    Texts.push_back({std::to_string(Id), std::move(T.Name), Amount, std::to_string(Id % 100),
+                     std::move(T.Created), std::move(T.Note)});
   }
   return Texts;
 }
 
 const char* const InsertRawSQL = "INSERT INTO t2 VALUES ($1, $2, $3, $4, $5, $6)";
 
-ZTL_BENCH_ONCE void InsertRawOnce(PGconn* Conn, const std::vector<TRowText>& Texts) {
+ZTL_BENCH_ONCE void InsertRawOnce(PGconn* Conn, const std::vector<TRowValues>& Texts) {
   Exec(Conn, "BEGIN");
-  for (const TRowText& T : Texts) {
+  for (const TRowValues& T : Texts) {
     const char* Values[6] = {T.Id.c_str(),  T.Name.c_str(),    T.Amount.c_str(),
                              T.Qty.c_str(), T.Created.c_str(), T.Note.c_str()};
     Check(Conn, PQexecPrepared(Conn, "insert", 6, Values, nullptr, nullptr, 0), "insert");
@@ -416,7 +389,7 @@ ZTL_BENCH_ONCE void InsertRawOnce(PGconn* Conn, const std::vector<TRowText>& Tex
 
 // The same inserts sent in pipeline mode: one sync at the end, so the rows
 // travel without waiting for each other's answers.
-ZTL_BENCH_ONCE void InsertPipelineOnce(PGconn* Conn, const std::vector<TRowText>& Texts) {
+ZTL_BENCH_ONCE void InsertPipelineOnce(PGconn* Conn, const std::vector<TRowValues>& Texts) {
   Exec(Conn, "BEGIN");
   if (!PQenterPipelineMode(Conn))
     throw std::runtime_error("no pipeline mode");
@@ -430,7 +403,7 @@ ZTL_BENCH_ONCE void InsertPipelineOnce(PGconn* Conn, const std::vector<TRowText>
       throw std::runtime_error("unexpected result");
     ++Read;
   };
-  for (const TRowText& T : Texts) {
+  for (const TRowValues& T : Texts) {
     const char* Values[6] = {T.Id.c_str(),  T.Name.c_str(),    T.Amount.c_str(),
                              T.Qty.c_str(), T.Created.c_str(), T.Note.c_str()};
     if (!PQsendQueryPrepared(Conn, "insert", 6, Values, nullptr, nullptr, 0))
@@ -479,19 +452,19 @@ ZTL_BENCH_ONCE void InsertCursorArrayOnce(TDriver& D, std::span<const TZtlVarPar
 }
 
 // Raw prepared inserts, each its own transaction.
-ZTL_BENCH_ONCE void InsertRawAutocommitOnce(PGconn* Conn, const std::vector<TRowText>& Texts) {
-  for (const TRowText& T : Texts) {
+ZTL_BENCH_ONCE void InsertRawAutocommitOnce(PGconn* Conn, const std::vector<TRowValues>& Texts) {
+  for (const TRowValues& T : Texts) {
     const char* Values[6] = {T.Id.c_str(),  T.Name.c_str(),    T.Amount.c_str(),
                              T.Qty.c_str(), T.Created.c_str(), T.Note.c_str()};
     Check(Conn, PQexecPrepared(Conn, "insert", 6, Values, nullptr, nullptr, 0), "insert");
   }
 }
 
-ZTL_BENCH_ONCE void InsertDatasetOnce(TDataset& D, const std::vector<TRowText>& Texts) {
+ZTL_BENCH_ONCE void InsertDatasetOnce(TDataset& D, const std::vector<TRowValues>& Texts) {
   D.Session.StartTransaction();
   TZantrelParams& P = *D.Query.GetParams();
   for (std::size_t I = 0; I < Texts.size(); ++I) {
-    const TRowText& T = Texts[I];
+    const TRowValues& T = Texts[I];
     const int Id = static_cast<int>(I) + 1;
     P[0]->SetAsInteger(Id);
     P[1]->SetAsString(T.Name);
@@ -504,23 +477,13 @@ ZTL_BENCH_ONCE void InsertDatasetOnce(TDataset& D, const std::vector<TRowText>& 
   D.Session.Commit();
 }
 
-std::vector<std::array<Variant, 6>> InsertValues() {
-  std::vector<std::array<Variant, 6>> Values;
-  for (const TRowText& T : InsertTexts()) {
-    const int Id = static_cast<int>(Values.size()) + 1;
-    Values.push_back({Variant(Id), Variant(T.Name), Variant(Id * 0.25), Variant(Id % 100),
-                      Variant(T.Created), Variant(T.Note)});
-  }
-  return Values;
-}
-
 // Runs the raw inserts through Once, from a statement prepared as the
 // driver's would be.
 void InsertRawWith(benchmark::State& State,
-                   void (*Once)(PGconn*, const std::vector<TRowText>&)) {
+                   void (*Once)(PGconn*, const std::vector<TRowValues>&)) {
   PGconn* Conn = OpenRaw();
   Check(Conn, PQprepare(Conn, "insert", InsertRawSQL, 0, nullptr), "prepare");
-  const std::vector<TRowText> Texts = InsertTexts();
+  const std::vector<TRowValues> Texts = InsertTexts();
   for (auto _ : State) {
     Once(Conn, Texts);
     State.PauseTiming();
@@ -542,7 +505,7 @@ void BM_InsertRawPipeline(benchmark::State& State) {
 void BM_InsertCursor(benchmark::State& State) {
   PQfinish(OpenRaw());
   TDriver D;
-  const auto Values = InsertValues();
+  const auto Values = InsertValues(Inserts);
   for (auto _ : State) {
     InsertCursorOnce(D, Values);
     State.PauseTiming();
@@ -561,7 +524,7 @@ void BM_InsertRawAutocommit(benchmark::State& State) {
 void BM_InsertCursorArray(benchmark::State& State) {
   PQfinish(OpenRaw());
   TDriver D;
-  const auto Values = InsertValues();
+  const auto Values = InsertValues(Inserts);
   std::vector<TZtlVarParams> Rows_;
   for (const auto& Row : Values)
     Rows_.emplace_back(std::span<const Variant>(Row));
@@ -579,7 +542,7 @@ void BM_InsertDataset(benchmark::State& State) {
   PQfinish(OpenRaw());
   TDataset D("INSERT INTO t2 VALUES (:id, :name, :amount, :qty, :created, :note)");
   D.Query.Prepare();
-  const std::vector<TRowText> Texts = InsertTexts();
+  const std::vector<TRowValues> Texts = InsertTexts();
   for (auto _ : State) {
     InsertDatasetOnce(D, Texts);
     State.PauseTiming();

@@ -21,27 +21,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/BenchWorkload.h"
 #include "drivers/sqlite/ZtlSQLite.h"
 
 namespace {
 
 using namespace ztl;
+using namespace ztl::bench;
 
-int BenchRows() {
-  const char* Text = std::getenv("ZTL_BENCH_ROWS");
-  const int N = Text ? std::atoi(Text) : 0;
-  return N > 0 ? N : 1000000;
-}
-
-const int Rows = BenchRows();
-const int Lookups = std::max(1, Rows / 5);
-const int Inserts = std::max(1, Rows / 5);
+const TWorkloadSize Size = WorkloadSize(1000000);
+const int Rows = Size.Rows;
+const int Lookups = Size.Lookups;
+const int Inserts = Size.Inserts;
 
 const char* const Schema =
     "CREATE TABLE IF NOT EXISTS %s(id INTEGER PRIMARY KEY, name VARCHAR(40), "
@@ -66,22 +62,6 @@ std::string Table(const char* Name) {
   char Buf[256];
   std::snprintf(Buf, sizeof Buf, Schema, Name);
   return Buf;
-}
-
-// The values of row Id, the same for both sides.
-struct TRowText {
-  std::string Name, Created, Note;
-};
-TRowText RowText(int Id) {
-  TRowText R;
-  R.Name = "customer " + std::to_string(Id);
-  char Buf[32];
-  const int Sec = Id % 86400;
-  std::snprintf(Buf, sizeof Buf, "2024-%02d-%02d %02d:%02d:%02d", 1 + Id % 12, 1 + Id % 28,
-                Sec / 3600, Sec / 60 % 60, Sec % 60);
-  R.Created = Buf;
-  R.Note = "note of row " + std::to_string(Id) + ", written to look like a short remark";
-  return R;
 }
 
 // Opens the benchmark file, filling table t with Rows rows on first use.
@@ -132,12 +112,7 @@ struct TDriver {
 };
 
 std::vector<int> LookupIds() {
-  std::mt19937 Random(42);
-  std::uniform_int_distribution<int> Pick(1, Rows);
-  std::vector<int> Ids(Lookups);
-  for (int& Id : Ids)
-    Id = Pick(Random);
-  return Ids;
+  return LookupKeys(Rows, Lookups);
 }
 
 // Reads every column of the current raw row the way an application would:
@@ -167,10 +142,6 @@ void ReadCursor(TZantrelSQLiteSQL& C, TZantrelBlobStream* Note, std::int64_t& Su
   Sum += N + Buf[0];
 }
 
-// Each workload's timed part is a function of its own (never inlined), so
-// that instruction counts can be limited to it.
-#define ZTL_BENCH_ONCE __attribute__((noinline))
-
 // --- (a) full scan ----------------------------------------------------------
 
 ZTL_BENCH_ONCE std::int64_t ScanRawOnce(sqlite3_stmt* S) {
@@ -190,19 +161,6 @@ ZTL_BENCH_ONCE std::int64_t ScanCursorOnce(TDriver& D) {
   while (D.Cursor.FetchNext())
     ReadCursor(D.Cursor, Note, Sum);
   return Sum;
-}
-
-// Reads every field of the dataset's current record the way an application
-// does: through the fields, the note as a string.
-void ReadDataset(const std::vector<TField*>& F, std::int64_t& Sum) {
-  Sum += F[0]->GetAsLargeInt();
-  const std::string Name = F[1]->GetAsString();
-  Sum += static_cast<std::int64_t>(Name.size()) + Name[0];
-  Sum += static_cast<std::int64_t>(F[2]->GetAsFloat());
-  Sum += F[3]->GetAsLargeInt();
-  Sum += static_cast<std::int64_t>(F[4]->GetAsDateTime());
-  const std::string Note = F[5]->GetAsString();
-  Sum += static_cast<std::int64_t>(Note.size()) + Note[0];
 }
 
 std::vector<TField*> FieldsOf(TDataSet& Q) {
@@ -226,7 +184,7 @@ ZTL_BENCH_ONCE std::int64_t ScanDatasetOnce(TDatasetDriver& D) {
   const std::vector<TField*> F = FieldsOf(D.Query);
   std::int64_t Sum = 0;
   while (!D.Query.Eof()) {
-    ReadDataset(F, Sum);
+    ReadRecord(F, Sum);
     D.Query.Next();
   }
   return Sum;
@@ -351,7 +309,7 @@ ZTL_BENCH_ONCE std::int64_t LookupDatasetOnce(TDatasetDriver& D, const std::vect
     D.Query.Close();
     Key->SetAsInteger(Id);
     D.Query.Open();
-    ReadDataset(FieldsOf(D.Query), Sum);
+    ReadRecord(FieldsOf(D.Query), Sum);
   }
   D.Query.Close();
   D.Session.Commit();
@@ -404,19 +362,6 @@ std::vector<TRowText> InsertTexts() {
   for (int Id = 1; Id <= Inserts; ++Id)
     Texts.push_back(RowText(Id));
   return Texts;
-}
-
-// The application's values, ready in the form the cursor takes them, as the
-// raw side has its strings ready.
-std::vector<std::array<Variant, 6>> InsertValues() {
-  std::vector<std::array<Variant, 6>> Values;
-  Values.reserve(static_cast<std::size_t>(Inserts));
-  for (const TRowText& T : InsertTexts()) {
-    const int Id = static_cast<int>(Values.size()) + 1;
-    Values.push_back({Variant(Id), Variant(T.Name), Variant(Id * 0.25), Variant(Id % 100),
-                      Variant(T.Created), Variant(T.Note)});
-  }
-  return Values;
 }
 
 ZTL_BENCH_ONCE void InsertRawOnce(sqlite3* Db, sqlite3_stmt* S,
@@ -509,7 +454,7 @@ void BM_InsertRaw(benchmark::State& State) {
 void BM_InsertCursor(benchmark::State& State) {
   sqlite3_close_v2(OpenRaw());
   TDriver D;
-  const std::vector<std::array<Variant, 6>> Values = InsertValues();
+  const std::vector<std::array<Variant, 6>> Values = InsertValues(Inserts);
   for (auto _ : State) {
     InsertCursorOnce(D, Values);
     State.PauseTiming();
@@ -525,7 +470,7 @@ void BM_InsertDataset(benchmark::State& State) {
   sqlite3_close_v2(OpenRaw());
   TDatasetDriver D(InsertDatasetSQL);
   D.Query.Prepare();
-  const std::vector<std::array<Variant, 6>> Values = InsertValues();
+  const std::vector<std::array<Variant, 6>> Values = InsertValues(Inserts);
   for (auto _ : State) {
     InsertDatasetOnce(D, Values);
     State.PauseTiming();
@@ -539,7 +484,7 @@ void BM_InsertDataset(benchmark::State& State) {
 template <class TSide>
 void ArrayInserts(benchmark::State& State, TSide& D,
                   void (*InsertOnce)(TSide&, const std::vector<TZtlVarParams>&)) {
-  const std::vector<std::array<Variant, 6>> Values = InsertValues();
+  const std::vector<std::array<Variant, 6>> Values = InsertValues(Inserts);
   const std::vector<TZtlVarParams> Rows = ArrayRows(Values);
   for (auto _ : State) {
     InsertOnce(D, Rows);
@@ -594,7 +539,7 @@ bool RunWorkload(const std::string& Name) {
     } else if (Name == "lookup-cursor") {
       Sum = LookupCursorOnce(D, LookupIds());
     } else {
-      InsertCursorOnce(D, InsertValues());
+      InsertCursorOnce(D, InsertValues(Inserts));
       D.Session.Execute("DELETE FROM t2");
     }
   } else if (Name == "scan-dataset" || Name == "scan-forward" || Name == "lookup-dataset" ||
@@ -611,19 +556,19 @@ bool RunWorkload(const std::string& Name) {
     } else if (Name == "lookup-dataset") {
       Sum = LookupDatasetOnce(D, LookupIds());
     } else {
-      InsertDatasetOnce(D, InsertValues());
+      InsertDatasetOnce(D, InsertValues(Inserts));
       D.Session.Execute("DELETE FROM t2");
     }
   } else if (Name == "insert-array-cursor") {
     sqlite3_close_v2(OpenRaw());
     TDriver D;
-    const std::vector<std::array<Variant, 6>> Values = InsertValues();
+    const std::vector<std::array<Variant, 6>> Values = InsertValues(Inserts);
     InsertArrayCursorOnce(D, ArrayRows(Values));
     D.Session.Execute("DELETE FROM t2");
   } else if (Name == "insert-array-dataset") {
     sqlite3_close_v2(OpenRaw());
     TDatasetDriver D(InsertDatasetSQL);
-    const std::vector<std::array<Variant, 6>> Values = InsertValues();
+    const std::vector<std::array<Variant, 6>> Values = InsertValues(Inserts);
     InsertArrayDatasetOnce(D, ArrayRows(Values));
     D.Session.Execute("DELETE FROM t2");
   } else {

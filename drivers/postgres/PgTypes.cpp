@@ -289,11 +289,20 @@ std::string PgParseValue(TZantrelFieldTypes Type, std::string_view Text, std::ui
     return {};
   }
   case ntFloat: {
-    const std::string S(Text);
-    char* End = nullptr;
-    const double V = std::strtod(S.c_str(), &End);
-    if (S.empty() || End != S.c_str() + S.size())
+    // The server writes numbers with a point whatever the client's locale,
+    // which from_chars never consults; strtod still decides a value beyond
+    // the double range (a numeric column), as it always did.
+    double V = 0;
+    const auto [End, Ec] = std::from_chars(Text.data(), Text.data() + Text.size(), V);
+    if (Ec == std::errc::result_out_of_range) {
+      const std::string S(Text);
+      char* StrEnd = nullptr;
+      V = std::strtod(S.c_str(), &StrEnd);
+      if (StrEnd != S.c_str() + S.size())
+        return Bad("a number");
+    } else if (Ec != std::errc() || End != Text.data() + Text.size()) {
       return Bad("a number");
+    }
     ZtlStore(Dest, V);
     return {};
   }

@@ -3,6 +3,9 @@
 // operations and re-reading, and markers.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 
 #include "drivers/postgres/PgMarkers_p.h"
@@ -112,6 +115,46 @@ TEST(PgMarkersTest, AppendsTheHiddenKeyOnlyWhereItKeepsTheMeaning) {
   };
   for (const auto& C : Cases)
     EXPECT_EQ(PgAppendSelectColumn(C.In, "ctid"), C.Out) << C.In;
+}
+
+TEST(PgValuesTest, ReadsTheServersNumberTextsExactly) {
+  const double Inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* Text;
+    bool Ok;
+    double Value; // compared bit for bit; NaN by kind
+  } Cases[] = {
+      {"1.5", true, 1.5},
+      {"-0", true, -0.0},
+      {"123.4500", true, 123.45},
+      {"0.1", true, 0.1},
+      {"1.7976931348623157e+308", true, 1.7976931348623157e+308},
+      {"4.9406564584124654e-324", true, 4.9406564584124654e-324},
+      {"Infinity", true, Inf},
+      {"-Infinity", true, -Inf},
+      {"NaN", true, std::numeric_limits<double>::quiet_NaN()},
+      // A numeric beyond the double range reads as it always did.
+      {"1e400", true, Inf},
+      {"-1e400", true, -Inf},
+      {"1e-400", true, 0.0},
+      {"", false, 0},
+      {"1.5x", false, 0},
+      {" 1", false, 0},
+      {"1,5", false, 0},
+  };
+  for (const auto& C : Cases) {
+    std::uint8_t Dest[8] = {};
+    const std::string Why = PgParseValue(ntFloat, C.Text, Dest, 8);
+    EXPECT_EQ(Why.empty(), C.Ok) << C.Text << ": " << Why;
+    if (!C.Ok || !Why.empty())
+      continue;
+    double V;
+    std::memcpy(&V, Dest, sizeof V);
+    if (std::isnan(C.Value))
+      EXPECT_TRUE(std::isnan(V)) << C.Text;
+    else
+      EXPECT_EQ(std::memcmp(&V, &C.Value, sizeof V), 0) << C.Text << " read as " << V;
+  }
 }
 
 TEST_F(PgCursorTest, EveryLogicalTypeRoundTrips) {

@@ -920,6 +920,25 @@ void WriteAll(TStream& Stream, const std::uint8_t* Data, std::size_t Len) {
 }
 } // namespace
 
+// The base lives beside the field's other stream helpers; DataSet.cpp knows
+// nothing of reading streams to their end.
+std::string TDataSet::GetBlobContent(TField* Field) {
+  auto Stream = CreateBlobStream(Field, bmRead);
+  if (!Stream)
+    DatabaseErrorFmt(SBlobStreamUnsupported, {Field ? Field->DisplayName() : std::string()});
+  return ReadAll(*Stream);
+}
+
+namespace {
+// Every whole-content read of a field goes through its dataset, which may
+// know a way to the bytes cheaper than a stream.
+std::string BlobContent(const TBlobField& Field) {
+  if (!Field.DataSet())
+    DatabaseErrorFmt(SDataSetMissing, {Field.DisplayName()});
+  return Field.DataSet()->GetBlobContent(const_cast<TBlobField*>(&Field));
+}
+} // namespace
+
 TBlobField::TBlobField(TComponent* AOwner) : TField(AOwner) {
   FDataType = ftBlob;
 }
@@ -934,8 +953,7 @@ void TBlobField::LoadFromStream(TStream& Stream) {
 }
 
 void TBlobField::SaveToStream(TStream& Stream) const {
-  auto Blob = OpenBlob(*this, bmRead);
-  std::string Content = ReadAll(*Blob);
+  const std::string Content = BlobContent(*this);
   WriteAll(Stream, reinterpret_cast<const std::uint8_t*>(Content.data()), Content.size());
 }
 
@@ -956,12 +974,12 @@ void TBlobField::Clear() {
 Variant TBlobField::GetAsVariant() const {
   if (IsNull())
     return Variant::Null();
-  std::string Content = ReadAll(*OpenBlob(*this, bmRead));
+  const std::string Content = BlobContent(*this);
   return VarArrayFromBytes(Content.data(), Content.size());
 }
 
 std::string TBlobField::GetAsString() const {
-  return ReadAll(*OpenBlob(*this, bmRead));
+  return BlobContent(*this);
 }
 
 void TBlobField::SetAsString(const std::string& Value) {

@@ -174,7 +174,13 @@ void TZantrelDataset::Check(bool Value) {
 // ---- Field data -------------------------------------------------------------------------
 
 bool TZantrelDataset::GetActiveRecBuf(TRecordBuffer& RecBuf) {
-  switch (State()) {
+  // Browsing is where nearly every field read happens.
+  const TDataSetState S = State();
+  if (S == dsBrowse) {
+    RecBuf = IsEmpty() ? nullptr : ActiveBuffer();
+    return RecBuf != nullptr;
+  }
+  switch (S) {
   case dsBrowse:
   case dsBlockRead:
     RecBuf = IsEmpty() ? nullptr : ActiveBuffer();
@@ -314,8 +320,10 @@ std::unique_ptr<TStream> TZantrelDataset::CreateBlobStream(TField* Field, TBlobS
 
 int TZantrelDataset::Translate(const char* Src, char* Dest, bool ToOem) {
   const int Result = TDataSet::Translate(Src, Dest, ToOem);
+  // Every string field read comes here; a session that converts nothing
+  // (the usual case) is not asked to.
   if (Result > 0)
-    if (TZantrelSession* Session = GetSession())
+    if (TZantrelSession* Session = GetSession(); Session && Session->GetOemConvert())
       Session->TranslateChar(Src, Dest, static_cast<std::int32_t>(std::strlen(Src)), ToOem);
   return Result;
 }

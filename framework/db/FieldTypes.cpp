@@ -1,5 +1,6 @@
 // The field classes: conversion between each field data format and C++
 // values. Numbers are stored little-endian whatever the host.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -170,16 +171,28 @@ TStringField::TStringField(TComponent* AOwner) : TField(AOwner) {
 }
 
 bool TStringField::GetValue(std::string& Value) const {
-  Value.assign(DataSize(), '\0');
-  if (!GetData(Value.data())) {
+  // The field data goes to a buffer on the stack when it fits, so that a
+  // read costs no heap block beyond the text itself. It is zero-filled all
+  // the same: a dataset may write fewer bytes than DataSize.
+  char Local[1024];
+  std::string Large;
+  const std::size_t Size = std::max(DataSize(), FSize + 1);
+  char* Data = Local;
+  if (Size <= sizeof Local) {
+    std::memset(Local, 0, Size);
+  } else {
+    Large.assign(Size, '\0');
+    Data = Large.data();
+  }
+  if (!GetData(Data)) {
     Value.clear();
     return false;
   }
   // The terminator is ours to trust, not the descendant's.
-  Value[FSize] = '\0';
+  Data[FSize] = '\0';
   if (Transliterate && DataSet())
-    DataSet()->Translate(Value.data(), Value.data(), false);
-  Value.resize(std::strlen(Value.c_str()));
+    DataSet()->Translate(Data, Data, false);
+  Value.assign(Data, std::strlen(Data));
   return true;
 }
 

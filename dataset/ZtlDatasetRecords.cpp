@@ -174,13 +174,7 @@ void TZantrelDataset::Check(bool Value) {
 // ---- Field data -------------------------------------------------------------------------
 
 bool TZantrelDataset::GetActiveRecBuf(TRecordBuffer& RecBuf) {
-  // Browsing is where nearly every field read happens.
-  const TDataSetState S = State();
-  if (S == dsBrowse) {
-    RecBuf = IsEmpty() ? nullptr : ActiveBuffer();
-    return RecBuf != nullptr;
-  }
-  switch (S) {
+  switch (State()) {
   case dsBrowse:
   case dsBlockRead:
     RecBuf = IsEmpty() ? nullptr : ActiveBuffer();
@@ -230,8 +224,15 @@ static const TZantrelFieldDef* RowFieldDef(const TZantrelSQL& Cursor, int FieldN
 }
 
 bool TZantrelDataset::GetFieldData(TField* Field, void* Buffer) {
+  if (!Field)
+    return false;
+  // The browse state's buffer without the call: nearly every read is there.
   TRecordBuffer RecBuf = nullptr;
-  if (!Field || !GetActiveRecBuf(RecBuf))
+  if (State() == dsBrowse)
+    RecBuf = IsEmpty() ? nullptr : ActiveBuffer();
+  else
+    GetActiveRecBuf(RecBuf);
+  if (!RecBuf)
     return false;
   const int FieldNo = Field->FieldNo();
   if (FieldNo > 0) {

@@ -235,6 +235,10 @@ public:
   bool GetFieldData(TField* Field, void* Buffer) override;
   void SetFieldData(TField* Field, const void* Buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+  // Reads the cursor's column stream directly, with the checks, null test
+  // and conversion of the dataset's read stream; a field of another dataset
+  // goes the framework's way.
+  std::string GetBlobContent(TField* Field) override;
   int Translate(const char* Src, char* Dest, bool ToOem) override;
   bool GetCurrentRecord(TRecordBuffer Buffer) override;
 
@@ -350,6 +354,13 @@ protected:
   TRecordBuffer GetOldRecord();
   // Raises the cursor's last error (when negative) unless Value.
   void Check(bool Value);
+
+  // The cursor's column stream behind blob field Field of the active record
+  // (a field of this dataset), after the checks every stream of the dataset
+  // makes when it opens in Mode (see TZantrelDatasetBlobStream); null when
+  // there is no active record or the cursor keeps no blob streams. RecBuf
+  // receives the active record buffer.
+  TZantrelBlobStream* OpenFieldBlob(TBlobField* Field, TBlobStreamMode Mode, TRecordBuffer& RecBuf);
 
   // ---- Statement lifecycle helpers ------------------------------------------------
 

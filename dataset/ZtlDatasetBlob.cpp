@@ -1,5 +1,7 @@
 // The dataset's blob stream: a view of the cursor's column stream for one
 // blob field of the active record.
+#include <algorithm>
+#include <climits>
 #include <string>
 
 #include "dataset/ZtlDataset.h"
@@ -16,25 +18,75 @@ TZantrelDatasetBlobStream::TZantrelDatasetBlobStream(TBlobField* AField, TBlobSt
   if (!DataSet)
     throw EInvalidCast(SInvalidCast);
   FieldNo = Field->FieldNo();
-  if (!DataSet->GetActiveRecBuf(Buffer))
-    return; // no record: an inert stream
-  if (DataSet->State() == dsFilter)
-    DatabaseError(LoadZtlStrFmt(SZtlNoFieldAccess, {Field->DisplayName()}));
-  if (Mode == bmWrite && !Field->Modified()) {
-    if (Field->ReadOnly())
-      DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()});
-    if (DataSet->State() != dsEdit && DataSet->State() != dsInsert)
-      DatabaseError(SNotEditing, DataSet);
-  }
-  TZantrelBlobManager* Manager = DataSet->Cursor->GetBlobManager();
-  if (!Manager)
-    return;
-  BlobStream = Manager->BlobByName(Field->FieldName());
+  BlobStream = DataSet->OpenFieldBlob(Field, Mode, Buffer);
+  if (!BlobStream)
+    return; // no record, or no column streams: an inert stream
   Opened = true;
   if (Mode == bmWrite)
     Truncate();
   else
     Seek(0, soFromBeginning);
+}
+
+TZantrelBlobStream* TZantrelDataset::OpenFieldBlob(TBlobField* Field, TBlobStreamMode Mode,
+                                                   TRecordBuffer& RecBuf) {
+  if (!GetActiveRecBuf(RecBuf))
+    return nullptr;
+  if (State() == dsFilter)
+    DatabaseError(LoadZtlStrFmt(SZtlNoFieldAccess, {Field->DisplayName()}));
+  if (Mode == bmWrite && !Field->Modified()) {
+    if (Field->ReadOnly())
+      DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()});
+    if (State() != dsEdit && State() != dsInsert)
+      DatabaseError(SNotEditing, this);
+  }
+  TZantrelBlobManager* Manager = Cursor->GetBlobManager();
+  return Manager ? Manager->BlobByName(Field->FieldName()) : nullptr;
+}
+
+std::string TZantrelDataset::GetBlobContent(TField* Field) {
+  if (!Field || Field->DataSet() != this || !Field->IsBlob())
+    return TDataSet::GetBlobContent(Field);
+  // From here on, step for step what CreateBlobStream and a read stream
+  // read to its end do, without the stream.
+  if (State() != dsCalcFields)
+    UpdateCursorPos();
+  auto* Blob = static_cast<TBlobField*>(Field);
+  TRecordBuffer RecBuf = nullptr;
+  std::string Content;
+  TZantrelBlobStream* Column = OpenFieldBlob(Blob, bmRead, RecBuf);
+  if (!Column)
+    return Content;
+  Column->Seek(0, soFromBeginning);
+  if (Cursor->IsNull(RecBuf + NullOffset, Field->FieldNo() - 1))
+    return Content;
+  // The size is only a hint (a driver may not report it): reading goes on
+  // until the stream gives nothing, as a stream read to its end does. The
+  // spare byte lets the read that finds the end run without growing.
+  const std::int32_t Hint = Column->GetBlobSize();
+  Content.resize(static_cast<std::size_t>(std::max(Hint, 0)) + 1);
+  std::size_t Got = 0;
+  for (;;) {
+    if (Got == Content.size())
+      Content.resize(Got + Got / 2 + 8192);
+    const std::size_t Room = std::min<std::size_t>(Content.size() - Got, INT32_MAX);
+    const std::int32_t N = Column->Read(Content.data() + Got, static_cast<std::int32_t>(Room));
+    if (N <= 0)
+      break;
+    Got += static_cast<std::size_t>(N);
+  }
+  Content.resize(Got);
+  // The conversion maps byte by byte, so one pass over the whole equals the
+  // stream's pass per read.
+  if (Got > 0 && Blob->Transliterate)
+    if (TZantrelSession* Session = GetSession())
+      for (std::size_t Done = 0; Done < Got;) {
+        const std::size_t Count = std::min<std::size_t>(Got - Done, INT32_MAX);
+        Session->TranslateChar(Content.data() + Done, Content.data() + Done,
+                               static_cast<std::int32_t>(Count), false);
+        Done += Count;
+      }
+  return Content;
 }
 
 TZantrelDatasetBlobStream::~TZantrelDatasetBlobStream() {

@@ -224,8 +224,15 @@ static const TZantrelFieldDef* RowFieldDef(const TZantrelSQL& Cursor, int FieldN
 }
 
 bool TZantrelDataset::GetFieldData(TField* Field, void* Buffer) {
+  if (!Field)
+    return false;
+  // The browse state's buffer without the call: nearly every read is there.
   TRecordBuffer RecBuf = nullptr;
-  if (!Field || !GetActiveRecBuf(RecBuf))
+  if (State() == dsBrowse)
+    RecBuf = IsEmpty() ? nullptr : ActiveBuffer();
+  else
+    GetActiveRecBuf(RecBuf);
+  if (!RecBuf)
     return false;
   const int FieldNo = Field->FieldNo();
   if (FieldNo > 0) {
@@ -314,8 +321,10 @@ std::unique_ptr<TStream> TZantrelDataset::CreateBlobStream(TField* Field, TBlobS
 
 int TZantrelDataset::Translate(const char* Src, char* Dest, bool ToOem) {
   const int Result = TDataSet::Translate(Src, Dest, ToOem);
+  // Every string field read comes here; a session that converts nothing
+  // (the usual case) is not asked to.
   if (Result > 0)
-    if (TZantrelSession* Session = GetSession())
+    if (TZantrelSession* Session = GetSession(); Session && Session->GetOemConvert())
       Session->TranslateChar(Src, Dest, static_cast<std::int32_t>(std::strlen(Src)), ToOem);
   return Result;
 }

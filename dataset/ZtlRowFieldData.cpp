@@ -30,16 +30,24 @@ void Store(void* Dest, T Value) {
   DatabaseErrorFmt(SZtlFieldDataMisfit, {Def.Name, Why});
 }
 
-// Raises unless the row value has at least RowBytes and the other side
-// DataBytes of room (or content).
-void CheckSizes(const TZantrelFieldDef& Def, std::size_t RowBytes, std::size_t DataBytes,
-                std::size_t Have) {
+// The failure of CheckSizes: the row's side is named first when both fall short.
+[[noreturn, gnu::noinline, gnu::cold]] void SizeMisfit(const TZantrelFieldDef& Def,
+                                                      std::size_t RowBytes, std::size_t DataBytes,
+                                                      std::size_t Have) {
   if (Def.Size < 0 || static_cast<std::size_t>(Def.Size) < RowBytes)
     Misfit(Def, Format("the row holds %d bytes, %d are needed",
                        {std::int64_t{Def.Size}, static_cast<std::int64_t>(RowBytes)}));
-  if (Have < DataBytes)
-    Misfit(Def, Format("the field data has %d bytes, %d are needed",
-                       {static_cast<std::int64_t>(Have), static_cast<std::int64_t>(DataBytes)}));
+  Misfit(Def, Format("the field data has %d bytes, %d are needed",
+                     {static_cast<std::int64_t>(Have), static_cast<std::int64_t>(DataBytes)}));
+}
+
+// Raises unless the row value has at least RowBytes and the other side
+// DataBytes of room (or content). Every value read and written passes
+// here, so the passing test stays inline and the message is built apart.
+inline void CheckSizes(const TZantrelFieldDef& Def, std::size_t RowBytes, std::size_t DataBytes,
+                       std::size_t Have) {
+  if (Def.Size < 0 || static_cast<std::size_t>(Def.Size) < RowBytes || Have < DataBytes)
+    SizeMisfit(Def, RowBytes, DataBytes, Have);
 }
 
 // The row's binary length word, bounded by the bytes the row holds.

@@ -178,6 +178,14 @@ public:
   // A stream over a blob field's content (the caller owns it). The base
   // raises SBlobStreamUnsupported.
   virtual std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode);
+  // The whole content of blob field Field, exactly as a bmRead stream from
+  // CreateBlobStream reads it from position 0 to its end. The base reads such
+  // a stream (SBlobStreamUnsupported, without the dataset's name, when
+  // CreateBlobStream gives none), so a dataset that only supplies streams
+  // needs nothing more. A dataset that can reach the content without making
+  // a stream overrides this; a descendant of that dataset that changes what
+  // its streams read overrides this too.
+  virtual std::string GetBlobContent(TField* Field);
   // Converts a NUL-terminated text between the application's and the
   // storage's code page. The base copies Src to Dest and returns its length.
   virtual int Translate(const char* Src, char* Dest, bool ToOem);

@@ -1,5 +1,6 @@
 // The field classes: conversion between each field data format and C++
 // values. Numbers are stored little-endian whatever the host.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -170,16 +171,28 @@ TStringField::TStringField(TComponent* AOwner) : TField(AOwner) {
 }
 
 bool TStringField::GetValue(std::string& Value) const {
-  Value.assign(DataSize(), '\0');
-  if (!GetData(Value.data())) {
+  // The field data goes to a buffer on the stack when it fits, so that a
+  // read costs no heap block beyond the text itself. It is zero-filled all
+  // the same: a dataset may write fewer bytes than DataSize.
+  char Local[1024];
+  std::string Large;
+  const std::size_t Size = std::max(DataSize(), FSize + 1);
+  char* Data = Local;
+  if (Size <= sizeof Local) {
+    std::memset(Local, 0, Size);
+  } else {
+    Large.assign(Size, '\0');
+    Data = Large.data();
+  }
+  if (!GetData(Data)) {
     Value.clear();
     return false;
   }
   // The terminator is ours to trust, not the descendant's.
-  Value[FSize] = '\0';
+  Data[FSize] = '\0';
   if (Transliterate && DataSet())
-    DataSet()->Translate(Value.data(), Value.data(), false);
-  Value.resize(std::strlen(Value.c_str()));
+    DataSet()->Translate(Data, Data, false);
+  Value.assign(Data, std::strlen(Data));
   return true;
 }
 
@@ -920,6 +933,25 @@ void WriteAll(TStream& Stream, const std::uint8_t* Data, std::size_t Len) {
 }
 } // namespace
 
+// The base lives beside the field's other stream helpers; DataSet.cpp knows
+// nothing of reading streams to their end.
+std::string TDataSet::GetBlobContent(TField* Field) {
+  auto Stream = CreateBlobStream(Field, bmRead);
+  if (!Stream)
+    DatabaseErrorFmt(SBlobStreamUnsupported, {Field ? Field->DisplayName() : std::string()});
+  return ReadAll(*Stream);
+}
+
+namespace {
+// Every whole-content read of a field goes through its dataset, which may
+// know a way to the bytes cheaper than a stream.
+std::string BlobContent(const TBlobField& Field) {
+  if (!Field.DataSet())
+    DatabaseErrorFmt(SDataSetMissing, {Field.DisplayName()});
+  return Field.DataSet()->GetBlobContent(const_cast<TBlobField*>(&Field));
+}
+} // namespace
+
 TBlobField::TBlobField(TComponent* AOwner) : TField(AOwner) {
   FDataType = ftBlob;
 }
@@ -934,8 +966,7 @@ void TBlobField::LoadFromStream(TStream& Stream) {
 }
 
 void TBlobField::SaveToStream(TStream& Stream) const {
-  auto Blob = OpenBlob(*this, bmRead);
-  std::string Content = ReadAll(*Blob);
+  const std::string Content = BlobContent(*this);
   WriteAll(Stream, reinterpret_cast<const std::uint8_t*>(Content.data()), Content.size());
 }
 
@@ -956,12 +987,12 @@ void TBlobField::Clear() {
 Variant TBlobField::GetAsVariant() const {
   if (IsNull())
     return Variant::Null();
-  std::string Content = ReadAll(*OpenBlob(*this, bmRead));
+  const std::string Content = BlobContent(*this);
   return VarArrayFromBytes(Content.data(), Content.size());
 }
 
 std::string TBlobField::GetAsString() const {
-  return ReadAll(*OpenBlob(*this, bmRead));
+  return BlobContent(*this);
 }
 
 void TBlobField::SetAsString(const std::string& Value) {

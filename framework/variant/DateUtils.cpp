@@ -248,7 +248,13 @@ TTimeStamp DateTimeToTimeStamp(TDateTime DateTime) {
     InvalidDateTime(DateTime);
   const double Whole = std::trunc(DateTime);
   const double Fraction = std::fabs(DateTime - Whole);
-  auto MSecs = static_cast<std::int32_t>(std::llround(Fraction * MSecsPerDay));
+  // Rounded half away from zero without a call to llround: the scaled
+  // fraction lies in [0, MSecsPerDay], where both the truncation and the
+  // difference below are exact, so the half-way test decides as llround.
+  const double Scaled = Fraction * MSecsPerDay;
+  auto MSecs = static_cast<std::int32_t>(Scaled);
+  if (Scaled - MSecs >= 0.5)
+    ++MSecs;
   std::int64_t Day = std::int64_t{DateDelta} + static_cast<std::int64_t>(Whole);
   // A time that rounds up to midnight belongs to the following calendar day,
   // whichever side of the epoch the value lies on.
@@ -272,6 +278,17 @@ double TimeStampToMSecs(const TTimeStamp& TimeStamp) {
 }
 
 TTimeStamp MSecsToTimeStamp(double MSecs) {
+  // Every date-time field read lands here with a whole number of
+  // milliseconds of a day after 0001-01-01. Below 2^53 such a number and its
+  // split are exact in integers, and the double division below cannot round
+  // across a day boundary there, so integer division gives the same stamp
+  // without the rounding calls.
+  if (MSecs >= 0 && MSecs < 0x1p53) {
+    const auto Exact = static_cast<std::int64_t>(MSecs);
+    if (static_cast<double>(Exact) == MSecs)
+      return TTimeStamp{static_cast<std::int32_t>(Exact % MSecsPerDay),
+                        static_cast<std::int32_t>(Exact / MSecsPerDay)};
+  }
   const double Whole = std::round(MSecs);
   const double Days = std::floor(Whole / MSecsPerDay);
   if (!std::isfinite(Whole) || Days < std::numeric_limits<std::int32_t>::min() ||

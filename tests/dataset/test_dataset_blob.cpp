@@ -159,5 +159,91 @@ TEST_F(DatasetBlob, AnErrorOfTheFinalChangeEventGoesToTheApplication) {
   EXPECT_TRUE(Note->Modified());
 }
 
+// The whole-content read the fields use (GetBlobContent) against a read
+// stream read to its end, in every state a field is read in.
+struct DatasetBlobContent : DatasetBlob {
+  std::string ByStream(const char* Field) {
+    auto S = Stream(bmRead, Field);
+    std::string Result;
+    char Chunk[7]; // small, so that long values take many reads
+    for (std::int32_t N; (N = S->Read(Chunk, sizeof Chunk)) > 0;)
+      Result.append(Chunk, static_cast<std::size_t>(N));
+    return Result;
+  }
+  // Both fields agree with their streams.
+  void ExpectAsStream(const char* Where) {
+    SCOPED_TRACE(Where);
+    EXPECT_EQ(Note->AsString(), ByStream("NOTE"));
+    EXPECT_EQ(Query->FieldByName("DATA")->AsString(), ByStream("DATA"));
+  }
+  // And the memo reads Expected.
+  void ExpectAsStream(const std::string& Expected, const char* Where) {
+    ExpectAsStream(Where);
+    EXPECT_EQ(Note->AsString(), Expected) << Where;
+  }
+  void Write(const char* Field, const std::string& Value) {
+    auto S = Stream(bmWrite, Field);
+    S->Write(Value.data(), static_cast<std::int32_t>(Value.size()));
+  }
+};
+
+TEST_F(DatasetBlobContent, EqualsTheStreamInEveryState) {
+  const std::string Long(20000, '\xE9'); // beyond any one read of a stream
+  for (const bool Oem : {false, true}) {
+    SCOPED_TRACE(Oem ? "OEM conversion" : "no conversion");
+    Session.SetOemConvert(Oem);
+    Query->First();
+    ExpectAsStream("hello", "fetched");
+    Query->Next();
+    ExpectAsStream("", "fetched null");
+
+    Query->First();
+    Query->Edit();
+    Write("NOTE", Long);
+    Write("DATA", "caf\xE9");
+    ExpectAsStream(Long, "edited");
+    {
+      TTempState Old(*Query, dsOldValue);
+      ExpectAsStream("old value");
+    }
+    {
+      TTempState Calc(*Query, dsCalcFields);
+      ExpectAsStream("calculating");
+    }
+    Query->Cancel();
+
+    Query->Append();
+    ExpectAsStream("", "inserted, empty");
+    Write("NOTE", "caf\xE9 au lait");
+    ExpectAsStream("caf\xE9 au lait", "inserted");
+    Query->Cancel();
+  }
+}
+
+TEST_F(DatasetBlobContent, TheVariantAndTheSavedStreamHoldTheSameBytes) {
+  Session.SetOemConvert(true);
+  Query->Edit();
+  Write("NOTE", "caf\xE9");
+  EXPECT_EQ(Note->AsVariant().AsString(), "caf\xE9");
+  TMemoryStream Saved;
+  Note->SaveToStream(Saved);
+  Saved.SetPosition(0);
+  EXPECT_EQ(Saved.ReadString(4), "caf\xE9");
+  Query->Cancel();
+}
+
+TEST_F(DatasetBlobContent, FailsAndStaysInertAsTheStreamDoes) {
+  {
+    Query->FilterBuffer = Query->ActiveBuffer();
+    TTempState Filter(*Query, dsFilter);
+    EXPECT_EQ(MessageOf<EDatabaseError>([&] { (void)Note->AsString(); }),
+              "Cannot access field 'NOTE' in a filter");
+  }
+  Query->Close();
+  SQL().SetResult({{"ID", ntInteger}, {"NOTE", ntMemo}}, {});
+  Query->Open();
+  EXPECT_EQ(Query->FieldByName("NOTE")->AsString(), "");
+}
+
 } // namespace
 } // namespace ztl::test

@@ -114,6 +114,18 @@ TEST(FieldFormats, ReadingIsSafeAgainstOddStoredBytes) {
   Str.DS.Rows.push_back({1, {{Bytes{'a', 'b', 'c', 'd'}, false}}});
   Str.DS.Refresh();
   EXPECT_EQ(Str.F()->AsString(), "abc");
+
+  // The same for texts too long for the field's stack buffer.
+  for (const std::size_t Size : {std::size_t{1023}, std::size_t{1024}, std::size_t{2000}}) {
+    SCOPED_TRACE(Size);
+    Single Long(ftString, Size);
+    Long.DS.Rows.push_back({1, {{Bytes(Size + 1, 'x'), false}}});
+    Long.DS.Rows.push_back({2, {{Text(std::string(Size / 2, 'y'), Size + 1), false}}});
+    Long.DS.Refresh();
+    EXPECT_EQ(Long.F()->AsString(), std::string(Size, 'x'));
+    Long.DS.Next();
+    EXPECT_EQ(Long.F()->AsString(), std::string(Size / 2, 'y'));
+  }
 }
 
 TEST(FieldConversions, ErrorTextsNameTheFieldAndTheValue) {

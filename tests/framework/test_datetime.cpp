@@ -1,9 +1,13 @@
 // Tests of date-times and time stamps: calendar encoding, rounding to
 // milliseconds, the sign rule before 1899-12-30, and the text format.
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +129,67 @@ TEST(TimeStamp, MillisecondsBothWays) {
   EXPECT_EQ(ConvertErrorOf([] { (void)MSecsToTimeStamp(std::nan("")); }),
             "'NAN' is not a valid timestamp");
   EXPECT_NE(ConvertErrorOf([] { (void)MSecsToTimeStamp(1e30); }), "<none>");
+}
+
+// The two conversions as first written, with the C library's rounding: the
+// integer shortcuts must give the same stamps bit for bit.
+TTimeStamp RoundingCallsFromDateTime(TDateTime DT) {
+  const double Whole = std::trunc(DT);
+  auto MSecs = static_cast<std::int32_t>(std::llround(std::fabs(DT - Whole) * MSecsPerDay));
+  std::int64_t Day = std::int64_t{DateDelta} + static_cast<std::int64_t>(Whole);
+  if (MSecs >= MSecsPerDay) {
+    MSecs -= MSecsPerDay;
+    ++Day;
+  }
+  return {MSecs, static_cast<std::int32_t>(Day)};
+}
+
+TTimeStamp RoundingCallsFromMSecs(double MSecs) {
+  const double Whole = std::round(MSecs);
+  const double Days = std::floor(Whole / MSecsPerDay);
+  const double Rest = std::clamp(Whole - Days * MSecsPerDay, 0.0, MSecsPerDay - 1.0);
+  return {static_cast<std::int32_t>(Rest), static_cast<std::int32_t>(Days)};
+}
+
+void ExpectStamp(const TTimeStamp& Got, const TTimeStamp& Want, double From) {
+  EXPECT_EQ(Got.Date, Want.Date) << std::hexfloat << From;
+  EXPECT_EQ(Got.Time, Want.Time) << std::hexfloat << From;
+}
+
+// A date-time field's value travels as milliseconds: date-time to stamp to
+// milliseconds in the row decode, back to a stamp and a date-time in the
+// field. Across the calendar and at its edges, that trip gives exactly the
+// stamp and date-time the rounding calls give.
+TEST(TimeStamp, FieldDataTripMatchesTheRoundingCallsExactly) {
+  std::vector<TDateTime> Moments = {
+      0.0, -0.0, MinDateTime, MaxDateTime, -1.25, -0.5, 36526.5, 1.0 / MSecsPerDay,
+      0.5 / MSecsPerDay, std::nextafter(0.5 / MSecsPerDay, 0.0), 0.9999999999, -0.9999999999,
+      1.0 - 0.5 / MSecsPerDay, std::nextafter(1.0 - 0.5 / MSecsPerDay, 0.0),
+      -693593.9999999999, 2958465.9999999999, -2.0 + 1e-9};
+  // Every 997th day of the calendar, each at times that round down, round
+  // up, sit on a half millisecond and carry into the next day.
+  const double Times[] = {0.0, 0.25, 0.5 - 1e-12, 0.4 / MSecsPerDay, 0.5 / MSecsPerDay,
+                          (MSecsPerDay - 0.5) / MSecsPerDay, (MSecsPerDay - 0.4) / MSecsPerDay,
+                          (MSecsPerDay - 1.0) / MSecsPerDay, 0.123456789};
+  for (double Day = MinDateTime; Day <= MaxDateTime; Day += 997)
+    for (double T : Times)
+      Moments.push_back(Day < 0 ? Day - T : Day + T);
+  for (TDateTime DT : Moments) {
+    const TTimeStamp Stamp = DateTimeToTimeStamp(DT);
+    ExpectStamp(Stamp, RoundingCallsFromDateTime(DT), DT);
+    const double MSecs = TimeStampToMSecs(Stamp);
+    const TTimeStamp Back = MSecsToTimeStamp(MSecs);
+    ExpectStamp(Back, RoundingCallsFromMSecs(MSecs), MSecs);
+    ExpectStamp(Back, Stamp, DT);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(TimeStampToDateTime(Back)),
+              std::bit_cast<std::uint64_t>(TimeStampToDateTime(Stamp)))
+        << std::hexfloat << DT;
+  }
+  // Milliseconds that are not whole, negative, or at the edge of the exact
+  // integers take the rounding path and give what it gives.
+  for (double MSecs : {0.5, 1.5, 86399999.5, 86399999.4, -1.0, -0.5, -86400000.5, 0x1p53 - 1,
+                       0x1p53, 0x1p53 + 2, 86400000.0 * 2147483647.0})
+    ExpectStamp(MSecsToTimeStamp(MSecs), RoundingCallsFromMSecs(MSecs), MSecs);
 }
 
 TEST(TimeStamp, ValuesBeyondTheDayRangeRaise) {

@@ -620,6 +620,8 @@ private:
   TZantrelBlobStream* BlobOf(const TZantrelFieldDef& Def);
   // Raises "The cursor is not opened" unless Row and Nulls cover Def.
   void CheckRowCovers(const TZtlBuffer& Row, const TZantrelFieldDef& Def);
+  // Raises "The cursor is not opened".
+  [[noreturn]] void RaiseNotOpened();
   // Raises "The cursor is not opened" unless Nulls exists.
   void CheckNullsExist(const TZtlBuffer& Nulls);
   // Reads the column at Field from Row through the driver.

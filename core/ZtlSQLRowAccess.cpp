@@ -46,16 +46,27 @@ bool TZantrelSQL::GetFieldNulls(const Variant& Field) const {
 
 // --- Checks shared by the operations on the row ---------------------------------
 
-TZantrelFieldDef& TZantrelSQL::FieldOrRaise(const Variant& Field) {
-  // A position in range is answered here, the way GetField answers it, so
-  // that reading a row by positions makes no further call per value.
+namespace {
+
+// The definition at Field when Field is a position in range, the way
+// GetField answers a position; null for anything else. Inline, so that
+// reading a row by positions makes no call per value to find the column.
+inline TZantrelFieldDef* FieldAtPosition(const TZantrelFieldDefs& Defs, const Variant& Field) {
   const TVarType Type = Field.VarType();
   if (Type == varInteger || Type == varSmallint) {
     const std::int64_t I = Field.RawInt();
-    const std::vector<TZantrelFieldDef*>& List = FieldDefs.GetList();
+    const std::vector<TZantrelFieldDef*>& List = Defs.GetList();
     if (I >= 0 && static_cast<std::uint64_t>(I) < List.size())
-      return *List[static_cast<std::size_t>(I)];
+      return List[static_cast<std::size_t>(I)];
   }
+  return nullptr;
+}
+
+} // namespace
+
+TZantrelFieldDef& TZantrelSQL::FieldOrRaise(const Variant& Field) {
+  if (TZantrelFieldDef* Def = FieldAtPosition(FieldDefs, Field))
+    return *Def;
   TZantrelFieldDef* Def = GetField(Field);
   if (!Def)
     RaiseLastError(LoadZtlStrFmt(ZTL_ERR_FIELD_NOT_FOUND, {SetVarToStr(Field)}), 0);
@@ -90,21 +101,27 @@ TZantrelBlobStream* TZantrelSQL::BlobOf(const TZantrelFieldDef& Def) {
 // Drivers decode and encode values in place, so a column whose bytes are
 // not all inside the row (no row yet, or a definition added after the
 // buffers were allocated) is refused before any byte is touched.
-void TZantrelSQL::CheckRowCovers(const TZtlBuffer& Row, const TZantrelFieldDef& Def) {
-  if (!Row.Covers(Def.Offset, Def.Size))
-    RaiseLastError(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), 0);
+// Inline: every value read passes here, and only the refusal needs a frame.
+inline void TZantrelSQL::CheckRowCovers(const TZtlBuffer& Row, const TZantrelFieldDef& Def) {
+  if (!Row.Covers(Def.Offset, Def.Size)) [[unlikely]]
+    RaiseNotOpened();
+}
+
+[[gnu::cold, gnu::noinline]] void TZantrelSQL::RaiseNotOpened() {
+  RaiseLastError(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), 0);
 }
 
 void TZantrelSQL::CheckNullsExist(const TZtlBuffer& Nulls) {
   if (!Nulls.Assigned())
-    RaiseLastError(LoadZtlStr(ZTL_ERR_CURS_NOT_OPENED), 0);
+    RaiseNotOpened();
 }
 
 // --- Reading and writing ----------------------------------------------------------
 
-Variant TZantrelSQL::ReadValue(const TZtlBuffer& Row, const Variant& Field) {
+inline Variant TZantrelSQL::ReadValue(const TZtlBuffer& Row, const Variant& Field) {
   Variant Result = Variant::Null();
-  const TZantrelFieldDef& Def = FieldOrRaise(Field);
+  TZantrelFieldDef* const At = FieldAtPosition(FieldDefs, Field);
+  const TZantrelFieldDef& Def = At ? *At : FieldOrRaise(Field);
   TZantrelBlobStream* Blob = IsBlobFieldType(Def.FieldType) ? BlobOf(Def) : nullptr;
   CheckRowCovers(Row, Def);
   InternalGetValue(Row.Data(), Def.Offset, Def.Size, Def.FieldType, Blob, Result);

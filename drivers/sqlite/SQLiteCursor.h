@@ -175,6 +175,7 @@ private:
   // Stores the statement's current row into Slot. ByField: the statement's
   // columns are in field order (the re-read statement).
   bool StoreRow(sqlite3_stmt* Stmt, std::uint8_t* Slot, bool ByField);
+  template <bool ByField> bool StoreRowOf(sqlite3_stmt* Stmt, std::uint8_t* Slot);
   // Makes Slot the current row (CurrentRow, OldRow, nulls, blob streams).
   void ShowRow(const std::uint8_t* Slot);
   // Records "Value of column ... does not fit: Detail", with the row while a

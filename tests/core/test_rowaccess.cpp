@@ -343,8 +343,15 @@ TEST_F(RowAccessTest, ColumnsOutsideTheRowAreRefusedNotRead) {
   Extra->FieldType = ntFloat;
   Extra->Size = 8;
   ASSERT_EQ(Extra->Offset, SQL.GetRowSize());
-  EXPECT_THROW(SQL.GetFieldValue("EXTRA"), EZantrelException);
-  EXPECT_EQ(SQL.GetLastError(), "The cursor is not opened");
+  // By name and by position alike: a position in range skips the search,
+  // never the check.
+  for (const Variant& Address : {Variant("EXTRA"), Variant(Extra->Index)}) {
+    Session.SetLastError("", 0);
+    EXPECT_THROW(SQL.GetFieldValue(Address), EZantrelException);
+    EXPECT_EQ(SQL.GetLastError(), "The cursor is not opened");
+    EXPECT_THROW(SQL.GetOldValue(Address), EZantrelException);
+    EXPECT_EQ(SQL.GetLastError(), "The cursor is not opened");
+  }
   EXPECT_THROW(SQL.SetFieldValue("EXTRA", 1.0), EZantrelException);
   EXPECT_THROW(SQL.ClearField("EXTRA"), EZantrelException);
   EXPECT_THROW(SQL.IsFieldDirty("EXTRA"), EZantrelException);

@@ -84,7 +84,14 @@ void TZantrelParams::Clear() {
 TZantrelParam* TZantrelParams::GetParam(int Index) const {
   if (Index < 0 || Index >= Count())
     TList::Error(Index);
-  return ParamByName(Items[static_cast<std::size_t>(Index)]->Name);
+  // The first parameter of the entry's name is the entry itself or one
+  // before it, so the search stops there without comparing the entry's
+  // name with itself.
+  TZantrelParam* const Entry = Items[static_cast<std::size_t>(Index)];
+  for (std::size_t I = 0; I < static_cast<std::size_t>(Index); ++I)
+    if (AnsiSameText(Items[I]->Name, Entry->Name))
+      return Items[I];
+  return Entry;
 }
 
 TZantrelParam* TZantrelParams::GetItem(int Index) const {

@@ -32,7 +32,20 @@ TEST(ParamsLookup, DuplicateNamesYieldTheFirstParameterForEveryIndex) {
   List.CreateParam("a");
   List.CreateParam("B")->SetAlias("@b");
   EXPECT_EQ(List.Count(), 3);
+  EXPECT_EQ(List.GetParam(0), A);
   EXPECT_EQ(List.GetParam(1), A);
+  EXPECT_EQ(List.GetParam(2), List.GetItem(2));
+  // The first of a name wins wherever its later entries stand.
+  TZantrelParam* X = List.CreateParam("x");
+  List.CreateParam("Y");
+  List.CreateParam("y");
+  List.CreateParam("X");
+  EXPECT_EQ(List.GetParam(5), List.GetItem(4));
+  EXPECT_EQ(List.GetParam(6), X);
+  List.Clear();
+  A = List.CreateParam("A");
+  List.CreateParam("a");
+  List.CreateParam("B")->SetAlias("@b");
   EXPECT_EQ(List.FindParam("b"), List.ParamByAlias("@B"));
   EXPECT_EQ(List.FindParam("x"), nullptr);
   EXPECT_THROW(List.GetParam(-1), EListError);
